@@ -1,0 +1,208 @@
+#include "app/capture_pipeline.h"
+
+#include "app/errors.h"
+#include "clipboard/format_inspection.h"
+
+namespace tallowin {
+
+CapturePipeline::CapturePipeline(PipelineParts parts) : parts_(std::move(parts)) {}
+
+void CapturePipeline::ProcessClipboardChange() {
+  if (PassGate()) RunPass();
+}
+
+bool CapturePipeline::PassGate() {
+  if (!parts_.state->captureActive) return false;
+  return !parts_.state->suppress.ConsumePending();
+}
+
+void CapturePipeline::RunPass() {
+  parts_.details->Clear();
+  parts_.views->ClearText();
+  RefreshDetails();
+  RefreshContentViews();
+
+  const CaptureSettings& s = Settings();
+  if (s.Flag(Setting::cb_suchenersetzen)) ReplaceTextStep();
+  if (s.Flag(Setting::cb_textadd)) AddTextStep();
+  if (s.Flag(Setting::cb_savetxt)) SaveTextStep();
+
+  if (s.Flag(Setting::cb_cutimg)) CropImageStep();
+  if (s.Flag(Setting::cb_saveimg) && s.Flag(Setting::save_img_vorher)) SaveImageStep();
+  if (s.Flag(Setting::cb_resizeimg)) ResizeImageStep();
+  if (s.Flag(Setting::cb_saveimg) && s.Flag(Setting::save_img_nachher)) SaveImageStep();
+}
+
+void CapturePipeline::RefreshDetails() {
+  Clipboard& clipboard = *parts_.clipboard;
+  const int count = clipboard.CountFormats();
+  for (int i = 0; i < count; ++i) {
+    const FormatNumber f = clipboard.FormatAt(i);
+    const ValueReading reading = IsUtf16Format(f) ? ValueReading::Utf16 : ValueReading::EightBit;
+    DetailsRow row{ClipboardFormatName(clipboard, f), f, {}};
+    row.value = ClipboardFormatValue(clipboard, f, reading);
+    parts_.details->Append(std::move(row));
+  }
+}
+
+void CapturePipeline::RefreshContentViews() {
+  Clipboard& clipboard = *parts_.clipboard;
+  ContentViewsModel& views = *parts_.views;
+  const int count = clipboard.CountFormats();
+  for (int i = 0; i < count; ++i) {
+    const FormatNumber f = clipboard.FormatAt(i);
+    if (f == kFormatUnicodeText) {
+      views.ShowPage(ContentPage::Text);
+      views.AddTextLine(ClipboardFormatValue(clipboard, kFormatUnicodeText, ValueReading::Utf16));
+      views.SetTabs(u"Text", u"Details");
+      if (Settings().Flag(Setting::cb_history_txt)) {
+        parts_.history->AddTextEntry(views.Text(), ReadClipboardText(clipboard), parts_.now());
+      }
+    } else if (f == kFormatBitmap) {
+      const bool german = parts_.german();
+      views.ShowPage(ContentPage::Image);
+      views.SetTabs(german ? u"Bild" : u"Image", u"Details");
+      RasterImage bitmap = ReadClipboardBitmap(clipboard);
+      if (Settings().Flag(Setting::cb_history_img)) {
+        parts_.history->AddImageEntry(bitmap.width, bitmap.height, german, parts_.now());
+      }
+      views.ShowImage(std::move(bitmap));
+    }
+  }
+}
+
+void CapturePipeline::ReplaceTextStep() {
+  std::u16string text = ReadClipboardText(*parts_.clipboard);
+  if (text.empty()) return;
+  const CaptureSettings& s = Settings();
+  const CaseMode caseMode = s.Flag(Setting::act_ers_casesensitive) ? CaseMode::Sensitive : CaseMode::Insensitive;
+  const std::u16string& search = s.Text(Setting::act_ers_text_suchen);
+  if (!search.empty()) {
+    text = ReplaceSinglePair(
+        text, search, s.Text(Setting::act_ers_text_ersetzen),
+        s.Flag(Setting::act_ers_text_suchen_regex) ? SearchMode::Expression : SearchMode::Plain,
+        s.Flag(Setting::act_ers_text_ersetzen_regex) ? ReplacementMode::Template : ReplacementMode::Literal, caseMode,
+        parts_.regex);
+  }
+  if (parts_.replacementRows) {
+    for (const ReplacementRow& row : *parts_.replacementRows) {
+      text = ReplaceTableRow(text, row, caseMode, parts_.regex);
+    }
+  }
+  WriteBackText(text);
+}
+
+void CapturePipeline::AddTextStep() {
+  const std::u16string text = ReadClipboardText(*parts_.clipboard);
+  if (text.empty()) return;
+  const CaptureSettings& s = Settings();
+  WriteBackText(s.Text(Setting::act_textadd_vorne) + text + s.Text(Setting::act_textadd_hinten));
+}
+
+void CapturePipeline::SaveTextStep() {
+  const std::u16string text = ReadClipboardText(*parts_.clipboard);
+  if (text.empty()) return;
+  const CaptureSettings& s = Settings();
+  const std::u16string& folderText = s.Text(Setting::savetxt_ordner);
+  const std::u16string& name = s.Text(Setting::savetxt_name);
+  const std::u16string& format = s.Text(Setting::savetxt_format);
+  if (folderText.empty() || name.empty() || format.empty()) return;
+  const std::optional<std::u16string> folder = PrepareOutputFolder(folderText);
+  if (!folder) return;
+  const std::u16string path =
+      ResolvePlaceholders(TextFilePath(*folder, name, format), parts_.state->textFileCounter, parts_.now);
+  if (s.Flag(Setting::rb_beibehalten)) {
+    parts_.state->textFileCodePage = IsAnsiText(text) ? kCodePageAnsi : kCodePageUtf8;
+  }
+  WriteTextFile(text, path, parts_.state->textFileCodePage);
+}
+
+bool CapturePipeline::HasBitmapFormat() {
+  Clipboard& clipboard = *parts_.clipboard;
+  const int count = clipboard.CountFormats();
+  for (int i = 0; i < count; ++i) {
+    if (clipboard.FormatAt(i) == kFormatBitmap) return true;
+  }
+  return false;
+}
+
+std::optional<RasterImage> CapturePipeline::ReadBitmapSilently() {
+  try {
+    RasterImage raster = ReadClipboardBitmap(*parts_.clipboard);
+    if (!raster.Usable()) return std::nullopt;
+    return raster;
+  } catch (const TallowinError&) {
+    return std::nullopt;
+  }
+}
+
+void CapturePipeline::CropImageStep() {
+  if (!parts_.images || !HasBitmapFormat()) return;
+  std::optional<RasterImage> raster = ReadBitmapSilently();
+  if (!raster) return;
+  std::optional<RasterImage> cropped;
+  try {
+    cropped = parts_.images->Crop(std::move(*raster));
+  } catch (const std::exception&) {
+    return;
+  }
+  if (cropped) WriteBackBitmap(*cropped);
+}
+
+void CapturePipeline::ResizeImageStep() {
+  if (!parts_.images || !HasBitmapFormat()) return;
+  std::optional<RasterImage> raster = ReadBitmapSilently();
+  if (!raster) return;
+  std::optional<RasterImage> resized;
+  try {
+    resized = parts_.images->Resize(std::move(*raster));
+  } catch (const std::exception&) {
+    return;
+  }
+  if (resized) WriteBackBitmap(*resized);
+}
+
+void CapturePipeline::SaveImageStep() {
+  if (!parts_.images) return;
+  parts_.images->PushOutputOptions();
+  if (!HasBitmapFormat()) return;
+  std::optional<RasterImage> raster = ReadBitmapSilently();
+  if (!raster) return;
+  const CaptureSettings& s = Settings();
+  const std::u16string& folderText = s.Text(Setting::saveimg_ordner);
+  const std::u16string& name = s.Text(Setting::saveimg_name);
+  const std::u16string& format = s.Text(Setting::saveimg_format);
+  if (folderText.empty() || name.empty() || format.empty()) return;
+  const std::optional<std::u16string> folder = PrepareOutputFolder(folderText);
+  if (!folder) return;
+  const std::u16string path =
+      ResolvePlaceholders(ImageFilePath(*folder, name, format), parts_.state->imageFileCounter, parts_.now);
+  try {
+    parts_.images->Save(*raster, path);
+  } catch (const std::exception&) {
+    // A file that cannot be written ends this step without a message.
+  }
+}
+
+void CapturePipeline::WriteBackText(std::u16string_view text) {
+  parts_.state->suppress.Raise();
+  try {
+    WriteClipboardText(*parts_.clipboard, text);
+  } catch (...) {
+    parts_.state->suppress.ConsumePending();
+    throw;
+  }
+}
+
+bool CapturePipeline::WriteBackBitmap(const RasterImage& image) {
+  parts_.state->suppress.Raise();
+  try {
+    WriteClipboardBitmap(*parts_.clipboard, image);
+    return true;
+  } catch (const TallowinError&) {
+    parts_.state->suppress.ConsumePending();
+    return false;
+  }
+}
+
+}  // namespace tallowin

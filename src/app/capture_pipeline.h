@@ -1,0 +1,106 @@
+#pragma once
+// ProcessClipboardChange: one capture pass over the clipboard's new content.
+//
+// Order of a pass: the gate (capture switch, CaptureSuppressCounter); clearing
+// the details list and the text view; RefreshDetails; RefreshContentViews; the
+// text steps ReplaceTextStep, AddTextStep, SaveTextStep; the image steps
+// CropImageStep, SaveImageStep (before resizing), ResizeImageStep, SaveImageStep
+// (after resizing). Every step reads the clipboard anew and writes its result
+// back before the next one runs, so the views and the history show the content
+// as it arrived. Every write-back is preceded by raising CaptureSuppressCounter,
+// so the notification it causes ends at the gate.
+//
+// Failures: a save step whose folder, name or format is unusable ends silently;
+// an image step ends silently on any failure; everything else (a clipboard that
+// cannot be opened, a text file that cannot be written, ...) propagates as
+// TallowinError and ends the pass where it happened.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/capture_settings.h"
+#include "clipboard/capture_suppress_counter.h"
+#include "clipboard/clipboard.h"
+#include "history/content_views_model.h"
+#include "history/details_model.h"
+#include "history/history_model.h"
+#include "text/output_naming.h"
+#include "text/search_replace.h"
+#include "text/text_file_writer.h"
+
+namespace tallowin {
+
+// State that outlives a pass. Counters start at 0 at every program start and are never saved.
+struct CaptureState {
+  bool captureActive = true;  // the menu entry m_einst_aktiv (F3)
+  CaptureSuppressCounter suppress;
+  std::int32_t textFileCounter = 0;
+  std::int32_t imageFileCounter = 0;
+  std::int32_t textFileCodePage = kCodePageUtf8;
+};
+
+// The work of the image steps, supplied by the image subsystem. The pipeline
+// finds the picture, reads it, writes results back and names the files; these
+// do the pixel work. Returning std::nullopt/false ends that step silently.
+class ImageStepActions {
+ public:
+  virtual ~ImageStepActions() = default;
+  virtual std::optional<RasterImage> Crop(RasterImage raster) = 0;
+  virtual std::optional<RasterImage> Resize(RasterImage raster) = 0;
+  // Pushes the output options to the image writer; may raise for an unusable quality text.
+  virtual void PushOutputOptions() = 0;
+  virtual bool Save(const RasterImage& raster, std::u16string_view path) = 0;
+};
+
+struct PipelineParts {
+  CaptureSettings* settings = nullptr;
+  Clipboard* clipboard = nullptr;
+  CaptureState* state = nullptr;
+  DetailsModel* details = nullptr;
+  ContentViewsModel* views = nullptr;
+  HistoryModel* history = nullptr;
+  const std::vector<ReplacementRow>* replacementRows = nullptr;  // the table act_ers_text_liste
+  RegexReplacer* regex = nullptr;                                // none: expression rows pass the text unchanged
+  ImageStepActions* images = nullptr;                            // none: the image steps find nothing to do
+  LocalTimeSource now = SystemLocalTime;
+  std::function<bool()> german = [] { return false; };  // the interface language at this moment
+};
+
+class CapturePipeline {
+ public:
+  // Every pointer of `parts` but regex and images must be set and outlive the pipeline.
+  explicit CapturePipeline(PipelineParts parts);
+
+  void ProcessClipboardChange();
+
+  // The gate alone: false when capturing is off or the notification was one of
+  // our own writes (the counter is then lowered). A backend that must fetch the
+  // content before a pass calls this first, and RunPass once the content is there.
+  bool PassGate();
+  void RunPass();
+
+  void RefreshDetails();
+  void RefreshContentViews();
+  void ReplaceTextStep();
+  void AddTextStep();
+  void SaveTextStep();
+  void CropImageStep();
+  void SaveImageStep();
+  void ResizeImageStep();
+
+ private:
+  const CaptureSettings& Settings() const { return *parts_.settings; }
+  // Raises the counter, then writes; lowers it again when the write fails, so a
+  // write that caused no notification does not swallow the next real change.
+  void WriteBackText(std::u16string_view text);
+  bool WriteBackBitmap(const RasterImage& image);
+  bool HasBitmapFormat();
+  std::optional<RasterImage> ReadBitmapSilently();
+
+  PipelineParts parts_;
+};
+
+}  // namespace tallowin

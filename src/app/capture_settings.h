@@ -1,0 +1,142 @@
+#pragma once
+// CaptureSettings: every value the user can adjust, held in one table of
+// descriptors (name = configuration key, kind, owning window, start value, item
+// list, radio group). Every change goes through Set*, which runs the reactions
+// attached to that setting and notifies the observers, and does neither when the
+// value does not really change. The user interface, the configuration loader, the
+// reset and the language routine all change settings this way, so they all
+// trigger the same reactions.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "app/setting_id.h"
+
+namespace tallowin {
+
+enum class SettingKind {
+  Flag,            // check box
+  Choice,          // radio button; exactly one of its group is on after a user click
+  Text,            // single-line edit
+  EditableChoice,  // combo box: the text is the value, the items only suggest
+  Memo,            // multi-line text, lines separated by CR LF
+  Integer,         // scroll bar position
+  Visibility,      // panel shown or hidden
+  MenuFlag,        // checked menu entry
+};
+
+enum class OwningWindow { Main, OutputSettings, RegexOptions };
+
+enum class RadioGroup { None, CutMode, TextEncoding };
+
+// Characters refused when typed into a box (pasted or loaded text is never filtered).
+enum class InputFilter { None, FileNamePart, FolderPath, DigitsOnly, Quality };
+
+enum class Language { English, German };
+
+struct SettingDescriptor {
+  Setting id;
+  std::string_view name;
+  SettingKind kind;
+  OwningWindow window;
+  RadioGroup group = RadioGroup::None;
+  InputFilter filter = InputFilter::None;
+  // Start-up value: a flag/choice/visibility/menu flag reads startOn, a text kind
+  // reads startText (startTextGerman when the interface is German at creation),
+  // an integer startInt.
+  bool startOn = false;
+  std::u16string_view startText;
+  std::u16string_view startTextGerman;  // empty: same as startText
+  std::int32_t startInt = 0;
+  std::int32_t minInt = 0;
+  std::int32_t maxInt = 0;
+  // The value the reset command sets where it differs from the start-up value.
+  std::optional<std::u16string_view> resetText;
+
+  bool IsBool() const {
+    return kind == SettingKind::Flag || kind == SettingKind::Choice || kind == SettingKind::Visibility ||
+           kind == SettingKind::MenuFlag;
+  }
+  bool IsText() const {
+    return kind == SettingKind::Text || kind == SettingKind::EditableChoice || kind == SettingKind::Memo;
+  }
+};
+
+// Every descriptor, in the order in which the controls exist.
+std::span<const SettingDescriptor> AllSettings();
+const SettingDescriptor& Describe(Setting s);
+std::optional<Setting> FindSetting(std::string_view name);  // exact control name
+// The member settings of a radio group, in order.
+std::vector<Setting> GroupMembers(RadioGroup group);
+
+// The suggested items of an editable choice in one language (empty for other kinds).
+std::vector<std::u16string> DefaultItems(Setting s, Language language);
+
+// Main window geometry; stored in the configuration, no control of its own.
+struct WindowGeometry {
+  bool maximized = false;
+  std::int32_t clientWidth = 758;
+  std::int32_t clientHeight = 569;
+  std::optional<std::int32_t> top;   // unset: centred when first shown
+  std::optional<std::int32_t> left;  // unset: centred when first shown
+};
+
+class CaptureSettings {
+ public:
+  using Value = std::variant<bool, std::u16string, std::int32_t>;
+  using Reaction = std::function<void()>;
+  using Observer = std::function<void(Setting)>;
+
+  // Start-up values, with the language-dependent ones for `language`.
+  explicit CaptureSettings(Language language = Language::English);
+
+  bool Flag(Setting s) const;
+  const std::u16string& Text(Setting s) const;
+  std::int32_t Integer(Setting s) const;
+  const Value& Get(Setting s) const { return values_[Index(s)]; }
+
+  // Each returns whether the value changed. A choice set on turns the other
+  // members of its group off first (each through its own Set, so their reactions
+  // and observers run too); a choice set off leaves the others alone.
+  bool SetFlag(Setting s, bool on);
+  bool SetText(Setting s, std::u16string text);
+  bool SetInteger(Setting s, std::int32_t value);  // clamped into a scroll bar's range
+  bool Set(Setting s, const Value& value);
+
+  // Item list of an editable choice, as currently shown (the language routine rebuilds some).
+  const std::vector<std::u16string>& Items(Setting s) const { return items_[Index(s)]; }
+  void SetItems(Setting s, std::vector<std::u16string> items);
+
+  // Reactions run after the value changed, in attachment order, before the observers.
+  void AttachReaction(Setting s, Reaction reaction);
+  // Observers run after every real change of any setting. Returns a handle for RemoveObserver.
+  int AddObserver(Observer observer);
+  void RemoveObserver(int handle);
+
+  WindowGeometry& Geometry() { return geometry_; }
+  const WindowGeometry& Geometry() const { return geometry_; }
+
+ private:
+  bool Store(Setting s, Value value);
+  void Changed(Setting s);
+
+  std::vector<Value> values_;
+  std::vector<std::vector<std::u16string>> items_;
+  std::vector<std::vector<Reaction>> reactions_;
+  std::vector<std::pair<int, Observer>> observers_;
+  int nextObserverHandle_ = 1;
+  WindowGeometry geometry_;
+};
+
+// The link between `out_quality` and `ScrollBar1`: the bar's position is written
+// into the box as decimal text; a box text that is an integer moves the bar
+// (clamped to 1..100). Attached once when the model is assembled.
+void AttachQualityLink(CaptureSettings& settings);
+
+}  // namespace tallowin

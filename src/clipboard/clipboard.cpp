@@ -1,0 +1,53 @@
+#include "clipboard/clipboard.h"
+
+#include "text/cp1252.h"
+
+namespace tallowin {
+namespace {
+
+std::u16string Utf16UpToZero(const std::string& block) {
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < block.size(); i += 2) {
+    const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(block[i]) |
+                                                (static_cast<unsigned char>(block[i + 1]) << 8));
+    if (unit == 0) break;
+    text.push_back(unit);
+  }
+  return text;
+}
+
+std::string_view BytesUpToZero(const std::string& block) {
+  const std::size_t end = block.find('\0');
+  return std::string_view(block).substr(0, end == std::string::npos ? block.size() : end);
+}
+
+}  // namespace
+
+std::u16string TextFromBlocks(const std::optional<std::string>& unicodeBlock,
+                              const std::optional<std::string>& ansiBlock) {
+  if (unicodeBlock) {
+    std::u16string text = Utf16UpToZero(*unicodeBlock);
+    if (!text.empty()) return text;
+  }
+  if (!ansiBlock) return {};
+  return DecodeCp1252(BytesUpToZero(*ansiBlock));
+}
+
+std::string UnicodeTextBlock(std::u16string_view text) {
+  std::string block;
+  block.reserve((text.size() + 1) * 2);
+  for (char16_t unit : text) {
+    block.push_back(static_cast<char>(unit & 0xFF));
+    block.push_back(static_cast<char>(unit >> 8));
+  }
+  block.append(2, '\0');
+  return block;
+}
+
+std::string AnsiTextBlock(std::u16string_view text) {
+  std::string block = EncodeCp1252(text);
+  block.push_back('\0');
+  return block;
+}
+
+}  // namespace tallowin

@@ -1,0 +1,79 @@
+#pragma once
+// The clipboard as the capture pipeline sees it: a walk over numbered formats,
+// the raw block of a format, and the four transfers. A write replaces the whole
+// content and causes exactly one change notification, delivered through the
+// change handler on the thread that owns the views (possibly while the write is
+// still in progress, so callers raise CaptureSuppressCounter before writing).
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "image/raster_image.h"
+
+namespace tallowin {
+
+using FormatNumber = std::uint16_t;
+
+inline constexpr FormatNumber kFormatText = 1;          // 8-bit text, Windows-1252, zero-terminated
+inline constexpr FormatNumber kFormatBitmap = 2;        // picture (a handle: no byte block)
+inline constexpr FormatNumber kFormatPalette = 9;       // accompanies a palette bitmap
+inline constexpr FormatNumber kFormatUnicodeText = 13;  // UTF-16LE, zero-terminated
+inline constexpr FormatNumber kFirstRegisteredFormat = 0xC000;
+
+inline constexpr char kCannotOpenClipboard[] = "Cannot open clipboard";
+inline constexpr char kUnsupportedClipboardFormat[] = "Unsupported clipboard format";
+
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+
+  // Number of formats now on the clipboard; the count taken before a walk is used for the whole walk.
+  virtual int CountFormats() = 0;
+  // Format at `index` (from 0) in the owner's order; 0 beyond the last.
+  virtual FormatNumber FormatAt(int index) = 0;
+  // The whole memory block of `format`; std::nullopt when the format is absent,
+  // cannot be rendered, or is held as a handle (bitmap, palette). Raises
+  // TallowinError(kCannotOpenClipboard) when the clipboard cannot be opened.
+  virtual std::optional<std::string> FormatBytes(FormatNumber format) = 0;
+  // The registered name of a format numbered from kFirstRegisteredFormat up; std::nullopt when unknown.
+  virtual std::optional<std::string> RegisteredFormatName(FormatNumber format) = 0;
+
+  // Format 13 up to its first zero unit; when that is absent or empty, format 1
+  // decoded from Windows-1252. Empty when there is no text; never an error.
+  virtual std::u16string ReadText() = 0;
+  // Replaces the content by `text` as formats 1 and 13; one notification.
+  virtual void WriteText(std::u16string_view text) = 0;
+  // A 32-bit copy of the clipboard's picture. Raises TallowinError(kUnsupportedClipboardFormat)
+  // when there is none or it cannot be read.
+  virtual RasterImage ReadBitmap() = 0;
+  // Replaces the content by `image`; one notification. The caller keeps its image.
+  virtual void WriteBitmap(const RasterImage& image) = 0;
+
+  // Called once per change of the content.
+  void SetChangeHandler(std::function<void()> handler) { changeHandler_ = std::move(handler); }
+
+ protected:
+  void NotifyChanged() {
+    if (changeHandler_) changeHandler_();
+  }
+
+ private:
+  std::function<void()> changeHandler_;
+};
+
+// The text rule of ReadText over two raw blocks (either may be absent).
+std::u16string TextFromBlocks(const std::optional<std::string>& unicodeBlock, const std::optional<std::string>& ansiBlock);
+// The zero-terminated blocks WriteText places: format 13 (UTF-16LE) and format 1 (Windows-1252).
+std::string UnicodeTextBlock(std::u16string_view text);
+std::string AnsiTextBlock(std::u16string_view text);
+
+// The four transfers under the names the rest of the program uses.
+inline std::u16string ReadClipboardText(Clipboard& c) { return c.ReadText(); }
+inline void WriteClipboardText(Clipboard& c, std::u16string_view text) { c.WriteText(text); }
+inline RasterImage ReadClipboardBitmap(Clipboard& c) { return c.ReadBitmap(); }
+inline void WriteClipboardBitmap(Clipboard& c, const RasterImage& image) { c.WriteBitmap(image); }
+
+}  // namespace tallowin

@@ -1,0 +1,134 @@
+#include "clipboard/memory_clipboard.h"
+
+#include <algorithm>
+
+#include "app/errors.h"
+
+namespace tallowin {
+namespace {
+
+// Closes the clipboard on every path out of a transfer, so the open count
+// returns to its old value whether the transfer succeeds or raises.
+class OpenPeriod {
+ public:
+  explicit OpenPeriod(MemoryClipboard& c) : c_(c) { c_.Open(); }
+  ~OpenPeriod() { c_.Close(); }
+  OpenPeriod(const OpenPeriod&) = delete;
+  OpenPeriod& operator=(const OpenPeriod&) = delete;
+
+ private:
+  MemoryClipboard& c_;
+};
+
+}  // namespace
+
+int MemoryClipboard::CountFormats() { return static_cast<int>(blocks_.size()); }
+
+FormatNumber MemoryClipboard::FormatAt(int index) {
+  OpenPeriod open(*this);
+  if (index < 0 || index >= static_cast<int>(blocks_.size())) return 0;
+  return blocks_[static_cast<std::size_t>(index)].format;
+}
+
+std::optional<std::string> MemoryClipboard::FormatBytes(FormatNumber format) {
+  OpenPeriod open(*this);
+  if (format == kFormatBitmap || format == kFormatPalette) return std::nullopt;
+  for (const Block& b : blocks_) {
+    if (b.format == format) return b.bytes;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> MemoryClipboard::RegisteredFormatName(FormatNumber format) {
+  auto it = registeredNames_.find(format);
+  if (it == registeredNames_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::u16string MemoryClipboard::ReadText() {
+  std::optional<std::string> unicode = FormatBytes(kFormatUnicodeText);
+  std::optional<std::string> ansi;
+  if (!unicode || TextFromBlocks(unicode, std::nullopt).empty()) ansi = FormatBytes(kFormatText);
+  return TextFromBlocks(unicode, ansi);
+}
+
+void MemoryClipboard::WriteText(std::u16string_view text) {
+  OpenPeriod open(*this);
+  SetData(kFormatText, AnsiTextBlock(text));
+  SetData(kFormatUnicodeText, UnicodeTextBlock(text));
+}
+
+RasterImage MemoryClipboard::ReadBitmap() {
+  OpenPeriod open(*this);
+  if (!bitmap_ || !bitmap_->Usable()) throw TallowinError(kUnsupportedClipboardFormat);
+  return *bitmap_;
+}
+
+void MemoryClipboard::WriteBitmap(const RasterImage& image) {
+  OpenPeriod open(*this);
+  SetBitmapHandle(image);
+}
+
+void MemoryClipboard::Open() {
+  if (heldByOther_) throw TallowinError(kCannotOpenClipboard);
+  if (openCount_ == 0) emptiedThisPeriod_ = false;
+  ++openCount_;
+}
+
+void MemoryClipboard::Close() {
+  if (openCount_ == 0) return;
+  if (--openCount_ == 0 && emptiedThisPeriod_) {
+    emptiedThisPeriod_ = false;
+    ++notifications_;
+    NotifyChanged();
+  }
+}
+
+void MemoryClipboard::EmptyOnce() {
+  if (emptiedThisPeriod_) return;
+  emptiedThisPeriod_ = true;
+  blocks_.clear();
+  bitmap_.reset();
+}
+
+void MemoryClipboard::SetData(FormatNumber format, std::string bytes) {
+  EmptyOnce();
+  auto it = std::find_if(blocks_.begin(), blocks_.end(), [format](const Block& b) { return b.format == format; });
+  if (it != blocks_.end()) {
+    it->bytes = std::move(bytes);
+  } else {
+    blocks_.push_back({format, std::move(bytes)});
+  }
+}
+
+void MemoryClipboard::SetBitmapHandle(const RasterImage& image) {
+  SetData(kFormatBitmap, {});
+  bitmap_ = image;
+}
+
+void MemoryClipboard::PlaceFromOtherProgram(std::vector<Block> blocks, const RasterImage* image) {
+  OpenPeriod open(*this);
+  EmptyOnce();
+  for (Block& b : blocks) {
+    if (b.format == kFormatBitmap && image) {
+      SetBitmapHandle(*image);
+    } else {
+      SetData(b.format, std::move(b.bytes));
+    }
+  }
+}
+
+void MemoryClipboard::PlaceTextFromOtherProgram(std::u16string_view text) {
+  PlaceFromOtherProgram({{kFormatUnicodeText, UnicodeTextBlock(text)}, {kFormatText, AnsiTextBlock(text)}});
+}
+
+FormatNumber MemoryClipboard::RegisterFormat(const std::string& name) {
+  for (const auto& [number, known] : registeredNames_) {
+    if (known == name) return number;
+  }
+  const FormatNumber number = nextRegistered_++;
+  registeredNames_[number] = name;
+  return number;
+}
+
+}  // namespace tallowin
