@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "text/replace_all.h"
 #include "text/utf.h"
 
 // Paths arrive as UTF-16 and are converted to UTF-8 only where they meet the
@@ -20,17 +21,6 @@ constexpr char16_t kSeparator = u'/';
 constexpr std::u16string_view kNumPlaceholder = u"%num%";
 constexpr std::u16string_view kDatePlaceholder = u"%date%";
 constexpr std::u16string_view kTimePlaceholder = u"%time%";
-
-// Case-sensitive, non-overlapping, left to right.
-std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from, std::u16string_view to) {
-  std::u16string out;
-  std::size_t start = 0;
-  for (std::size_t hit = text.find(from); hit != std::u16string_view::npos; hit = text.find(from, start)) {
-    out.append(text.substr(start, hit - start)).append(to);
-    start = hit + from.size();
-  }
-  return out.append(text.substr(start));
-}
 
 std::optional<std::string> FileSystemName(std::u16string_view path) {
   if (path.find(u'\0') != std::u16string_view::npos) return std::nullopt;
@@ -132,7 +122,7 @@ std::u16string ImageFilePath(std::u16string_view folder, std::u16string_view nam
   std::u16string extension = u".bmp";
   const std::size_t dash = format.find(u" - ");
   if (dash != std::u16string_view::npos) {
-    std::u16string candidate = ReplaceAll(format.substr(0, dash), u"*", u"");
+    std::u16string candidate = ReplaceAllExact(format.substr(0, dash), u"*", u"");
     if (!candidate.empty() && candidate[0] == u'.') extension = std::move(candidate);
   }
   return std::u16string(folder).append(name).append(extension);
@@ -145,15 +135,15 @@ std::u16string ResolvePlaceholders(std::u16string_view path, std::int32_t& count
     // pushes the number on.
     do {
       counter = Next(counter);
-      resolved = ReplaceAll(path, kNumPlaceholder, Decimal(counter));
+      resolved = ReplaceAllExact(path, kNumPlaceholder, Decimal(counter));
     } while (IsTakenByFile(resolved));
   }
   // The clock is read once per placeholder kind, at the moment of its replacement.
   if (resolved.find(kDatePlaceholder) != std::u16string::npos) {
-    resolved = ReplaceAll(resolved, kDatePlaceholder, GetDate(now()));
+    resolved = ReplaceAllExact(resolved, kDatePlaceholder, GetDate(now()));
   }
   if (resolved.find(kTimePlaceholder) != std::u16string::npos) {
-    resolved = ReplaceAll(resolved, kTimePlaceholder, GetTime(now()));
+    resolved = ReplaceAllExact(resolved, kTimePlaceholder, GetTime(now()));
   }
   return resolved;
 }
