@@ -8,16 +8,25 @@ namespace tallowin {
 namespace {
 
 // Closes the clipboard on every path out of a transfer, so the open count
-// returns to its old value whether the transfer succeeds or raises.
+// returns to its old value whether the transfer succeeds or raises. The
+// notification of a successful write is sent by the explicit Close, outside any
+// destructor, because the change handler may raise.
 class OpenPeriod {
  public:
   explicit OpenPeriod(MemoryClipboard& c) : c_(c) { c_.Open(); }
-  ~OpenPeriod() { c_.Close(); }
+  ~OpenPeriod() {
+    if (!closed_) c_.Close(MemoryClipboard::CloseMode::Quiet);
+  }
+  void Close() {
+    closed_ = true;
+    c_.Close();
+  }
   OpenPeriod(const OpenPeriod&) = delete;
   OpenPeriod& operator=(const OpenPeriod&) = delete;
 
  private:
   MemoryClipboard& c_;
+  bool closed_ = false;
 };
 
 }  // namespace
@@ -56,6 +65,7 @@ void MemoryClipboard::WriteText(std::u16string_view text) {
   OpenPeriod open(*this);
   SetData(kFormatText, AnsiTextBlock(text));
   SetData(kFormatUnicodeText, UnicodeTextBlock(text));
+  open.Close();
 }
 
 RasterImage MemoryClipboard::ReadBitmap() {
@@ -67,6 +77,7 @@ RasterImage MemoryClipboard::ReadBitmap() {
 void MemoryClipboard::WriteBitmap(const RasterImage& image) {
   OpenPeriod open(*this);
   SetBitmapHandle(image);
+  open.Close();
 }
 
 void MemoryClipboard::Open() {
@@ -75,10 +86,11 @@ void MemoryClipboard::Open() {
   ++openCount_;
 }
 
-void MemoryClipboard::Close() {
+void MemoryClipboard::Close(CloseMode mode) {
   if (openCount_ == 0) return;
   if (--openCount_ == 0 && emptiedThisPeriod_) {
     emptiedThisPeriod_ = false;
+    if (mode == CloseMode::Quiet) return;
     ++notifications_;
     NotifyChanged();
   }
@@ -116,6 +128,7 @@ void MemoryClipboard::PlaceFromOtherProgram(std::vector<Block> blocks, const Ras
       SetData(b.format, std::move(b.bytes));
     }
   }
+  open.Close();
 }
 
 void MemoryClipboard::PlaceTextFromOtherProgram(std::u16string_view text) {

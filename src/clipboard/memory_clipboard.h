@@ -36,7 +36,9 @@ class MemoryClipboard : public Clipboard {
 
   // The primitives the transfers are built from.
   void Open();   // raises TallowinError(kCannotOpenClipboard) while another program holds it
-  void Close();  // the outermost close after a write notifies once
+  enum class CloseMode { Notify, Quiet };
+  // The outermost close after a write notifies once (Quiet: only on failure paths).
+  void Close(CloseMode mode = CloseMode::Notify);
   void SetData(FormatNumber format, std::string bytes);
   void SetBitmapHandle(const RasterImage& image);  // format 2, held as a handle
   int OpenCount() const { return openCount_; }
