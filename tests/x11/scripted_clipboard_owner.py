@@ -1,0 +1,144 @@
+#!/usr/bin/python3
+"""A CLIPBOARD owner whose answers the tests script on the command line.
+
+    scripted_clipboard_owner.py [options] TARGET...
+
+Lists TARGETS followed by the given targets in the given order (meta targets
+and repeats included, as a careless owner might). Each target is answered with
+the bytes "<TARGET>" unless an option says otherwise. Every request received
+is printed as "request NAME" before it is answered, so a test can check what
+a reader asked for. Prints "ready" once it owns the selection.
+
+Options:
+  --refuse T            refuse conversions to T
+  --size T:N            answer T with N bytes in one property
+  --incr T:N            answer T with N bytes through INCR, 64 KiB per piece
+  --die-mid-incr        exit right after the first INCR piece
+  --late-first S:KIND   answer the first TARGETS request only after S seconds,
+                        KIND "answer" (adding the target text/x-stale-answer)
+                        or "refuse"
+"""
+import argparse
+import os
+import sys
+import time
+
+from Xlib import X, Xatom, display
+from Xlib.protocol import event
+
+PIECE = 64 * 1024
+
+
+def pattern(n):
+    return bytes(i % 251 for i in range(n))
+
+
+class Owner:
+    def __init__(self, args):
+        self.args = args
+        self.d = display.Display()
+        self.window = self.d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+        self.clipboard = self.d.intern_atom("CLIPBOARD")
+        self.targets_atom = self.d.intern_atom("TARGETS")
+        self.incr_atom = self.d.intern_atom("INCR")
+        self.utf8 = self.d.intern_atom("UTF8_STRING")
+        self.offered = [self.d.intern_atom(t) for t in args.targets]
+        self.sizes = dict(parse_size(s) for s in args.size)
+        self.incr = dict(parse_size(s) for s in args.incr)
+        self.transfers = {}  # (requestor id, property) -> [window, remaining bytes]
+        self.first_targets = True
+
+    def take(self):
+        self.window.set_selection_owner(self.clipboard, X.CurrentTime)
+        self.d.sync()
+        return self.d.get_selection_owner(self.clipboard) == self.window
+
+    def run(self):
+        while True:
+            ev = self.d.next_event()
+            if ev.type == X.SelectionRequest:
+                self.on_request(ev)
+            elif ev.type == X.PropertyNotify and ev.state == X.PropertyDelete:
+                self.on_delete(ev)
+
+    def notify(self, req, prop):
+        reply = event.SelectionNotify(time=req.time, requestor=req.requestor,
+                                      selection=req.selection, target=req.target,
+                                      property=prop)
+        req.requestor.send_event(reply, event_mask=0)
+        self.d.flush()
+
+    def on_request(self, req):
+        name = self.d.get_atom_name(req.target)
+        print("request", name, flush=True)
+        if req.target == self.targets_atom:
+            self.answer_targets(req)
+        elif name in self.args.refuse or req.target not in self.offered:
+            self.notify(req, X.NONE)
+        elif name in self.incr:
+            self.start_incr(req, pattern(self.incr[name]))
+        else:
+            data = pattern(self.sizes[name]) if name in self.sizes else ("<%s>" % name).encode()
+            req.requestor.change_property(req.property, req.target, 8, data)
+            self.notify(req, req.property)
+
+    def answer_targets(self, req):
+        atoms = [self.targets_atom] + self.offered
+        if self.first_targets and self.args.late_first:
+            seconds, kind = self.args.late_first.split(":")
+            time.sleep(float(seconds))
+            if kind == "refuse":
+                self.first_targets = False
+                self.notify(req, X.NONE)
+                return
+            atoms.append(self.d.intern_atom("text/x-stale-answer"))
+        self.first_targets = False
+        req.requestor.change_property(req.property, Xatom.ATOM, 32, atoms)
+        self.notify(req, req.property)
+
+    def start_incr(self, req, data):
+        req.requestor.change_attributes(event_mask=X.PropertyChangeMask)
+        req.requestor.change_property(req.property, self.incr_atom, 32, [len(data)])
+        self.transfers[(req.requestor.id, req.property)] = [req.requestor, req.target, data]
+        self.notify(req, req.property)
+
+    def on_delete(self, ev):
+        key = (ev.window.id, ev.atom)
+        if key not in self.transfers:
+            return
+        window, target, data = self.transfers[key]
+        piece, rest = data[:PIECE], data[PIECE:]
+        window.change_property(ev.atom, target, 8, piece)
+        self.d.flush()
+        if not piece:
+            del self.transfers[key]
+            return
+        self.transfers[key][2] = rest
+        if self.args.die_mid_incr:
+            self.d.sync()
+            os._exit(0)
+
+
+def parse_size(spec):
+    name, n = spec.rsplit(":", 1)
+    return name, int(n)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--size", action="append", default=[])
+    parser.add_argument("--incr", action="append", default=[])
+    parser.add_argument("--die-mid-incr", action="store_true")
+    parser.add_argument("--late-first")
+    parser.add_argument("targets", nargs="*")
+    owner = Owner(parser.parse_args())
+    if not owner.take():
+        print("could not take CLIPBOARD", file=sys.stderr)
+        return 1
+    print("ready", flush=True)
+    owner.run()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
