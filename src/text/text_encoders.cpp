@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -33,8 +32,7 @@ inline char* PutByte(char* out, unsigned value) {
   return out + 1;
 }
 
-// Room kept free beyond the blocks' worst case: the unit that completes a pair
-// and an encoder's Finish.
+// Room kept free beyond a block's worst case for the unit that completes a pair.
 constexpr std::size_t kChunkSlack = 16;
 
 template <class Encoder>
@@ -208,7 +206,6 @@ class Utf7Encoder {
   char* Finish(char* out) { return inRun_ ? EndRun(out, false) : out; }
 
  private:
-
   char* EndRun(char* out, bool writeDash) {
     if (pendingBits_ > 0) *out++ = kBase64[(bits_ << (6 - pendingBits_)) & 0x3F];
     if (writeDash) *out++ = '-';
