@@ -10,7 +10,7 @@ is printed as "request NAME" before it is answered, so a test can check what
 a reader asked for. Prints "ready" once it owns the selection.
 
 Options:
-  --refuse T            refuse conversions to T
+  --refuse T            refuse conversions to T (TARGETS included)
   --size T:N            answer T with N bytes in one property
   --incr T:N            answer T with N bytes through INCR, 64 KiB per piece
   --die-mid-incr        exit right after the first INCR piece
@@ -71,9 +71,11 @@ class Owner:
     def on_request(self, req):
         name = self.d.get_atom_name(req.target)
         print("request", name, flush=True)
-        if req.target == self.targets_atom:
+        if name in self.args.refuse:
+            self.notify(req, X.NONE)
+        elif req.target == self.targets_atom:
             self.answer_targets(req)
-        elif name in self.args.refuse or req.target not in self.offered:
+        elif req.target not in self.offered:
             self.notify(req, X.NONE)
         elif name in self.incr:
             self.start_incr(req, pattern(self.incr[name]))

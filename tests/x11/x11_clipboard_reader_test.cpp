@@ -96,7 +96,7 @@ class X11ReaderTest : public ::testing::Test {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     std::vector<std::string> argv = {"xclip", "-selection", "clipboard", "-quiet"};
     if (!target.empty()) argv.insert(argv.end(), {"-t", target});
-    owners_.push_back(std::make_unique<ChildProcess>(argv, file));
+    owners_.push_back(std::make_unique<ChildProcess>(argv, file, x11test::ChildStderr::kDiscard));
     const Clock::time_point deadline = Clock::now() + kMustReturnWithin;
     while (XclipListedTargets().empty()) {
       ASSERT_LT(Clock::now(), deadline) << "xclip never served the clipboard";
@@ -234,6 +234,17 @@ TEST_F(X11ReaderTest, MetaTargetsAreNeitherListedNorRequested) {
   EXPECT_THAT(Requests(owner), ElementsAre("TARGETS", "UTF8_STRING", "text/x-custom", "text/x-refused"));
 }
 
+TEST_F(X11ReaderTest, RefusedTargetListCountsAsAnsweredAndEmpty) {
+  ChildProcess& owner = ScriptedOwner({"UTF8_STRING", "--refuse", "TARGETS"});
+  X11ClipboardReader reader;
+  const X11ClipboardSnapshot snapshot = reader.ReadSnapshot(kEverything);
+  EXPECT_TRUE(snapshot.ownerAnswered);
+  EXPECT_THAT(snapshot.targets, IsEmpty());
+  EXPECT_THAT(snapshot.data, IsEmpty());
+  EXPECT_THAT(snapshot.failed, IsEmpty());
+  EXPECT_THAT(Requests(owner), ElementsAre("TARGETS"));
+}
+
 struct ImageCase {
   const char* name;
   std::vector<std::string> offered;
@@ -336,7 +347,10 @@ TEST_P(LateAnswerTest, IsNotTakenForTheNextRequest) {
   EXPECT_THAT(next.data, ElementsAre(Pair("UTF8_STRING", Placeholder("UTF8_STRING"))));
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, LateAnswerTest, ::testing::Values("answer", "refuse"));
+INSTANTIATE_TEST_SUITE_P(Kinds, LateAnswerTest, ::testing::Values("answer", "refuse"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
 
 // --- Owners that never answer, and none at all -----------------------------
 

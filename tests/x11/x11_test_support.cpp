@@ -39,12 +39,15 @@ struct SpawnActions {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
-                           const std::filesystem::path& stdinPath) {
+                           const std::filesystem::path& stdinPath, ChildStderr stderrMode) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
   SpawnActions spawn;
   posix_spawn_file_actions_addopen(&spawn.actions, 0, stdinPath.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&spawn.actions, fds[1], 1);
+  if (stderrMode == ChildStderr::kDiscard) {
+    posix_spawn_file_actions_addopen(&spawn.actions, 2, "/dev/null", O_WRONLY, 0);
+  }
 
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -108,7 +111,7 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output,
   std::vector<std::string> bounded = {"timeout", "-s", "KILL",
                                       std::to_string(timeout.count() / 1000.0)};
   bounded.insert(bounded.end(), argv.begin(), argv.end());
-  auto child = std::make_unique<ChildProcess>(bounded);
+  auto child = std::make_unique<ChildProcess>(bounded, "/dev/null", ChildStderr::kDiscard);
   std::string text;
   while (auto line = child->ReadLine(timeout + std::chrono::seconds(1))) text += *line + "\n";
   if (output) *output = text;

@@ -12,13 +12,16 @@
 
 namespace tallowin::x11test {
 
+enum class ChildStderr { kInherit, kDiscard };
+
 // A started program, killed (SIGKILL) and reaped when the object goes away.
 // Its standard input comes from a file, its standard output into a pipe.
 class ChildProcess {
  public:
   // `argv[0]` is searched in PATH. Throws std::runtime_error when it cannot start.
   explicit ChildProcess(const std::vector<std::string>& argv,
-                        const std::filesystem::path& stdinPath = "/dev/null");
+                        const std::filesystem::path& stdinPath = "/dev/null",
+                        ChildStderr stderrMode = ChildStderr::kInherit);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -40,7 +43,8 @@ class ChildProcess {
 };
 
 // Runs `argv` to its end (killed after `timeout`); returns its exit status
-// (-1 when it did not exit normally) and fills `output` with its standard output.
+// (-1 when it did not exit normally) and fills `output` with its standard
+// output. Its standard error is discarded.
 int RunCommand(const std::vector<std::string>& argv, std::string* output,
                std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
