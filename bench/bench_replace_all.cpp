@@ -1,0 +1,240 @@
+// Plain replace-all on 16 MB of UTF-16 clipboard-like text, next to memcpy of
+// the same buffer measured in the same run: ReplaceAllExact and
+// ReplaceAllIgnoreCase with a 1-unit and a 5-unit search text, and a size sweep
+// (1, 4, 16 MB) of the exact replace that shows the time growing linearly.
+//
+// Two copy references: `Memcpy` copies into a buffer allocated once (the
+// machine's copy rate, the goal's yardstick), `CopyToNewString` builds a new
+// std::u16string per iteration as every replace must (allocation and first
+// touch of fresh pages included). The closing summary prints each replace's
+// rate as a ratio of memcpy's; the goal is exact replace at 0.25 or more.
+//
+// Rates and times are per CPU second of this process, so other load on the
+// machine disturbs them less. Figures for a report:
+//   bench_replace_all --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//     --benchmark_enable_random_interleaving=true
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/case_mapping.h"
+#include "text/replace_all.h"
+
+namespace tallowin {
+namespace {
+
+constexpr std::size_t kMegabyte = 1000 * 1000;
+constexpr std::size_t kMainBytes = 16 * kMegabyte;
+
+// Words of a German/English mixed text with the punctuation a pasted table or
+// mail carries. "," occurs about once in 50 units, "Datei" and "Zeile" about
+// once in 200, so every search finds many matches spread over the whole buffer.
+std::u16string ClipboardLikeText(std::size_t bytes) {
+  static const std::vector<std::u16string> words = {
+      u"the",   u"clipboard", u"text",   u"Datei",  u"saved",  u"number", u"12345",  u"Größe", u"café",
+      u"über",  u"Straße",    u"Grüße",  u"e-mail", u"(note)", u"value",  u"column", u"row",   u"Zeile",
+      u"Spalte", u"Wert",     u"5\u20AC", u"name",  u"folder", u"Ordner", u"and",    u"und",   u"of",
+      u"a",     u"to",        u"in",     u"is",     u"für",    u"mit",    u"den",    u"das",   u"nicht",
+  };
+  std::mt19937 random(20261210);
+  std::uniform_int_distribution<std::size_t> pick(0, words.size() - 1);
+  std::uniform_int_distribution<int> separator(0, 99);
+  std::u16string text;
+  const std::size_t units = bytes / sizeof(char16_t);
+  text.reserve(units + 16);
+  while (text.size() < units) {
+    text += words[pick(random)];
+    const int s = separator(random);
+    text += s < 12 ? u"," : s < 15 ? u".\r\n" : s < 17 ? u"\t" : u" ";
+  }
+  text.resize(units);
+  return text;
+}
+
+const std::u16string& Text(std::size_t bytes) {
+  static std::map<std::size_t, std::u16string> texts;
+  auto it = texts.find(bytes);
+  if (it == texts.end()) it = texts.emplace(bytes, ClipboardLikeText(bytes)).first;
+  return it->second;
+}
+
+std::size_t CountOccurrences(std::u16string_view text, std::u16string_view what) {
+  if (what.empty()) return 0;
+  std::size_t count = 0;
+  for (std::size_t p = text.find(what); p != std::u16string_view::npos; p = text.find(what, p + what.size())) ++count;
+  return count;
+}
+
+void SetRate(benchmark::State& state, std::size_t bytes) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
+}
+
+void Memcpy(benchmark::State& state, std::size_t bytes) {
+  const std::u16string& text = Text(bytes);
+  std::vector<char16_t> target(text.size());
+  std::memcpy(target.data(), text.data(), bytes);  // touch every page before timing
+  for (auto _ : state) {
+    std::memcpy(target.data(), text.data(), bytes);
+    benchmark::DoNotOptimize(target.data());
+    benchmark::ClobberMemory();
+  }
+  SetRate(state, bytes);
+}
+
+void CopyToNewString(benchmark::State& state) {
+  const std::u16string& text = Text(kMainBytes);
+  for (auto _ : state) {
+    std::u16string copy(text);
+    benchmark::DoNotOptimize(copy.data());
+  }
+  SetRate(state, kMainBytes);
+}
+
+using ReplaceFunction = std::u16string (*)(std::u16string_view, std::u16string_view, std::u16string_view);
+
+void Replace(benchmark::State& state, ReplaceFunction replace, std::u16string_view oldText,
+             std::u16string_view newText, std::size_t bytes) {
+  const std::u16string& text = Text(bytes);
+  std::size_t outUnits = 0;
+  for (auto _ : state) {
+    std::u16string out = replace(text, oldText, newText);
+    outUnits = out.size();
+    benchmark::DoNotOptimize(out.data());
+  }
+  SetRate(state, bytes);
+  const bool ignoreCase = replace == &ReplaceAllIgnoreCase;
+  state.counters["matches"] = static_cast<double>(
+      ignoreCase ? CountOccurrences(UpperCaseUnits(text), UpperCaseUnits(oldText)) : CountOccurrences(text, oldText));
+  state.counters["out_units"] = static_cast<double>(outUnits);
+}
+
+void RegisterAll() {
+  benchmark::RegisterBenchmark("Memcpy/16MB", [](benchmark::State& state) { Memcpy(state, kMainBytes); })
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("CopyToNewString/16MB", CopyToNewString)->Unit(benchmark::kMillisecond);
+
+  struct Case {
+    const char* name;
+    ReplaceFunction replace;
+    std::u16string_view oldText, newText;
+  };
+  // The ignore-case searches are written in lower case so that they only match
+  // because case is ignored ("z" finds the "Z" of "Zeile", "datei" finds "Datei").
+  static const Case cases[] = {
+      {"ReplaceAllExact/1unit", &ReplaceAllExact, u",", u";"},
+      {"ReplaceAllExact/5units", &ReplaceAllExact, u"Datei", u"File"},
+      {"ReplaceAllIgnoreCase/1unit", &ReplaceAllIgnoreCase, u"z", u"Z"},
+      {"ReplaceAllIgnoreCase/5units", &ReplaceAllIgnoreCase, u"datei", u"File"},
+  };
+  for (const Case& c : cases) {
+    benchmark::RegisterBenchmark((std::string(c.name) + "/16MB").c_str(),
+                                 [&c](benchmark::State& state) {
+                                   Replace(state, c.replace, c.oldText, c.newText, kMainBytes);
+                                 })
+        ->Unit(benchmark::kMillisecond);
+  }
+
+  // Size sweep: the time must grow with the size, the rate stay flat. memcpy
+  // runs at the same sizes, so a step that the caches cause shows in both.
+  for (std::size_t megabytes : {1, 4, 16}) {
+    benchmark::RegisterBenchmark(("SizeSweep/Memcpy/" + std::to_string(megabytes) + "MB").c_str(),
+                                 [megabytes](benchmark::State& state) { Memcpy(state, megabytes * kMegabyte); })
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("SizeSweep/ReplaceAllExact/5units/" + std::to_string(megabytes) + "MB").c_str(),
+                                 [megabytes](benchmark::State& state) {
+                                   Replace(state, &ReplaceAllExact, u"Datei", u"File", megabytes * kMegabyte);
+                                 })
+        ->Unit(benchmark::kMillisecond);
+  }
+}
+
+// The console table as usual, then every 16 MB rate as a ratio of memcpy's and
+// the per-MB times of the size sweep. With repetitions the medians are used.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type != Run::RT_Iteration && !median) continue;
+      if (run.error_occurred) continue;
+      const std::string name = run.run_name.function_name;
+      auto rate = run.counters.find("bytes_per_second");
+      if (rate == run.counters.end()) continue;
+      if (median || !medianSeen_[name]) {
+        rates_[name] = rate->second.value;
+        secondsPerIteration_[name] = run.GetAdjustedCPUTime() * TimeUnitSeconds(run.time_unit);
+      }
+      if (median) medianSeen_[name] = true;
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    const auto memcpyRate = rates_.find("Memcpy/16MB");
+    if (memcpyRate == rates_.end()) return;
+    std::printf("\nrate as a ratio of memcpy (%.0f MB/s), 16 MB:\n", memcpyRate->second / 1e6);
+    for (const auto& [name, rate] : rates_) {
+      if (name.rfind("SizeSweep", 0) == 0 || name == "Memcpy/16MB") continue;
+      std::printf("  %-32s %8.0f MB/s  %5.2f\n", name.c_str(), rate / 1e6, rate / memcpyRate->second);
+    }
+    std::printf("size sweep, ReplaceAllExact with a 5-unit search against memcpy (ms per MB):\n");
+    for (const char* size : {"1MB", "4MB", "16MB"}) {
+      const auto replace = secondsPerIteration_.find(std::string("SizeSweep/ReplaceAllExact/5units/") + size);
+      const auto copy = secondsPerIteration_.find(std::string("SizeSweep/Memcpy/") + size);
+      if (replace == secondsPerIteration_.end() || copy == secondsPerIteration_.end()) continue;
+      const double megabytes = static_cast<double>(std::stoi(size));
+      std::printf("  %-5s replace %8.3f ms  %6.3f ms/MB   memcpy %8.3f ms  %6.3f ms/MB   ratio %5.2f\n", size,
+                  replace->second * 1e3, replace->second * 1e3 / megabytes, copy->second * 1e3,
+                  copy->second * 1e3 / megabytes, copy->second / replace->second);
+    }
+    double worstExact = -1;
+    for (const char* name : {"ReplaceAllExact/1unit/16MB", "ReplaceAllExact/5units/16MB"}) {
+      const auto rate = rates_.find(name);
+      if (rate == rates_.end()) continue;
+      const double ratio = rate->second / memcpyRate->second;
+      if (worstExact < 0 || ratio < worstExact) worstExact = ratio;
+    }
+    if (worstExact >= 0) {
+      std::printf("goal (exact replace at >= 0.25 of memcpy): %s (worst ratio %.2f)\n",
+                  worstExact >= 0.25 ? "met" : "missed", worstExact);
+    }
+    std::fflush(stdout);
+  }
+
+ private:
+  static double TimeUnitSeconds(benchmark::TimeUnit unit) {
+    switch (unit) {
+      case benchmark::kNanosecond: return 1e-9;
+      case benchmark::kMicrosecond: return 1e-6;
+      case benchmark::kMillisecond: return 1e-3;
+      case benchmark::kSecond: return 1;
+    }
+    return 1;
+  }
+
+  std::map<std::string, double> rates_;
+  std::map<std::string, double> secondsPerIteration_;
+  std::map<std::string, bool> medianSeen_;
+};
+
+}  // namespace
+}  // namespace tallowin
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  tallowin::RegisterAll();
+  tallowin::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
