@@ -1,0 +1,453 @@
+#include "regex/regex_matcher.h"
+
+#include <algorithm>
+
+#include "regex/regex_errors.h"
+
+// Invariants:
+// - The stack holds undo records and choice points. Failing pops entries, applying
+//   each undo record, down to the newest choice point, which resumes matching; so
+//   registers, loop frames and loop-back positions are always those of the path
+//   being tried, and an attempt that fails leaves them as it found them.
+// - Every counted loop (LoopEntry) owns one frame while it is active; the loop node
+//   always works on the innermost frame, which is its own.
+// - An iteration that ends where it began leaves its loop: this is what makes
+//   loops over operands that can match the empty text terminate.
+
+namespace tallowin {
+
+Matcher::Matcher(const Program& program, const MatchSets& sets, std::u16string_view input,
+                 MatchRegisters& registers, MatcherScratch& scratch, MatchLimits limits)
+    : program_(program),
+      nodes_(program.nodes),
+      sets_(sets),
+      input_(input.data()),
+      length_(static_cast<int32_t>(input.size())),
+      registers_(registers),
+      scratch_(scratch),
+      stack_(scratch.stack),
+      limits_(limits) {
+  scratch_.loopBackStart.assign(static_cast<size_t>(program.loopBackCount), -1);
+}
+
+bool Matcher::MatchesOne(const Node& node, int32_t pos) const {
+  const char16_t c = input_[pos];
+  switch (node.kind) {
+    case NodeKind::Literal:
+      return c == program_.literals[static_cast<size_t>(node.arg)];
+    case NodeKind::LiteralFolded: {
+      const char16_t t = program_.literals[static_cast<size_t>(node.arg)];
+      return c == t || c == FoldCase(t);
+    }
+    case NodeKind::AnyChar:
+      return true;
+    case NodeKind::AnyButLineBreak:
+      if (sets_.lineSeparators.Contains(c)) return false;
+      return !(sets_.pairedSeparator && c == sets_.pairedSeparator->first && pos + 1 < length_ &&
+               input_[pos + 1] == sets_.pairedSeparator->second);
+    case NodeKind::CharIn:
+    case NodeKind::CharInFolded:
+      return program_.classes[static_cast<size_t>(node.arg)].Contains(c);
+    case NodeKind::CharNotIn:
+    case NodeKind::CharNotInFolded:
+      return !program_.classes[static_cast<size_t>(node.arg)].Contains(c);
+    case NodeKind::Digit:
+      return c >= u'0' && c <= u'9';
+    case NodeKind::NonDigit:
+      return !(c >= u'0' && c <= u'9');
+    case NodeKind::WordChar:
+      return sets_.word.Contains(c);
+    case NodeKind::NonWordChar:
+      return !sets_.word.Contains(c);
+    case NodeKind::SpaceChar:
+      return sets_.space.Contains(c);
+    case NodeKind::NonSpaceChar:
+      return !sets_.space.Contains(c);
+    default:
+      return false;
+  }
+}
+
+bool Matcher::MatchesOneCharOperand(const Node& node, int32_t pos) const {
+  if (node.kind != NodeKind::Alternative) return MatchesOne(node, pos);
+  for (const Node* alt = &node;; alt = &N(alt->next)) {
+    if (MatchesOne(N(alt->operand), pos)) return true;
+    if (alt->next == kNoNode || N(alt->next).kind != NodeKind::Alternative) return false;
+  }
+}
+
+bool Matcher::MatchLiteral(const Node& node, int32_t pos) const {
+  const std::u16string_view text = program_.LiteralText(node);
+  if (static_cast<int64_t>(text.size()) > length_ - pos) return false;
+  const char16_t* in = input_ + pos;
+  if (node.kind == NodeKind::Literal) return std::equal(text.begin(), text.end(), in);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (in[i] != text[i] && in[i] != FoldCase(text[i])) return false;
+  }
+  return true;
+}
+
+int32_t Matcher::BackRefLength(int group) const {
+  const int32_t s = registers_.start[static_cast<size_t>(group)];
+  const int32_t e = registers_.end[static_cast<size_t>(group)];
+  if (s < 0 || e < 0) return -1;
+  return std::max(0, e - s);  // inside its own group the end can still be the old one
+}
+
+bool Matcher::MatchBackRefAt(int group, bool folded, int32_t pos) const {
+  const int32_t len = BackRefLength(group);
+  if (len < 0 || len > length_ - pos) return false;
+  const char16_t* text = input_ + registers_.start[static_cast<size_t>(group)];
+  const char16_t* in = input_ + pos;
+  for (int32_t i = 0; i < len; ++i) {
+    if (in[i] != text[i] && !(folded && in[i] == FoldCase(text[i]))) return false;
+  }
+  return true;
+}
+
+bool Matcher::IsLineStart(int32_t pos) const {
+  if (pos == 0) return true;
+  const char16_t prev = input_[pos - 1];
+  if (const auto& pair = sets_.pairedSeparator) {
+    if (pos >= 2 && prev == pair->second && input_[pos - 2] == pair->first) return true;
+    if (prev == pair->first && pos < length_ && input_[pos] == pair->second) return false;
+  }
+  return sets_.lineSeparators.Contains(prev);
+}
+
+bool Matcher::IsLineEnd(int32_t pos) const {
+  if (pos == length_) return true;
+  const char16_t c = input_[pos];
+  if (const auto& pair = sets_.pairedSeparator) {
+    if (c == pair->first && pos + 1 < length_ && input_[pos + 1] == pair->second) return true;
+    if (pos > 0 && input_[pos - 1] == pair->first && c == pair->second) return false;
+  }
+  return sets_.lineSeparators.Contains(c);
+}
+
+int32_t Matcher::LookAhead(const Node& repeat) const {
+  if (repeat.next == kNoNode) return -1;
+  const Node& next = N(repeat.next);
+  if (next.kind != NodeKind::Literal || next.arg2 == 0) return -1;
+  return program_.literals[static_cast<size_t>(next.arg)];
+}
+
+// A quantified back-reference repeats the group's whole text: the count is bounded by
+// the input, and backtracking gives back one whole repetition at a time. An empty or
+// unset group text repeats without moving, so only one count is tried.
+int32_t Matcher::CountRepeats(const Node& repeat, int32_t start, int32_t& width) const {
+  const Node& operand = N(repeat.operand);
+  int32_t count = 0;
+  if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
+    const int32_t len = BackRefLength(operand.arg);
+    width = std::max(len, 0);
+    if (len < 0) return 0;
+    if (len == 0) return repeat.min;
+    const bool folded = operand.kind == NodeKind::BackRefFolded;
+    for (int32_t p = start; count < repeat.max && len <= length_ - p; p += len, ++count) {
+      if (!MatchBackRefAt(operand.arg, folded, p)) break;
+    }
+  } else {
+    width = 1;
+    const int32_t limit = static_cast<int32_t>(std::min<int64_t>(repeat.max, length_ - start));
+    while (count < limit && MatchesOneCharOperand(operand, start + count)) ++count;
+  }
+  *limits_.stepsLeft -= count;
+  return count;
+}
+
+bool Matcher::ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t& next,
+                             int32_t& pos) {
+  const Node& n = N(node);
+  int32_t width = 1;
+  const Node& operand = N(n.operand);
+  if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
+    width = std::max(BackRefLength(operand.arg), 0);
+  }
+  const int32_t lookAhead = LookAhead(n);
+  for (int32_t k = from; k >= n.min; --k) {
+    const int32_t p = start + k * width;
+    if (lookAhead >= 0 && (p >= length_ || input_[p] != lookAhead)) continue;
+    if (k > n.min) Push(kChoiceRepeat, node, start, k);
+    if (n.kind == NodeKind::RepeatOneChar && n.arg != 0 && k > 0) {
+      SetStart(n.arg, p - 1);
+      SetEnd(n.arg, p);
+    }
+    pos = p;
+    next = n.next;
+    return true;
+  }
+  return false;
+}
+
+bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t from, int32_t count,
+                                 int32_t& next, int32_t& pos) {
+  const Node& n = N(node);
+  int32_t width = 1;
+  const Node& operand = N(n.operand);
+  if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
+    width = std::max(BackRefLength(operand.arg), 0);
+  }
+  const int32_t lookAhead = LookAhead(n);
+  for (int32_t k = std::max(from, n.min); k <= count; ++k) {
+    const int32_t p = start + k * width;
+    if (lookAhead >= 0 && (p >= length_ || input_[p] != lookAhead)) continue;
+    if (k < count) Push(kChoiceRepeatLazy, node, start, k + 1, count);
+    pos = p;
+    next = n.next;
+    return true;
+  }
+  return false;
+}
+
+void Matcher::EnterIteration(int32_t pos) {
+  MatcherScratch::LoopFrame& frame = scratch_.loops.back();
+  Push(kSetLoop, 0, frame.count, frame.iterStart);
+  ++frame.count;
+  frame.iterStart = pos;
+}
+
+void Matcher::LeaveLoop() {
+  const MatcherScratch::LoopFrame frame = scratch_.loops.back();
+  Push(kPushLoop, 0, frame.count, frame.iterStart);
+  scratch_.loops.pop_back();
+}
+
+bool Matcher::ApplyUndo(const BacktrackEntry& e) {
+  switch (static_cast<EntryKind>(e.tag & 31)) {
+    case kRestoreStart:
+      registers_.start[static_cast<size_t>(e.a)] = e.b;
+      return true;
+    case kRestoreEnd:
+      registers_.end[static_cast<size_t>(e.a)] = e.b;
+      return true;
+    case kRestoreLoopBack:
+      scratch_.loopBackStart[static_cast<size_t>(e.a)] = e.b;
+      return true;
+    case kPopLoop:
+      scratch_.loops.pop_back();
+      return true;
+    case kPushLoop:
+      scratch_.loops.push_back({e.a, e.b});
+      return true;
+    case kSetLoop:
+      scratch_.loops.back() = {e.a, e.b};
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Matcher::Backtrack(int32_t& node, int32_t& pos) {
+  while (!stack_.empty()) {
+    const BacktrackEntry e = stack_.back();
+    stack_.pop_back();
+    if (ApplyUndo(e)) continue;
+    const int32_t at = static_cast<int32_t>(e.tag >> 5);
+    switch (static_cast<EntryKind>(e.tag & 31)) {
+      case kChoiceAlternative: {
+        pos = e.a;
+        const Node& alt = N(at);
+        if (alt.next != kNoNode && N(alt.next).kind == NodeKind::Alternative) {
+          Push(kChoiceAlternative, alt.next, pos);
+        }
+        node = alt.operand;
+        return true;
+      }
+      case kChoiceRepeat:
+        if (ContinueRepeat(at, e.a, e.b - 1, node, pos)) return true;
+        break;
+      case kChoiceRepeatLazy:
+        if (ContinueRepeatLazy(at, e.a, e.b, e.c, node, pos)) return true;
+        break;
+      case kChoiceLoopExit:
+        pos = e.a;
+        LeaveLoop();
+        node = N(at).next;
+        return true;
+      case kChoiceLoopIterate:
+        pos = e.a;
+        EnterIteration(pos);
+        node = N(at).operand;
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+void Matcher::Unwind() {
+  while (!stack_.empty()) {
+    ApplyUndo(stack_.back());  // choice points are dropped without resuming
+    stack_.pop_back();
+  }
+  scratch_.loops.clear();
+}
+
+AttemptOutcome Matcher::Attempt(int32_t start) {
+  stack_.clear();
+  scratch_.loops.clear();
+  int32_t node = program_.start;
+  int32_t pos = start;
+  int64_t& steps = *limits_.stepsLeft;
+  const int32_t nodeCount = static_cast<int32_t>(nodes_.size());
+  for (;;) {
+    if (--steps < 0) {
+      errorCode_ = kRegexStepBudgetExhausted;
+      Unwind();
+      return AttemptOutcome::SearchError;
+    }
+    if (stack_.size() > limits_.maxBacktrackEntries) {
+      errorCode_ = kRegexBacktrackMemoryExhausted;
+      Unwind();
+      return AttemptOutcome::SearchError;
+    }
+    if (node < 0 || node >= nodeCount) {
+      errorCode_ = kRegexBrokenLink;
+      Unwind();
+      return AttemptOutcome::AttemptError;
+    }
+    const Node& n = N(node);
+    bool ok = true;
+    switch (n.kind) {
+      case NodeKind::MatchEnd:
+        matchEnd_ = pos;
+        stack_.clear();
+        scratch_.loops.clear();
+        std::fill(scratch_.loopBackStart.begin(), scratch_.loopBackStart.end(), -1);
+        return AttemptOutcome::Match;
+      case NodeKind::Alternative:
+        if (n.next != kNoNode && N(n.next).kind == NodeKind::Alternative) {
+          Push(kChoiceAlternative, n.next, pos);
+        }
+        node = n.operand;
+        continue;
+      case NodeKind::GroupOpen:
+        SetStart(n.arg, pos);
+        break;
+      case NodeKind::GroupClose:
+        SetEnd(n.arg, pos);
+        break;
+      case NodeKind::Literal:
+      case NodeKind::LiteralFolded:
+        ok = MatchLiteral(n, pos);
+        if (ok) pos += n.arg2;
+        break;
+      case NodeKind::AnyChar:
+      case NodeKind::AnyButLineBreak:
+      case NodeKind::CharIn:
+      case NodeKind::CharNotIn:
+      case NodeKind::CharInFolded:
+      case NodeKind::CharNotInFolded:
+      case NodeKind::Digit:
+      case NodeKind::NonDigit:
+      case NodeKind::WordChar:
+      case NodeKind::NonWordChar:
+      case NodeKind::SpaceChar:
+      case NodeKind::NonSpaceChar:
+        ok = pos < length_ && MatchesOne(n, pos);
+        if (ok) ++pos;
+        break;
+      case NodeKind::InputStart:
+        ok = pos == 0;
+        break;
+      case NodeKind::InputEnd:
+        ok = pos == length_;
+        break;
+      case NodeKind::LineStart:
+        ok = IsLineStart(pos);
+        break;
+      case NodeKind::LineEnd:
+        ok = IsLineEnd(pos);
+        break;
+      case NodeKind::WordBoundary:
+        ok = IsWordAt(pos - 1) != IsWordAt(pos);
+        break;
+      case NodeKind::NotWordBoundary:
+        ok = IsWordAt(pos - 1) == IsWordAt(pos);
+        break;
+      case NodeKind::BackRef:
+      case NodeKind::BackRefFolded: {
+        const int32_t len = BackRefLength(n.arg);
+        ok = len >= 0 && MatchBackRefAt(n.arg, n.kind == NodeKind::BackRefFolded, pos);
+        if (ok) pos += len;
+        break;
+      }
+      case NodeKind::RepeatSimple:
+      case NodeKind::RepeatOneChar: {
+        int32_t width = 1;
+        const int32_t count = CountRepeats(n, pos, width);
+        if (ContinueRepeat(node, pos, count, node, pos)) continue;
+        ok = false;
+        break;
+      }
+      case NodeKind::RepeatSimpleLazy: {
+        int32_t width = 1;
+        const int32_t count = CountRepeats(n, pos, width);
+        if (ContinueRepeatLazy(node, pos, n.min, count, node, pos)) continue;
+        ok = false;
+        break;
+      }
+      case NodeKind::LoopEntry:
+        if (scratch_.loops.size() >= static_cast<size_t>(kMaxCountedLoops)) {
+          errorCode_ = kRegexLoopNestingTooDeep;
+          Unwind();
+          return AttemptOutcome::AttemptError;
+        }
+        scratch_.loops.push_back({0, pos});
+        Push(kPopLoop, 0, 0);
+        break;
+      case NodeKind::LoopGreedy:
+      case NodeKind::LoopLazy: {
+        if (scratch_.loops.empty()) {
+          errorCode_ = kRegexLoopWithoutEntry;
+          Unwind();
+          return AttemptOutcome::AttemptError;
+        }
+        const MatcherScratch::LoopFrame frame = scratch_.loops.back();
+        const bool emptyIteration = frame.count > 0 && pos == frame.iterStart;
+        if (!emptyIteration && frame.count < n.min) {
+          EnterIteration(pos);
+          node = n.operand;
+          continue;
+        }
+        const bool mayIterate = !emptyIteration && frame.count < n.max;
+        if (n.kind == NodeKind::LoopGreedy && mayIterate) {
+          Push(kChoiceLoopExit, node, pos);
+          EnterIteration(pos);
+          node = n.operand;
+          continue;
+        }
+        if (n.kind == NodeKind::LoopLazy && mayIterate) Push(kChoiceLoopIterate, node, pos);
+        LeaveLoop();
+        break;
+      }
+      case NodeKind::LoopBack: {
+        int32_t& last = scratch_.loopBackStart[static_cast<size_t>(n.arg)];
+        if (last == pos) {  // the iteration consumed nothing: leave the loop
+          node = n.arg2;
+          continue;
+        }
+        Push(kRestoreLoopBack, 0, n.arg, last);
+        last = pos;
+        node = n.operand;
+        continue;
+      }
+      case NodeKind::Empty:
+      case NodeKind::NoOp:
+        break;
+      default:
+        errorCode_ = kRegexUnknownNode;
+        Unwind();
+        return AttemptOutcome::AttemptError;
+    }
+    if (ok) {
+      node = n.next;
+      continue;
+    }
+    if (!Backtrack(node, pos)) return AttemptOutcome::NoMatch;
+  }
+}
+
+}  // namespace tallowin

@@ -1,0 +1,146 @@
+#pragma once
+// Runs a Program against an input at one start position: a backtracking matcher
+// with an explicit stack, so its C++ stack use does not grow with the input.
+//
+// This file's external interface is Matcher. Contract: the Program, the sets and
+// the input must outlive the Matcher; registers and scratch belong to the caller.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "regex/char_set.h"
+#include "regex/regex_program.h"
+
+namespace tallowin {
+
+// The engine's character sets, as the matching nodes see them.
+struct MatchSets {
+  CharSet word;
+  CharSet space;
+  CharSet lineSeparators;
+  std::optional<std::pair<char16_t, char16_t>> pairedSeparator;  // (head, tail)
+};
+
+// Start and end (0-based, end exclusive) of groups 0..14; -1 when unset.
+struct MatchRegisters {
+  std::array<int32_t, kMaxGroups> start;
+  std::array<int32_t, kMaxGroups> end;
+  MatchRegisters() { Clear(); }
+  void Clear() {
+    start.fill(-1);
+    end.fill(-1);
+  }
+};
+
+// One backtracking-stack entry: either an undo record or a choice point.
+struct BacktrackEntry {
+  uint32_t tag;  // kind in the low 5 bits, node index above
+  int32_t a;
+  int32_t b;
+  int32_t c;
+};
+
+// Kept by the engine between attempts so that the vectors keep their capacity.
+struct MatcherScratch {
+  std::vector<BacktrackEntry> stack;
+  struct LoopFrame {
+    int32_t count;      // iterations begun
+    int32_t iterStart;  // position where the current iteration began
+  };
+  std::vector<LoopFrame> loops;       // active counted loops, innermost last
+  std::vector<int32_t> loopBackStart;  // per LoopBack id: position of its last loop-back
+};
+
+struct MatchLimits {
+  int64_t* stepsLeft;          // shared by all attempts of one input; counts nodes and characters
+  size_t maxBacktrackEntries;  // the attempt's memory bound
+};
+
+enum class AttemptOutcome {
+  Match,         // registers hold the groups; matchEnd is set
+  NoMatch,
+  AttemptError,  // errorCode says why; the search goes on with the next position
+  SearchError,   // errorCode says why; the whole search stops
+};
+
+class Matcher {
+ public:
+  Matcher(const Program& program, const MatchSets& sets, std::u16string_view input,
+          MatchRegisters& registers, MatcherScratch& scratch, MatchLimits limits);
+
+  // One attempt at `start` (0-based). On every outcome but Match, the registers are
+  // as they were before the attempt.
+  AttemptOutcome Attempt(int32_t start);
+  int32_t matchEnd() const { return matchEnd_; }
+  int errorCode() const { return errorCode_; }
+
+ private:
+  enum EntryKind : uint32_t {
+    kRestoreStart,
+    kRestoreEnd,
+    kRestoreLoopBack,
+    kPopLoop,
+    kPushLoop,
+    kSetLoop,
+    kChoiceAlternative,
+    kChoiceRepeat,
+    kChoiceRepeatLazy,
+    kChoiceLoopExit,
+    kChoiceLoopIterate,
+  };
+
+  const Node& N(int32_t index) const { return nodes_[static_cast<size_t>(index)]; }
+  void Push(EntryKind kind, int32_t node, int32_t a, int32_t b = 0, int32_t c = 0) {
+    stack_.push_back({static_cast<uint32_t>(kind) | (static_cast<uint32_t>(node) << 5), a, b, c});
+  }
+  void SetStart(int group, int32_t value) {
+    Push(kRestoreStart, 0, group, registers_.start[static_cast<size_t>(group)]);
+    registers_.start[static_cast<size_t>(group)] = value;
+  }
+  void SetEnd(int group, int32_t value) {
+    Push(kRestoreEnd, 0, group, registers_.end[static_cast<size_t>(group)]);
+    registers_.end[static_cast<size_t>(group)] = value;
+  }
+
+  bool MatchesOne(const Node& node, int32_t pos) const;
+  bool MatchesOneCharOperand(const Node& node, int32_t pos) const;
+  bool MatchLiteral(const Node& node, int32_t pos) const;
+  int32_t BackRefLength(int group) const;
+  bool MatchBackRefAt(int group, bool folded, int32_t pos) const;
+  bool IsLineStart(int32_t pos) const;
+  bool IsLineEnd(int32_t pos) const;
+  bool IsWordAt(int32_t pos) const { return pos >= 0 && pos < length_ && sets_.word.Contains(input_[pos]); }
+  int32_t LookAhead(const Node& repeat) const;
+
+  // Repetition of a simple operand; each returns false when no count is left.
+  int32_t CountRepeats(const Node& repeat, int32_t start, int32_t& width) const;
+  bool ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t& next, int32_t& pos);
+  bool ContinueRepeatLazy(int32_t node, int32_t start, int32_t from, int32_t count, int32_t& next,
+                          int32_t& pos);
+
+  void EnterIteration(int32_t pos);
+  void LeaveLoop();
+
+  // Applies `e` when it is an undo record; false for a choice point.
+  bool ApplyUndo(const BacktrackEntry& e);
+  bool Backtrack(int32_t& node, int32_t& pos);
+  void Unwind();
+
+  const Program& program_;
+  const std::vector<Node>& nodes_;
+  const MatchSets& sets_;
+  const char16_t* input_;
+  int32_t length_;
+  MatchRegisters& registers_;
+  MatcherScratch& scratch_;
+  std::vector<BacktrackEntry>& stack_;
+  MatchLimits limits_;
+  int32_t matchEnd_ = -1;
+  int errorCode_ = 0;
+};
+
+}  // namespace tallowin

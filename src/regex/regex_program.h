@@ -1,0 +1,149 @@
+#pragma once
+// The compiled form of an expression: a flat array of nodes linked by index.
+//
+// This file documents the node layout once; the compiler (regex_compiler.cpp) emits
+// it and the matcher (regex_matcher.cpp) runs it.
+//
+// Every node has a kind, `next` (the node that follows it in sequence, or kNoNode)
+// and operands. Matching a node and then "continuing" means matching `next`.
+//
+//   Alternation a|b|c, also the whole expression and every group body:
+//       Alternative(operand -> a...) -next-> Alternative(operand -> b...) -next->
+//       Alternative(operand -> c...) -next-> End
+//     where End is GroupClose (group) or MatchEnd (whole expression), and the last
+//     node of every alternative's sequence links to End. An empty alternative is a
+//     single Empty node. A chain of one Alternative just continues into its operand.
+//   Group (x):         GroupOpen(n) -> Alternative chain of x -> GroupClose(n)
+//   Simple operand s (one-character literal, class, \d \D \w \W \s \S, "." with s on,
+//   escaped character, back-reference):
+//       s* s+ s{n,m}   RepeatSimple(min, max, operand -> s)          (s is off-chain)
+//       lazy forms     RepeatSimpleLazy(min, max, operand -> s)
+//       s??            RepeatSimpleLazy(0, 1, operand -> s)
+//   Complex operand x (everything else):
+//       x* greedy      A1: Alternative(operand -> x -> LoopBack(back -> A1))
+//                      -next-> A2: Alternative(operand -> E) -next-> E: Empty
+//       x+ greedy      x -> A1: Alternative(operand -> LoopBack(back -> x))
+//                      -next-> A2: Alternative(operand -> E) -next-> E: Empty
+//       x{n,m}, lazy x*, x+, x?
+//                      LoopEntry -next-> L: LoopGreedy|LoopLazy(min, max, back -> x)
+//                      (x's last node links to L; LoopEntry's own operand is x)
+//   x? greedy (simple or complex):
+//                      A1: Alternative(operand -> x -> E) -next->
+//                      A2: Alternative(operand -> E) -next-> E: Empty
+//   A LoopBack carries `loopId` (its own slot for the position where the current
+//   iteration began) and `exit` (the Empty node after the loop): an iteration that
+//   consumed nothing leaves the loop instead of looping back.
+//
+//   RepeatOneChar(min 0|1, group, operand) replaces the greedy x* / x+ layouts above
+//   when x always consumes exactly one character: a bare "." with s off, or a group
+//   whose every alternative is one such single-character node. `group` (0 for none)
+//   is set to the last character taken. `operand` is either that node or the group's
+//   first Alternative. Results are those of the general layout; it only avoids one
+//   backtracking entry per iteration.
+//
+// Literal texts live in `literals` (offset, length); class members in `classes`.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "regex/char_set.h"
+
+namespace tallowin {
+
+constexpr int32_t kNoNode = -1;
+constexpr int kMaxGroups = 15;        // group 0 is the whole match
+constexpr int kMaxCountedLoops = 10;  // nesting limit of LoopEntry loops
+constexpr int32_t kUnlimited = 2147483646;
+
+enum class NodeKind : uint8_t {
+  MatchEnd,
+  Alternative,
+  GroupOpen,
+  GroupClose,
+  Literal,
+  LiteralFolded,
+  AnyChar,
+  AnyButLineBreak,
+  CharIn,
+  CharNotIn,
+  CharInFolded,
+  CharNotInFolded,
+  Digit,
+  NonDigit,
+  WordChar,
+  NonWordChar,
+  SpaceChar,
+  NonSpaceChar,
+  InputStart,
+  InputEnd,
+  LineStart,
+  LineEnd,
+  WordBoundary,
+  NotWordBoundary,
+  BackRef,
+  BackRefFolded,
+  RepeatSimple,
+  RepeatSimpleLazy,
+  LoopEntry,
+  LoopGreedy,
+  LoopLazy,
+  LoopBack,
+  Empty,
+  NoOp,
+  RepeatOneChar,
+};
+
+const char* NodeKindName(NodeKind kind);
+
+struct Node {
+  NodeKind kind = NodeKind::Empty;
+  int32_t next = kNoNode;
+  // Alternative: first node of its alternative. RepeatSimple*, RepeatOneChar,
+  // LoopEntry: the operand. LoopGreedy, LoopLazy, LoopBack: where to loop back to.
+  int32_t operand = kNoNode;
+  // Group number (GroupOpen, GroupClose, BackRef*, RepeatOneChar), literal offset,
+  // class index, or loop id (LoopBack).
+  int32_t arg = 0;
+  // Literal length; LoopBack: its exit node.
+  int32_t arg2 = 0;
+  int32_t min = 0;
+  int32_t max = 0;
+};
+
+// Search hints; they never change a result, they only skip hopeless attempts.
+struct SearchHints {
+  bool anchored = false;          // starts with InputStart: one attempt at the offset
+  bool hasFirstChar = false;      // starts with a case-sensitive Literal
+  char16_t firstChar = 0;
+  std::u16string requiredLiteral;  // must occur in every match; empty for none
+  // Starts with an unbounded repetition of "." with s on: a failed attempt at p means
+  // every later start fails too (any later match would extend to p).
+  bool firstAttemptDecides = false;
+};
+
+struct Program {
+  std::vector<Node> nodes;
+  int32_t start = kNoNode;  // the top-level Alternative
+  std::u16string literals;
+  std::vector<CharSet> classes;
+  int loopBackCount = 0;  // number of LoopBack loop ids
+  int modifiers = 0;      // the modifier set the program was compiled with
+  SearchHints hints;
+
+  std::u16string_view LiteralText(const Node& node) const {
+    return std::u16string_view(literals).substr(static_cast<size_t>(node.arg),
+                                                static_cast<size_t>(node.arg2));
+  }
+  // One line per node: index, kind, operands, next. For debugging and tests.
+  std::string Dump() const;
+};
+
+// ASCII letters swap case; every other unit, including all of 128 and above, is kept.
+inline char16_t FoldCase(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
+  if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
+  return c;
+}
+
+}  // namespace tallowin
