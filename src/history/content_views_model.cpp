@@ -1,5 +1,7 @@
 #include "history/content_views_model.h"
 
+#include <algorithm>
+
 namespace tallowin {
 
 void ContentViewsModel::ClearText() {
@@ -20,18 +22,71 @@ void ContentViewsModel::ShowPage(ContentPage page) {
 
 void ContentViewsModel::SetTabs(std::u16string first, std::u16string second) {
   tabs_ = {std::move(first), std::move(second)};
-  selectedTab_ = 0;
-  Changed();
+  selectedTab_ = -1;
+  SelectTab(0);
 }
 
 void ContentViewsModel::SelectTab(int index) {
+  if (index < 0 || index > 1 || index == selectedTab_) return;
   selectedTab_ = index;
+  TabSet1Change(index);
   Changed();
+}
+
+void ContentViewsModel::TabSet1Change(int index) {
+  if (index == 1) {
+    page_ = ContentPage::Details;
+  } else {
+    page_ = tabs_[0] == u"Text" ? ContentPage::Text : ContentPage::Image;
+  }
 }
 
 void ContentViewsModel::ShowImage(RasterImage image) {
   image_ = std::move(image);
+  ClampScroll();
   Changed();
 }
+
+std::int32_t ContentViewsModel::Clamp(std::int64_t position, std::int32_t range, std::int32_t viewport) {
+  const std::int64_t last = std::max<std::int64_t>(0, std::int64_t{range} - std::max(0, viewport));
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(position, 0, last));
+}
+
+bool ContentViewsModel::ClampScroll() {
+  const std::int32_t x = Clamp(scrollX_, HorizontalRange(), viewportWidth_);
+  const std::int32_t y = Clamp(scrollY_, VerticalRange(), viewportHeight_);
+  const bool moved = x != scrollX_ || y != scrollY_;
+  scrollX_ = x;
+  scrollY_ = y;
+  return moved;
+}
+
+void ContentViewsModel::SetViewportSize(std::int32_t width, std::int32_t height) {
+  viewportWidth_ = width;
+  viewportHeight_ = height;
+  if (ClampScroll()) Changed();
+}
+
+void ContentViewsModel::ScrollTo(std::int32_t x, std::int32_t y) { MoveScroll(x, y); }
+
+void ContentViewsModel::MoveScroll(std::int64_t x, std::int64_t y) {
+  const std::int32_t newX = Clamp(x, HorizontalRange(), viewportWidth_);
+  const std::int32_t newY = Clamp(y, VerticalRange(), viewportHeight_);
+  if (newX == scrollX_ && newY == scrollY_) return;
+  scrollX_ = newX;
+  scrollY_ = newY;
+  Changed();
+}
+
+void ContentViewsModel::ImageMouseDown(ScreenPoint p) { dragOrigin_ = p; }
+
+void ContentViewsModel::ImageMouseMove(ScreenPoint p, bool leftButtonHeld) {
+  if (!leftButtonHeld || !dragOrigin_) return;
+  const ScreenPoint origin = *dragOrigin_;
+  dragOrigin_ = p;
+  MoveScroll(std::int64_t{scrollX_} + origin.x - p.x, std::int64_t{scrollY_} + origin.y - p.y);
+}
+
+void ContentViewsModel::ImageMouseUp() { dragOrigin_.reset(); }
 
 }  // namespace tallowin

@@ -1,30 +1,37 @@
 #pragma once
-// The rows of the details list: one per clipboard format, with its name, number and value.
+// The rows of the details list: one per clipboard format, with its name, number
+// and value, in the clipboard's order until the user sorts them.
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "clipboard/clipboard.h"
+#include "history/sort_state.h"
+
 namespace tallowin {
 
 struct DetailsRow {
   std::u16string format;  // "Format" column
-  std::uint16_t number;   // "Nummer" column
+  FormatNumber number;    // "Nummer" column, shown in decimal
   std::u16string value;   // "Wert" column
 };
 
 class DetailsModel {
  public:
-  void Clear() {
-    rows_.clear();
-    Changed();
-  }
-  void Append(DetailsRow row) {
-    rows_.push_back(std::move(row));
-    Changed();
-  }
+  void Clear();
+  void Append(DetailsRow row);
   const std::vector<DetailsRow>& Rows() const { return rows_; }
+
+  // A click on column `column` of the list: updates the shared state (the same
+  // object the history list uses), then sorts once.
+  void ColumnClick(SortState& sort, std::int32_t column);
+  // One reordering: column 0 by name and column 2 by value, as texts ignoring
+  // case; column 1 by number, as numbers (2 before 13 before 49161). Reversed
+  // when the state is descending. The next processed change refills the list in
+  // the clipboard's order.
+  void Sort(const SortState& sort);
 
   std::function<void()> onChanged;
 
