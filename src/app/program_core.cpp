@@ -1,0 +1,66 @@
+#include "app/program_core.h"
+
+#include "text/integer_text.h"
+#include "text/text_file_writer.h"
+#include "text/utf.h"
+
+namespace tallowin {
+
+ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
+    : settings(language), clipboard_(clipboard), language_(language) {
+  PipelineParts parts;
+  parts.settings = &settings;
+  parts.clipboard = &clipboard_;
+  parts.state = &state;
+  parts.details = &details;
+  parts.views = &views;
+  parts.history = &history;
+  parts.replacementRows = &replacementRows;
+  parts.german = [this] { return language_ == Language::German; };
+  pipeline = std::make_unique<CapturePipeline>(parts);
+  AttachReactions();
+  clipboard_.SetChangeHandler([this] { pipeline->ProcessClipboardChange(); });
+}
+
+void ProgramCore::AttachReactions() {
+  AttachQualityLink(settings);
+  // A click on an encoding button sets the code page of the next text file.
+  for (Setting button : GroupMembers(RadioGroup::TextEncoding)) {
+    settings.AttachReaction(button, [this, button] {
+      if (!settings.Flag(button)) return;
+      if (auto codePage = CodePageForEncodingButton(Describe(button).name)) state.textFileCodePage = *codePage;
+    });
+  }
+}
+
+void ProgramCore::FinishStartup(const std::u16string& programFolder) {
+  sectionLayout.Run(std::nullopt);
+  settings.SetText(Setting::saveimg_ordner, programFolder);
+  settings.SetText(Setting::savetxt_ordner, programFolder);
+  state.textFileCounter = 0;
+  state.imageFileCounter = 0;
+}
+
+std::string ApplySettingAssignment(CaptureSettings& settings, std::string_view assignment) {
+  const std::size_t eq = assignment.find('=');
+  if (eq == std::string_view::npos) return "expected KEY=VALUE, got \"" + std::string(assignment) + "\"";
+  const std::string_view key = assignment.substr(0, eq);
+  const std::u16string value = Utf8ToUtf16(assignment.substr(eq + 1));
+  const std::optional<Setting> setting = FindSetting(key);
+  if (!setting) return "unknown setting \"" + std::string(key) + "\"";
+  const SettingDescriptor& d = Describe(*setting);
+  if (d.IsText()) {
+    settings.SetText(*setting, value);
+    return {};
+  }
+  const std::optional<std::int32_t> number = ParseIntegerText(value);
+  if (!number) return "\"" + std::string(key) + "\" takes a whole number, got \"" + Utf16ToUtf8(value) + "\"";
+  if (d.IsBool()) {
+    settings.SetFlag(*setting, *number != 0);
+  } else {
+    settings.SetInteger(*setting, *number);
+  }
+  return {};
+}
+
+}  // namespace tallowin

@@ -1,0 +1,18 @@
+#pragma once
+// The command-line faces of the program that need no window.
+
+#include <string>
+#include <vector>
+
+namespace tallowin {
+
+// `tallowin apply ...`: one capture pass over a text or image given on the
+// command line, printed or written back out. Returns the process exit status:
+// 0 done, 1 an error the program would report in its message box, 2 bad usage.
+int RunApplyCommand(const std::vector<std::string>& args);
+
+// Usage and version texts shared by the program and its commands.
+std::string UsageText();
+std::string VersionText();
+
+}  // namespace tallowin

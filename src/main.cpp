@@ -1,0 +1,86 @@
+// Program entry: the command-line faces run without a window; otherwise the
+// start form and the main window are created and the event loop runs.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/program_folder.h"
+#include "cli/command_line.h"
+#include "lang/ui_texts.h"
+#include "text/utf.h"
+#include "ui/error_report.h"
+#include "ui/main_window.h"
+#include "ui/qt_text.h"
+#include "ui/start_form.h"
+
+namespace {
+
+std::string ExecutableFolder(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = std::filesystem::absolute(argv0, ec);
+  return exe.parent_path().string();
+}
+
+// The help pages: installed beside the program, or in the source tree of a build.
+std::u16string DocsFolder(const std::string& executableFolder) {
+  for (const char* relative : {"/docs/", "/../docs/", "/../share/tallowin/docs/"}) {
+    const std::string candidate = executableFolder + relative;
+    if (QFileInfo(QString::fromStdString(candidate + "index.html")).exists()) {
+      return tallowin::ToU16(QDir::cleanPath(QString::fromStdString(candidate)) + QChar(u'/'));
+    }
+  }
+  return tallowin::Utf8ToUtf16(executableFolder + "/docs/");
+}
+
+int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
+  tallowin::MainWindowOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--set" && i + 1 < args.size()) {
+      options.assignments.push_back(args[++i]);
+    } else if (args[i].size() > 4 && args[i].ends_with(".twk")) {
+      std::fprintf(stderr, "tallowin: configuration files are not available in this version: %s\n", args[i].c_str());
+    } else {
+      std::fprintf(stderr, "tallowin: unknown argument %s\n%s", args[i].c_str(), tallowin::UsageText().c_str());
+      return 2;
+    }
+  }
+  tallowin::TallowinApplication app(argc, argv);
+  app.setApplicationName(QStringLiteral("tallowin"));
+  app.setQuitOnLastWindowClosed(false);
+  const std::string exeFolder = ExecutableFolder(argv[0]);
+  options.language = tallowin::GermanMarkerPresent(".") ? tallowin::Language::German : tallowin::Language::English;
+  options.programFolder = tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(exeFolder));
+  options.docsFolder = DocsFolder(exeFolder);
+
+  tallowin::StartForm start(options.language);
+  tallowin::MainWindow main(options, &start);
+  start.SetMainWindow(&main);
+  start.show();
+  return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "apply") {
+    QCoreApplication app(argc, argv);
+    return tallowin::RunApplyCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+  }
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::fputs(tallowin::UsageText().c_str(), stdout);
+      return 0;
+    }
+    if (a == "--version") {
+      std::fputs(tallowin::VersionText().c_str(), stdout);
+      return 0;
+    }
+  }
+  return RunProgram(argc, argv, args);
+}

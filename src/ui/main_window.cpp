@@ -1,0 +1,929 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/errors.h"
+#include "lang/ui_texts.h"
+#include "text/integer_text.h"
+#include "ui/error_report.h"
+#include "ui/qt_text.h"
+#include "ui/raster_qimage.h"
+#include "ui/setting_binder.h"
+#include "ui/start_form.h"
+#include "ui/x11_clipboard.h"
+
+namespace tallowin {
+namespace {
+
+constexpr int kClientWidth = 758;
+constexpr int kClientHeight = 569;
+constexpr int kHistoryWidth = 281;
+constexpr int kHistoryMinWidth = 250;
+constexpr int kRightMinWidth = 470;
+constexpr int kContentMinHeight = 150;
+constexpr int kActionsHeight = 360;
+constexpr int kActionsMinHeight = 250;
+constexpr int kHeadingHeight = 24;
+constexpr int kFooterHeight = 17;
+constexpr int kTabStripHeight = 21;
+constexpr int kFooterIntervalMs = 10000;
+const QColor kHeadingText(0x4E, 0x4E, 0x4E);
+const QColor kErrorColour(127, 28, 23);
+
+// The actions area: section headers and bodies are placed by the core's section
+// layout, so the canvas only reports its width changes.
+class ActionsCanvas : public QWidget {
+ public:
+  std::function<void()> onResize;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (onResize) onResize();
+  }
+};
+
+QColor Darker(QColor c, int by) {
+  // Each channel is reduced as an 8-bit value, modulo 256.
+  return QColor((c.red() - by) & 0xFF, (c.green() - by) & 0xFF, (c.blue() - by) & 0xFF);
+}
+
+QString Key(const char* name) { return QString::fromLatin1(name); }
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
+    : options_(std::move(options)), startForm_(startForm) {
+  setObjectName(QStringLiteral("Tprog"));
+  setAttribute(Qt::WA_QuitOnClose, false);
+  QFont base = font();
+  base.setFamily(QStringLiteral("Sans Serif"));
+  base.setPixelSize(11);
+  setFont(base);
+
+  clipboard_ = std::make_unique<X11Clipboard>();
+  core_ = std::make_unique<ProgramCore>(*clipboard_, options_.language);
+  clipboard_->SetSuppressCounter(&core_->state.suppress);
+  binder_ = new SettingBinder(core_->settings, this);
+
+  BuildMenus();
+  auto* central = new QWidget(this);
+  auto* outer = new QVBoxLayout(central);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  splitter1_ = new QSplitter(Qt::Horizontal, central);
+  splitter1_->setObjectName(QStringLiteral("Splitter1"));
+  splitter1_->setChildrenCollapsible(false);
+  QWidget* left = BuildHistoryColumn();
+  auto* right = new QWidget;
+  binder_->BindVisibility(right, Setting::Panel3);
+  right->setMinimumWidth(kRightMinWidth);
+  auto* rightLayout = new QVBoxLayout(right);
+  rightLayout->setContentsMargins(0, 0, 0, 0);
+  splitter2_ = new QSplitter(Qt::Vertical, right);
+  splitter2_->setObjectName(QStringLiteral("Splitter2"));
+  splitter2_->setChildrenCollapsible(false);
+  splitter2_->addWidget(BuildContentArea());
+  splitter2_->addWidget(BuildActionsArea());
+  rightLayout->addWidget(splitter2_);
+  splitter1_->addWidget(left);
+  splitter1_->addWidget(right);
+  splitter1_->setStretchFactor(1, 1);
+  splitter2_->setStretchFactor(0, 1);
+  outer->addWidget(splitter1_, 1);
+  outer->addWidget(BuildFooter());
+  setCentralWidget(central);
+
+  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  splitter1_->setSizes({kHistoryWidth, kClientWidth - kHistoryWidth});
+  splitter2_->setSizes({kClientHeight - kActionsHeight, kActionsHeight});
+
+  core_->details.onChanged = [this] { ShowDetails(); };
+  core_->views.onChanged = [this] { ShowContent(); };
+  core_->history.onChanged = [this] { ShowHistory(); };
+  core_->settings.AddObserver([this](Setting s) {
+    for (const SectionInfo& section : Sections()) {
+      if (s == section.toggle || s == section.body) return RelayoutSections();
+    }
+    if (s == Setting::cb_se_mehrfach) RelayoutSections();
+  });
+
+  // FormCreate, in order.
+  ApplyLanguageTexts();
+  core_->state.suppress.Reset();
+  clipboard_->wantsContent = [this] {
+    return core_->state.captureActive && core_->state.suppress.Value() == 0;
+  };
+  clipboard_->ProcessCurrentContent();  // the first pass sees the start-up settings
+  core_->FinishStartup(options_.programFolder);
+  ApplyPanelColours();
+  binder_->RefreshAll();
+  RelayoutSections();
+
+  timer1_.setInterval(kFooterIntervalMs);
+  connect(&timer1_, &QTimer::timeout, this, &MainWindow::FooterTick);
+  timer1_.start();
+}
+
+MainWindow::~MainWindow() {
+  // FormDestroy: the stored history texts go with the core; the X11 selection needs no leaving.
+  core_->details.onChanged = nullptr;
+  core_->views.onChanged = nullptr;
+  core_->history.onChanged = nullptr;
+}
+
+void MainWindow::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  auto action = [this](QMenu* menu, const char* key) {
+    QAction* a = menu->addAction(QString());
+    a->setObjectName(Key(key));
+    captioned_.emplace_back(a, key);
+    return a;
+  };
+  auto menu = [this, bar](const char* key) {
+    QMenu* m = bar->addMenu(QString());
+    m->setObjectName(Key(key));
+    captioned_.emplace_back(m, key);
+    return m;
+  };
+
+  QMenu* program = menu("Programm1");
+  connect(action(program, "m_bugreport"), &QAction::triggered, this,
+          [this] { OpenDoc(QStringLiteral("support.html")); });
+  program->addSeparator();
+  connect(action(program, "m_close"), &QAction::triggered, this, [this] {
+    // Ends the program through the start form, without the close query.
+    if (startForm_) startForm_->close();
+    QApplication::quit();
+  });
+
+  QMenu* settings = menu("einst");
+  einstAktiv_ = action(settings, "m_einst_aktiv");
+  einstAktiv_->setCheckable(true);
+  einstAktiv_->setChecked(true);
+  einstAktiv_->setShortcut(QKeySequence(Qt::Key_F3));
+  einstAktiv_->setShortcutContext(Qt::ApplicationShortcut);
+  connect(einstAktiv_, &QAction::toggled, this, [this](bool on) { core_->state.captureActive = on; });
+  settings->addSeparator();
+  // The option dialogs, the language switch and the configuration commands arrive
+  // with their own work; until then their entries are shown disabled.
+  action(settings, "einst_akt")->setEnabled(false);
+  action(settings, "einst_regex")->setEnabled(false);
+  QMenu* language = settings->addMenu(QString());
+  language->setObjectName(QStringLiteral("einst_spr"));
+  captioned_.emplace_back(language, "einst_spr");
+  for (const char* key : {"einst_spr_de", "einst_spr_en"}) {
+    QAction* a = action(language, key);
+    a->setCheckable(true);
+    a->setChecked((std::string_view(key) == "einst_spr_de") == (options_.language == Language::German));
+    a->setEnabled(false);
+  }
+
+  QMenu* config = menu("m_konfig");
+  for (const char* key : {"m_konfig_save", "m_konfig_load", "m_konfig_standard"}) action(config, key)->setEnabled(false);
+  config->addSeparator();
+  for (const char* key : {"m_konfig_save_start", "m_konfig_start"}) action(config, key)->setEnabled(false);
+  config->addSeparator();
+  QMenu* autosave = config->addMenu(QString());
+  autosave->setObjectName(QStringLiteral("m_konfig_autosave"));
+  captioned_.emplace_back(autosave, "m_konfig_autosave");
+  const std::pair<Setting, Setting> pair[] = {{Setting::m_konfig_autosave_nie, Setting::m_konfig_autosave_alles},
+                                              {Setting::m_konfig_autosave_alles, Setting::m_konfig_autosave_nie}};
+  for (const auto& [mine, other] : pair) {
+    QAction* a = action(autosave, Describe(mine).name.data());
+    a->setCheckable(true);
+    a->setChecked(core_->settings.Flag(mine));
+    connect(a, &QAction::triggered, this, [this, a, mine = mine, other = other] {
+      core_->settings.SetFlag(mine, true);
+      core_->settings.SetFlag(other, false);
+      a->setChecked(true);
+    });
+    core_->settings.AddObserver([this, a, mine = mine](Setting s) {
+      if (s == mine) a->setChecked(core_->settings.Flag(mine));
+    });
+  }
+
+  QMenu* help = menu("help_menu");
+  connect(action(help, "help_contents"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("index.html")); });
+  connect(action(help, "help_about"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("about.html")); });
+}
+
+QWidget* MainWindow::Heading(const char* panel) {
+  auto* heading = new QLabel;
+  heading->setObjectName(Key(panel));
+  heading->setFixedHeight(kHeadingHeight);
+  heading->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  heading->setAutoFillBackground(true);
+  QFont f = heading->font();
+  f.setPixelSize(13);
+  f.setBold(true);
+  heading->setFont(f);
+  QPalette p = heading->palette();
+  p.setColor(QPalette::WindowText, kHeadingText);
+  heading->setPalette(p);
+  captioned_.emplace_back(heading, panel);
+  return heading;
+}
+
+QWidget* MainWindow::BuildHistoryColumn() {
+  auto* panel2 = new QWidget;
+  binder_->BindVisibility(panel2, Setting::Panel2);
+  panel2->setMinimumWidth(kHistoryMinWidth);
+  auto* layout = new QVBoxLayout(panel2);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  QWidget* heading = Heading("Panel7");
+  binder_->BindVisibility(heading, Setting::Panel7);
+  layout->addWidget(heading);
+  auto* frame = new QWidget;
+  binder_->BindVisibility(frame, Setting::Panel6);
+  auto* frameLayout = new QVBoxLayout(frame);
+  frameLayout->setContentsMargins(2, 0, 2, 2);
+  zuletzt_ = new QTreeWidget;
+  zuletzt_->setObjectName(QStringLiteral("zuletzt"));
+  zuletzt_->setColumnCount(3);
+  zuletzt_->setRootIsDecorated(false);
+  zuletzt_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  zuletzt_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  zuletzt_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  zuletzt_->setUniformRowHeights(true);
+  zuletzt_->header()->resizeSection(0, 60);
+  zuletzt_->header()->resizeSection(1, 44);
+  zuletzt_->header()->resizeSection(2, 100);
+  frameLayout->addWidget(zuletzt_, 1);
+  auto* historyText = new QCheckBox;
+  binder_->BindCheck(historyText, Setting::cb_history_txt);
+  captioned_.emplace_back(historyText, "cb_history_txt");
+  auto* historyImages = new QCheckBox;
+  binder_->BindCheck(historyImages, Setting::cb_history_img);
+  captioned_.emplace_back(historyImages, "cb_history_img");
+  frameLayout->addWidget(historyText);
+  frameLayout->addWidget(historyImages);
+  layout->addWidget(frame, 1);
+  return panel2;
+}
+
+QWidget* MainWindow::BuildContentArea() {
+  auto* panel5 = new QWidget;
+  binder_->BindVisibility(panel5, Setting::Panel5);
+  panel5->setMinimumHeight(kContentMinHeight);
+  auto* layout = new QVBoxLayout(panel5);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  QWidget* heading = Heading("Panel11");
+  binder_->BindVisibility(heading, Setting::Panel11);
+  layout->addWidget(heading);
+  auto* frame = new QWidget;
+  binder_->BindVisibility(frame, Setting::Panel10);
+  auto* frameLayout = new QVBoxLayout(frame);
+  frameLayout->setContentsMargins(2, 2, 2, 2);
+  frameLayout->setSpacing(0);
+  tabSet1_ = new QTabBar;
+  tabSet1_->setObjectName(QStringLiteral("TabSet1"));
+  tabSet1_->setFixedHeight(kTabStripHeight);
+  tabSet1_->setDrawBase(false);
+  tabSet1_->setExpanding(false);
+  tabSet1_->addTab(QStringLiteral("Text"));
+  tabSet1_->addTab(QStringLiteral("Details"));
+  connect(tabSet1_, &QTabBar::currentChanged, this, [this](int index) {
+    if (index >= 0) core_->views.SelectTab(index);
+  });
+  frameLayout->addWidget(tabSet1_);
+
+  pc_ = new QStackedWidget;
+  pc_->setObjectName(QStringLiteral("pc"));
+  displayTxt_ = new QPlainTextEdit;
+  displayTxt_->setObjectName(QStringLiteral("display_txt"));
+  displayTxt_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  displayTxt_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  scrollBox2_ = new QScrollArea;
+  scrollBox2_->setObjectName(QStringLiteral("ScrollBox2"));
+  scrollBox2_->setBackgroundRole(QPalette::Base);
+  scrollBox2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  displayImg_ = new QLabel;
+  displayImg_->setObjectName(QStringLiteral("display_img"));
+  displayImg_->setCursor(Qt::SizeAllCursor);
+  displayImg_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  scrollBox2_->setWidget(displayImg_);
+  liste_ = new QTreeWidget;
+  liste_->setObjectName(QStringLiteral("liste"));
+  liste_->setColumnCount(3);
+  liste_->setRootIsDecorated(false);
+  liste_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  liste_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  liste_->setUniformRowHeights(true);
+  liste_->header()->resizeSection(0, 100);
+  liste_->header()->resizeSection(1, 70);
+  liste_->header()->resizeSection(2, 250);
+  pc_->addWidget(displayTxt_);   // tab_txt
+  pc_->addWidget(scrollBox2_);   // tab_img
+  pc_->addWidget(liste_);        // tab_details
+  frameLayout->addWidget(pc_, 1);
+  layout->addWidget(frame, 1);
+  return panel5;
+}
+
+QWidget* MainWindow::BuildActionsArea() {
+  auto* panel4 = new QWidget;
+  binder_->BindVisibility(panel4, Setting::Panel4);
+  panel4->setMinimumHeight(kActionsMinHeight);
+  auto* layout = new QVBoxLayout(panel4);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  QWidget* heading = Heading("Panel9");
+  binder_->BindVisibility(heading, Setting::Panel9);
+  layout->addWidget(heading);
+  scrollBox1_ = new QScrollArea;
+  scrollBox1_->setObjectName(QStringLiteral("ScrollBox1"));
+  scrollBox1_->setWidgetResizable(true);
+  scrollBox1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  auto* canvas = new ActionsCanvas;
+  canvas->onResize = [this] { RelayoutSections(); };
+  actionsCanvas_ = canvas;
+  binder_->BindVisibility(canvas, Setting::Panel8);
+  QWidget* bodies[kSectionCount] = {BuildSearchReplaceBody(), BuildAddTextBody(),     BuildSaveTextBody(),
+                                    BuildCutImageBody(),      BuildResizeImageBody(), BuildSaveImageBody()};
+  for (int i = 0; i < kSectionCount; ++i) BuildSection(i, bodies[i]);
+  scrollBox1_->setWidget(canvas);
+  layout->addWidget(scrollBox1_, 1);
+  return panel4;
+}
+
+QWidget* MainWindow::BuildSection(int index, QWidget* body) {
+  const SectionInfo& section = Sections()[static_cast<std::size_t>(index)];
+  auto* header = new QWidget(actionsCanvas_);
+  binder_->BindVisibility(header, section.header);
+  auto* headerLayout = new QHBoxLayout(header);
+  headerLayout->setContentsMargins(6, 0, 6, 0);
+  auto* toggle = new QCheckBox;
+  binder_->BindCheck(toggle, section.toggle);
+  captioned_.emplace_back(toggle, std::string(Describe(section.toggle).name));
+  QFont bold = toggle->font();
+  bold.setBold(true);
+  toggle->setFont(bold);
+  headerLayout->addWidget(toggle);
+  headerLayout->addStretch(1);
+  body->setParent(actionsCanvas_);
+  body->setObjectName(SettingObjectName(section.body));
+  sectionHeaders_.push_back(header);
+  sectionBodies_.push_back(body);
+  return header;
+}
+
+namespace {
+
+// A section body holding its inner group (pa_...), which carries the controls.
+QWidget* SectionBody(QWidget*& group, Setting groupSetting, SettingBinder* binder) {
+  auto* body = new QWidget;
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(3, 0, 3, 6);
+  group = new QWidget;
+  group->setAutoFillBackground(true);
+  binder->BindVisibility(group, groupSetting);
+  layout->addWidget(group);
+  return body;
+}
+
+}  // namespace
+
+QWidget* MainWindow::BuildSearchReplaceBody() {
+  QWidget* group = nullptr;
+  QWidget* body = SectionBody(group, Setting::pa_suchenersetzen, binder_);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(8, 6, 8, 4);
+  grid->setVerticalSpacing(3);
+  const struct {
+    const char* label;
+    Setting field;
+    Setting regex;
+    const char* mark;
+  } rows[] = {{"act_ers_la1", Setting::act_ers_text_suchen, Setting::act_ers_text_suchen_regex,
+               "act_ers_text_suchen_regfehler"},
+              {"act_ers_la2", Setting::act_ers_text_ersetzen, Setting::act_ers_text_ersetzen_regex,
+               "act_ers_text_ersetzen_regfehler"}};
+  int row = 0;
+  for (const auto& r : rows) {
+    auto* label = new QLabel;
+    captioned_.emplace_back(label, r.label);
+    auto* memo = new QPlainTextEdit;
+    memo->setFixedHeight(42);
+    binder_->BindMemo(memo, r.field);
+    captioned_.emplace_back(memo, std::string(Describe(r.field).name) + ".accessible");
+    label->setBuddy(memo);
+    auto* regex = new QCheckBox;
+    binder_->BindCheck(regex, r.regex);
+    captioned_.emplace_back(regex, std::string(Describe(r.regex).name));
+    auto* mark = new QLabel;
+    mark->setObjectName(Key(r.mark));
+    QFont bold = mark->font();
+    bold.setBold(true);
+    mark->setFont(bold);
+    QPalette pal = mark->palette();
+    pal.setColor(QPalette::WindowText, kErrorColour);
+    mark->setPalette(pal);
+    mark->hide();
+    captioned_.emplace_back(mark, r.mark);
+    grid->addWidget(label, row, 0, Qt::AlignTop);
+    grid->addWidget(memo, row, 1);
+    auto* side = new QVBoxLayout;
+    side->addWidget(regex);
+    side->addWidget(mark);
+    side->addStretch(1);
+    grid->addLayout(side, row, 2);
+    ++row;
+  }
+  auto* caseSensitive = new QCheckBox;
+  binder_->BindCheck(caseSensitive, Setting::act_ers_casesensitive);
+  captioned_.emplace_back(caseSensitive, "act_ers_casesensitive");
+  auto* multiple = new QCheckBox;
+  binder_->BindCheck(multiple, Setting::cb_se_mehrfach);
+  captioned_.emplace_back(multiple, "cb_se_mehrfach");
+  grid->addWidget(caseSensitive, row++, 1);
+  grid->addWidget(multiple, row++, 1);
+
+  // The replacement table area: shown with cb_se_mehrfach.
+  auto* tableArea = new QWidget;
+  tableArea->setObjectName(QStringLiteral("act_ers_tabelle"));
+  auto* tableLayout = new QHBoxLayout(tableArea);
+  tableLayout->setContentsMargins(0, 0, 0, 0);
+  replacementTable_ = new QTreeWidget;
+  replacementTable_->setObjectName(QStringLiteral("act_ers_text_liste"));
+  replacementTable_->setColumnCount(3);
+  replacementTable_->setRootIsDecorated(false);
+  replacementTable_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  replacementTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  replacementTable_->setFixedHeight(88);
+  tableLayout->addWidget(replacementTable_, 1);
+  auto* buttons = new QVBoxLayout;
+  auto* addRow = new QPushButton;
+  addRow->setObjectName(QStringLiteral("act_ers_text_add"));
+  captioned_.emplace_back(addRow, "act_ers_text_add");
+  connect(addRow, &QPushButton::clicked, this, [this] {
+    const CaptureSettings& s = core_->settings;
+    const bool searchRegex = s.Flag(Setting::act_ers_text_suchen_regex);
+    const bool replaceRegex = s.Flag(Setting::act_ers_text_ersetzen_regex);
+    const std::u16string marker = searchRegex ? (replaceRegex ? u"x" : u"x/-") : (replaceRegex ? u"-/x" : u"-");
+    core_->replacementRows.push_back(
+        {s.Text(Setting::act_ers_text_suchen), s.Text(Setting::act_ers_text_ersetzen), marker});
+    ShowReplacementRows();
+  });
+  auto* clearBoxes = new QPushButton;
+  clearBoxes->setObjectName(QStringLiteral("act_ers_text_delete"));
+  captioned_.emplace_back(clearBoxes, "act_ers_text_delete");
+  connect(clearBoxes, &QPushButton::clicked, this, [this] {
+    core_->settings.SetText(Setting::act_ers_text_suchen, u"");
+    core_->settings.SetText(Setting::act_ers_text_ersetzen, u"");
+  });
+  auto* deleteMarked = new QPushButton;
+  deleteMarked->setObjectName(QStringLiteral("act_ers_text_delmark"));
+  captioned_.emplace_back(deleteMarked, "act_ers_text_delmark");
+  connect(deleteMarked, &QPushButton::clicked, this, [this] {
+    std::vector<ReplacementRow> kept;
+    for (int i = 0; i < replacementTable_->topLevelItemCount(); ++i) {
+      if (!replacementTable_->topLevelItem(i)->isSelected()) kept.push_back(core_->replacementRows[static_cast<std::size_t>(i)]);
+    }
+    core_->replacementRows = std::move(kept);
+    ShowReplacementRows();
+  });
+  buttons->addWidget(addRow);
+  buttons->addWidget(clearBoxes);
+  buttons->addWidget(deleteMarked);
+  buttons->addStretch(1);
+  tableLayout->addLayout(buttons);
+  grid->addWidget(tableArea, row, 0, 1, 3);
+  grid->setColumnStretch(1, 1);
+  core_->settings.AddObserver([this, tableArea](Setting s) {
+    if (s == Setting::cb_se_mehrfach) tableArea->setVisible(core_->settings.Flag(Setting::cb_se_mehrfach));
+  });
+  tableArea->setVisible(core_->settings.Flag(Setting::cb_se_mehrfach));
+  return body;
+}
+
+QWidget* MainWindow::BuildAddTextBody() {
+  QWidget* group = nullptr;
+  QWidget* body = SectionBody(group, Setting::pa_textadd, binder_);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(8, 6, 8, 4);
+  const std::pair<const char*, Setting> rows[] = {{"Label2", Setting::act_textadd_vorne},
+                                                  {"Label3", Setting::act_textadd_hinten}};
+  int row = 0;
+  for (const auto& [labelKey, field] : rows) {
+    auto* label = new QLabel;
+    captioned_.emplace_back(label, labelKey);
+    auto* memo = new QPlainTextEdit;
+    binder_->BindMemo(memo, field);
+    captioned_.emplace_back(memo, std::string(Describe(field).name) + ".accessible");
+    label->setBuddy(memo);
+    grid->addWidget(label, row, 0, Qt::AlignTop);
+    grid->addWidget(memo, row, 1);
+    ++row;
+  }
+  grid->setColumnStretch(1, 1);
+  return body;
+}
+
+namespace {
+
+// Directory, file name and file format rows shared by the two save sections.
+struct SaveRows {
+  Setting folder, name, format;
+  const char* folderLabel;
+  const char* pickButton;
+  const char* nameLabel;
+  const char* formatLabel;
+};
+
+}  // namespace
+
+static void AddSaveRows(QGridLayout* grid, const SaveRows& rows, SettingBinder* binder,
+                        std::vector<std::pair<QObject*, std::string>>& captioned, QWidget* parent,
+                        const std::function<QString()>& pickerTitle, CaptureSettings& settings) {
+  auto* folderLabel = new QLabel;
+  captioned.emplace_back(folderLabel, rows.folderLabel);
+  auto* folder = new QLineEdit;
+  binder->BindLine(folder, rows.folder);
+  folderLabel->setBuddy(folder);
+  auto* pick = new QPushButton;
+  pick->setObjectName(QString::fromLatin1(rows.pickButton));
+  captioned.emplace_back(pick, rows.pickButton);
+  const Setting folderSetting = rows.folder;
+  QObject::connect(pick, &QPushButton::clicked, parent, [parent, pickerTitle, folderSetting, &settings] {
+    // SelectOutputFolder: a confirmed folder replaces the text; cancelling keeps it.
+    const QString before = ToQString(settings.Text(folderSetting));
+    const QString chosen = QFileDialog::getExistingDirectory(parent, pickerTitle(), QString(),
+                                                             QFileDialog::ShowDirsOnly);
+    if (!chosen.isEmpty()) settings.SetText(folderSetting, ToU16(chosen));
+    if (settings.Text(folderSetting).empty()) settings.SetText(folderSetting, ToU16(before));
+  });
+  auto* nameLabel = new QLabel;
+  captioned.emplace_back(nameLabel, rows.nameLabel);
+  auto* name = new QComboBox;
+  binder->BindCombo(name, rows.name);
+  nameLabel->setBuddy(name);
+  auto* formatLabel = new QLabel;
+  captioned.emplace_back(formatLabel, rows.formatLabel);
+  auto* format = new QComboBox;
+  binder->BindCombo(format, rows.format);
+  formatLabel->setBuddy(format);
+  grid->addWidget(folderLabel, 0, 0);
+  grid->addWidget(folder, 0, 1);
+  grid->addWidget(pick, 0, 2);
+  grid->addWidget(nameLabel, 1, 0);
+  grid->addWidget(name, 1, 1, 1, 2);
+  grid->addWidget(formatLabel, 2, 0);
+  grid->addWidget(format, 2, 1, 1, 2);
+  grid->setColumnStretch(1, 1);
+}
+
+QWidget* MainWindow::BuildSaveTextBody() {
+  QWidget* group = nullptr;
+  QWidget* body = SectionBody(group, Setting::pa_savetxt, binder_);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(8, 6, 8, 4);
+  AddSaveRows(grid,
+              {Setting::savetxt_ordner, Setting::savetxt_name, Setting::savetxt_format, "Label9", "savetxt_ordnerwahl",
+               "Label7", "Label8"},
+              binder_, captioned_, this, [this] { return ToQString(UiText("folder_picker", core_->CurrentLanguage())); },
+              core_->settings);
+  return body;
+}
+
+QWidget* MainWindow::BuildCutImageBody() {
+  QWidget* group = nullptr;
+  QWidget* body = SectionBody(group, Setting::pa_cutimg, binder_);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(8, 4, 8, 4);
+  grid->setVerticalSpacing(2);
+  auto* marquee = new QRadioButton;
+  binder_->BindCheck(marquee, Setting::rb_cutimg_auswahl);
+  captioned_.emplace_back(marquee, "rb_cutimg_auswahl");
+  auto* direct = new QRadioButton;
+  binder_->BindCheck(direct, Setting::rb_cutimg_direkt);
+  captioned_.emplace_back(direct, "rb_cutimg_direkt");
+  grid->addWidget(marquee, 0, 0, 1, 8);
+  grid->addWidget(direct, 1, 0, 1, 8);
+  const std::pair<const char*, Setting> margins[] = {{"Label15", Setting::act_zuschlinks},
+                                                     {"Label16", Setting::act_zuschrechts},
+                                                     {"Label17", Setting::act_zuschoben},
+                                                     {"Label18", Setting::act_zuschunten}};
+  int column = 0;
+  for (const auto& [labelKey, setting] : margins) {
+    auto* label = new QLabel;
+    captioned_.emplace_back(label, labelKey);
+    auto* combo = new QComboBox;
+    binder_->BindCombo(combo, setting);
+    label->setBuddy(combo);
+    grid->addWidget(label, 2, column++);
+    grid->addWidget(combo, 2, column++);
+  }
+  return body;
+}
+
+QWidget* MainWindow::BuildResizeImageBody() {
+  QWidget* group = nullptr;
+  QWidget* body = SectionBody(group, Setting::pa_resizeimg, binder_);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(8, 4, 8, 4);
+  grid->setVerticalSpacing(2);
+  auto add = [this](const char* key) {
+    auto* label = new QLabel;
+    captioned_.emplace_back(label, key);
+    return label;
+  };
+  grid->addWidget(add("Label1"), 0, 0);
+  QLabel* width = add("Label10");
+  auto* x = new QComboBox;
+  binder_->BindCombo(x, Setting::act_sizebenutzer_x);
+  width->setBuddy(x);
+  grid->addWidget(width, 0, 1);
+  grid->addWidget(x, 0, 2);
+  grid->addWidget(add("Label13"), 0, 3);
+  QLabel* height = add("Label12");
+  auto* y = new QComboBox;
+  binder_->BindCombo(y, Setting::act_sizebenutzer_y);
+  height->setBuddy(y);
+  grid->addWidget(height, 1, 1);
+  grid->addWidget(y, 1, 2);
+  grid->addWidget(add("Label14"), 1, 3);
+  grid->addWidget(add("Label11"), 2, 0);
+  auto* keep = new QCheckBox;
+  binder_->BindCheck(keep, Setting::act_resizeimg_prop);
+  captioned_.emplace_back(keep, "act_resizeimg_prop");
+  grid->addWidget(keep, 2, 1, 1, 3);
+  grid->setColumnStretch(4, 1);
+  return body;
+}
+
+QWidget* MainWindow::BuildSaveImageBody() {
+  QWidget* group = nullptr;
+  QWidget* body = SectionBody(group, Setting::pa_saveimg, binder_);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(8, 4, 8, 4);
+  grid->setVerticalSpacing(2);
+  AddSaveRows(grid,
+              {Setting::saveimg_ordner, Setting::saveimg_name, Setting::saveimg_format, "Label4", "saveimg_ordnerwahl",
+               "Label5", "Label6"},
+              binder_, captioned_, this, [this] { return ToQString(UiText("folder_picker", core_->CurrentLanguage())); },
+              core_->settings);
+  auto* before = new QCheckBox;
+  binder_->BindCheck(before, Setting::save_img_vorher);
+  captioned_.emplace_back(before, "save_img_vorher");
+  auto* after = new QCheckBox;
+  binder_->BindCheck(after, Setting::save_img_nachher);
+  captioned_.emplace_back(after, "save_img_nachher");
+  grid->addWidget(before, 3, 1, 1, 2);
+  grid->addWidget(after, 4, 1, 1, 2);
+  return body;
+}
+
+QWidget* MainWindow::BuildFooter() {
+  auto* panel1 = new QWidget;
+  binder_->BindVisibility(panel1, Setting::Panel1);
+  panel1->setFixedHeight(kFooterHeight);
+  auto* layout = new QHBoxLayout(panel1);
+  layout->setContentsMargins(0, 0, 0, 0);
+  laspenden_ = new QLabel;
+  laspenden_->setObjectName(QStringLiteral("laspenden"));
+  laspenden_->setAlignment(Qt::AlignCenter);
+  laspenden_->setCursor(Qt::PointingHandCursor);
+  laspenden_->setTextFormat(Qt::RichText);
+  laspenden_->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+  connect(laspenden_, &QLabel::linkActivated, this, [this](const QString& page) { OpenDoc(page); });
+  layout->addWidget(laspenden_);
+  return panel1;
+}
+
+void MainWindow::ApplyLanguageTexts() {
+  const Language language = core_->CurrentLanguage();
+  setWindowTitle(ToQString(UiText("Tprog", language)));
+  for (auto& [object, key] : captioned_) {
+    const bool accessibleOnly = key.size() > 11 && key.ends_with(".accessible");
+    const std::string lookup = accessibleOnly ? key.substr(0, key.size() - 11) : key;
+    const QString text = ToQString(UiText(lookup, language));
+    if (auto* widget = qobject_cast<QWidget*>(object)) widget->setAccessibleName(text);
+    if (accessibleOnly) continue;
+    if (auto* button = qobject_cast<QAbstractButton*>(object)) {
+      button->setText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(object)) {
+      label->setText(text);
+    } else if (auto* action = qobject_cast<QAction*>(object)) {
+      action->setText(text);
+    } else if (auto* menu = qobject_cast<QMenu*>(object)) {
+      menu->setTitle(text);
+    }
+  }
+  const auto columns = [language](QTreeWidget* tree, const char* key) {
+    QStringList headers;
+    for (int i = 0; i < 3; ++i) headers << ToQString(UiText(std::string(key) + "." + std::to_string(i), language));
+    tree->setHeaderLabels(headers);
+    tree->setAccessibleName(ToQString(UiText(key, language)));
+  };
+  columns(zuletzt_, "zuletzt");
+  columns(liste_, "liste");
+  columns(replacementTable_, "act_ers_text_liste");
+  displayTxt_->setAccessibleName(ToQString(UiText("display_txt", language)));
+  displayImg_->setAccessibleName(ToQString(UiText("display_img", language)));
+  tabSet1_->setAccessibleName(ToQString(UiText("TabSet1", language)));
+  // Switching the language resets the name templates to the language's defaults.
+  for (Setting s : {Setting::savetxt_name, Setting::saveimg_name}) {
+    core_->settings.SetItems(s, DefaultItems(s, language));
+  }
+  footerTicks_ = 0;
+  laspenden_->setText(QStringLiteral("<a href=\"donate.html\" style=\"color:#B3820F\">%1</a>")
+                          .arg(ToQString(FooterLinkCaption(FooterLink::Donate, language)).toHtmlEscaped()));
+}
+
+void MainWindow::ApplyPanelColours() {
+  const QColor face = QApplication::palette().color(QPalette::Button);
+  for (QWidget* heading : findChildren<QWidget*>()) {
+    const QString name = heading->objectName();
+    QColor colour;
+    if (name == QLatin1String("Panel7") || name == QLatin1String("Panel9") || name == QLatin1String("Panel11")) {
+      colour = Darker(face, 50);
+    } else if (name.startsWith(QLatin1String("pa_"))) {
+      colour = Darker(face, 5);
+    } else {
+      continue;
+    }
+    QPalette p = heading->palette();
+    p.setColor(QPalette::Window, colour);
+    heading->setPalette(p);
+    heading->setAutoFillBackground(true);
+  }
+}
+
+void MainWindow::RelayoutSections() {
+  if (!actionsCanvas_ || sectionBodies_.size() != kSectionCount) return;
+  const ActionsAreaGeometry& g = core_->sectionLayout.Geometry();
+  const int width = actionsCanvas_->width();
+  for (int i = 0; i < kSectionCount; ++i) {
+    const SectionInfo& section = Sections()[static_cast<std::size_t>(i)];
+    sectionHeaders_[i]->setGeometry(0, g.headerTop[i], width, kSectionHeaderHeight);
+    sectionHeaders_[i]->setVisible(core_->settings.Flag(section.header));
+    const bool shown = core_->settings.Flag(section.body);
+    sectionBodies_[i]->setGeometry(0, g.bodyTop[i], width, g.bodyHeight[i]);
+    sectionBodies_[i]->setVisible(shown);
+  }
+  actionsCanvas_->setMinimumHeight(g.scrollRange);
+}
+
+void MainWindow::ShowHistory() {
+  const std::vector<HistoryEntry>& entries = core_->history.Entries();
+  if (static_cast<std::size_t>(zuletzt_->topLevelItemCount()) > entries.size()) zuletzt_->clear();
+  for (std::size_t i = static_cast<std::size_t>(zuletzt_->topLevelItemCount()); i < entries.size(); ++i) {
+    const HistoryEntry& e = entries[i];
+    auto* item = new QTreeWidgetItem({ToQString(e.time), ToQString(e.type), ToQString(e.content)});
+    zuletzt_->addTopLevelItem(item);
+  }
+}
+
+void MainWindow::ShowDetails() {
+  const std::vector<DetailsRow>& rows = core_->details.Rows();
+  if (rows.empty()) {
+    liste_->clear();
+    return;
+  }
+  if (static_cast<std::size_t>(liste_->topLevelItemCount()) > rows.size()) liste_->clear();
+  for (std::size_t i = static_cast<std::size_t>(liste_->topLevelItemCount()); i < rows.size(); ++i) {
+    const DetailsRow& r = rows[i];
+    liste_->addTopLevelItem(
+        new QTreeWidgetItem({ToQString(r.format), QString::number(r.number), ToQString(r.value)}));
+  }
+}
+
+void MainWindow::ShowContent() {
+  const ContentViewsModel& views = core_->views;
+  const QString text = MemoToWidget(views.Text());
+  if (displayTxt_->toPlainText() != text) displayTxt_->setPlainText(text);
+  {
+    const QSignalBlocker block(tabSet1_);
+    for (int i = 0; i < 2 && i < static_cast<int>(views.Tabs().size()); ++i) {
+      tabSet1_->setTabText(i, ToQString(views.Tabs()[static_cast<std::size_t>(i)]));
+    }
+    tabSet1_->setCurrentIndex(views.SelectedTab());
+  }
+  switch (views.VisiblePage()) {
+    case ContentPage::Text: pc_->setCurrentWidget(displayTxt_); break;
+    case ContentPage::Image: pc_->setCurrentWidget(scrollBox2_); break;
+    case ContentPage::Details: pc_->setCurrentWidget(liste_); break;
+  }
+  const std::optional<RasterImage>& image = views.Image();
+  // A new picture always comes in a new pixel buffer (the old one still exists
+  // while the new one is moved in), so the buffer's address tells them apart.
+  if (image && image->pixels.data() != shownPixels_) {
+    shownPixels_ = image->pixels.data();
+    displayImg_->setPixmap(QPixmap::fromImage(QImageFromRaster(*image)));
+    displayImg_->resize(image->width, image->height);
+  }
+}
+
+void MainWindow::ShowReplacementRows() {
+  replacementTable_->clear();
+  for (const ReplacementRow& row : core_->replacementRows) {
+    replacementTable_->addTopLevelItem(
+        new QTreeWidgetItem({ToQString(row.search), ToQString(row.replacement), ToQString(row.marker)}));
+  }
+}
+
+void MainWindow::FooterTick() {
+  ++footerTicks_;
+  const FooterLink link = FooterLinkForTick(footerTicks_);
+  static const char* const kPages[] = {"donate.html", "index.html", "support.html"};
+  laspenden_->setText(QStringLiteral("<a href=\"%1\" style=\"color:#B3820F\">%2</a>")
+                          .arg(QString::fromLatin1(kPages[static_cast<int>(link)]),
+                               ToQString(FooterLinkCaption(link, core_->CurrentLanguage())).toHtmlEscaped()));
+}
+
+void MainWindow::OpenDoc(const QString& page) {
+  const QString path = ToQString(options_.docsFolder) + page;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect frame = frameGeometry();
+    move(screen->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
+  }
+  FormShow();
+}
+
+void MainWindow::FormShow() {
+  for (const std::string& assignment : options_.assignments) {
+    const std::string error = ApplySettingAssignment(core_->settings, assignment);
+    if (!error.empty()) ShowErrorReport(QString::fromUtf8(error));
+  }
+  // A client area that does not fit the whole desktop with 50 pixels to spare
+  // is maximized at the first activation.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect desktop = screen->virtualGeometry();
+    const QSize client = centralWidget()->size();
+    if (client.height() + 50 > desktop.height() || client.width() + 50 > desktop.width()) {
+      maximizeOnActivate_ = true;
+    }
+  }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && maximizeOnActivate_) {
+    maximizeOnActivate_ = false;
+    showMaximized();
+  }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  ApplyResizeRule();
+}
+
+void MainWindow::ApplyResizeRule() {
+  const QList<int> columns = splitter1_->sizes();
+  const QList<int> parts = splitter2_->sizes();
+  if (columns.size() == 2) {
+    const int total = columns[0] + columns[1];
+    const int left = total / 3;
+    splitter1_->setSizes({left, total - left});
+  }
+  if (parts.size() == 2) {
+    const int total = parts[0] + parts[1];
+    const int lower = (total / 5) * 3;
+    splitter2_->setSizes({total - lower, lower});
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // The close query: saving the start configuration on exit belongs to the
+  // configuration commands, which this build does not have yet.
+  event->accept();
+  if (startForm_) startForm_->close();
+  QApplication::quit();
+}
+
+}  // namespace tallowin

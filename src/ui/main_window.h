@@ -1,0 +1,113 @@
+#pragma once
+// Tprog: the working window. It builds the widgets, binds them to the settings
+// and shows the core's models; every rule lives in the core.
+
+#include <QAction>
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/program_core.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QScrollArea;
+class QSplitter;
+class QTabBar;
+class QStackedWidget;
+class QTreeWidget;
+class QWidget;
+
+namespace tallowin {
+
+class SettingBinder;
+class StartForm;
+class X11Clipboard;
+
+struct MainWindowOptions {
+  Language language = Language::English;
+  std::u16string programFolder;            // with a trailing "/"
+  std::vector<std::string> assignments;    // --set KEY=VALUE, applied at the first showing
+  std::u16string docsFolder;               // where the help pages are
+};
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Creates the window hidden, as FormCreate does: texts, counter, the first pass
+  // over the content already on the clipboard, sections collapsed, folders, counters.
+  MainWindow(MainWindowOptions options, StartForm* startForm);
+  ~MainWindow() override;
+
+  ProgramCore& Core() { return *core_; }
+  bool MaximizeOnActivate() const { return maximizeOnActivate_; }
+  // FormResize: the actions area takes three fifths of the right column, the
+  // history column a third of the width.
+  void ApplyResizeRule();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenus();
+  QWidget* BuildHistoryColumn();
+  QWidget* BuildContentArea();
+  QWidget* BuildActionsArea();
+  QWidget* BuildSection(int index, QWidget* body);
+  QWidget* BuildSearchReplaceBody();
+  QWidget* BuildAddTextBody();
+  QWidget* BuildSaveTextBody();
+  QWidget* BuildCutImageBody();
+  QWidget* BuildResizeImageBody();
+  QWidget* BuildSaveImageBody();
+  QWidget* BuildFooter();
+  QWidget* Heading(const char* panel);
+  void ApplyLanguageTexts();
+  void ApplyPanelColours();
+  void RelayoutSections();
+  void ShowHistory();
+  void ShowContent();
+  void ShowDetails();
+  void ShowReplacementRows();
+  void FooterTick();
+  void OpenDoc(const QString& page);
+  void FormShow();
+
+  MainWindowOptions options_;
+  StartForm* startForm_;
+  std::unique_ptr<X11Clipboard> clipboard_;
+  std::unique_ptr<ProgramCore> core_;
+  SettingBinder* binder_ = nullptr;
+  bool shownOnce_ = false;
+  bool maximizeOnActivate_ = false;
+  int footerTicks_ = 0;
+  QTimer timer1_;
+
+  QAction* einstAktiv_ = nullptr;
+  QLabel* laspenden_ = nullptr;
+  QSplitter* splitter1_ = nullptr;
+  QSplitter* splitter2_ = nullptr;
+  QTreeWidget* zuletzt_ = nullptr;
+  QTreeWidget* liste_ = nullptr;
+  QTabBar* tabSet1_ = nullptr;
+  QStackedWidget* pc_ = nullptr;
+  QPlainTextEdit* displayTxt_ = nullptr;
+  QLabel* displayImg_ = nullptr;
+  QScrollArea* scrollBox2_ = nullptr;
+  QScrollArea* scrollBox1_ = nullptr;
+  QWidget* actionsCanvas_ = nullptr;
+  QTreeWidget* replacementTable_ = nullptr;
+  const std::uint8_t* shownPixels_ = nullptr;
+  std::vector<QWidget*> sectionHeaders_;
+  std::vector<QWidget*> sectionBodies_;
+  std::vector<std::pair<QObject*, std::string>> captioned_;  // widgets whose caption comes from the language table
+};
+
+}  // namespace tallowin

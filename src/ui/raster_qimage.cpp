@@ -1,0 +1,42 @@
+#include "ui/raster_qimage.h"
+
+#include <QtEndian>
+#include <cstring>
+
+namespace tallowin {
+
+std::optional<RasterImage> RasterFromQImage(const QImage& image) {
+  if (image.isNull()) return std::nullopt;
+  const bool hasAlpha = image.hasAlphaChannel();
+  const QImage argb = image.convertToFormat(hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  RasterImage raster = CreateRaster(argb.width(), argb.height());
+  const std::size_t rowBytes = static_cast<std::size_t>(argb.width()) * 4;
+  for (int y = 0; y < argb.height(); ++y) {
+    const uchar* src = argb.constScanLine(y);
+    std::uint8_t* dst = raster.pixels.data() + rowBytes * static_cast<std::size_t>(y);
+    for (int x = 0; x < argb.width(); ++x) {
+      const quint32 pixel = reinterpret_cast<const quint32*>(src)[x];
+      dst[4 * x + 0] = static_cast<std::uint8_t>(pixel & 0xFF);
+      dst[4 * x + 1] = static_cast<std::uint8_t>((pixel >> 8) & 0xFF);
+      dst[4 * x + 2] = static_cast<std::uint8_t>((pixel >> 16) & 0xFF);
+      dst[4 * x + 3] = hasAlpha ? static_cast<std::uint8_t>(pixel >> 24) : 255;
+    }
+  }
+  return raster;
+}
+
+QImage QImageFromRaster(const RasterImage& raster) {
+  QImage image(raster.width, raster.height, QImage::Format_ARGB32);
+  const std::size_t rowBytes = static_cast<std::size_t>(raster.width) * 4;
+  for (int y = 0; y < raster.height; ++y) {
+    const std::uint8_t* src = raster.pixels.data() + rowBytes * static_cast<std::size_t>(y);
+    quint32* dst = reinterpret_cast<quint32*>(image.scanLine(y));
+    for (int x = 0; x < raster.width; ++x) {
+      dst[x] = static_cast<quint32>(src[4 * x]) | (static_cast<quint32>(src[4 * x + 1]) << 8) |
+               (static_cast<quint32>(src[4 * x + 2]) << 16) | (static_cast<quint32>(src[4 * x + 3]) << 24);
+    }
+  }
+  return image;
+}
+
+}  // namespace tallowin

@@ -1,0 +1,15 @@
+#pragma once
+// RasterImage <-> QImage. QImage's ARGB32 has the memory order blue, green, red,
+// alpha on little-endian machines, which is RasterImage's; RGB32 gets alpha 255.
+
+#include <QImage>
+#include <optional>
+
+#include "image/raster_image.h"
+
+namespace tallowin {
+
+std::optional<RasterImage> RasterFromQImage(const QImage& image);
+QImage QImageFromRaster(const RasterImage& raster);
+
+}  // namespace tallowin

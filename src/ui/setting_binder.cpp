@@ -1,0 +1,178 @@
+#include "ui/setting_binder.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+
+#include "text/integer_text.h"
+#include "ui/qt_text.h"
+
+namespace tallowin {
+namespace {
+
+class KeyFilter : public QObject {
+ public:
+  KeyFilter(InputFilter filter, QWidget* box) : QObject(box), filter_(filter), box_(box) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (text.isEmpty() || (key->modifiers() & Qt::ControlModifier)) return false;  // control keys pass
+    const QChar c = text.at(0);
+    if (c.unicode() < 0x20 && c != QChar(u'\b')) return false;
+    return Refuses(c);
+  }
+
+ private:
+  bool Refuses(QChar c) const {
+    switch (filter_) {
+      case InputFilter::FileNamePart:
+        return QStringLiteral("\"*/:<>?\\|").contains(c);
+      case InputFilter::FolderPath:
+        // "/" separates folders here, so it can be typed; the backslash cannot.
+        return QStringLiteral("\"*\\<>?|").contains(c);
+      case InputFilter::DigitsOnly:
+        return !(c.isDigit() && c.unicode() < 0x80) && c != QChar(u'\b');
+      case InputFilter::Quality: {
+        if (!(c.isDigit() && c.unicode() < 0x80) && c != QChar(u'\b')) return true;
+        // A box already holding a number outside 1..100 takes no key at all.
+        const auto* combo = qobject_cast<const QComboBox*>(box_);
+        const QString current = combo ? combo->currentText() : QString();
+        const auto value = ParseIntegerText(ToU16(current));
+        return value && (*value < 1 || *value > 100);
+      }
+      case InputFilter::None:
+        return false;
+    }
+    return false;
+  }
+  InputFilter filter_;
+  QWidget* box_;
+};
+
+}  // namespace
+
+QString SettingObjectName(Setting s) {
+  const std::string_view name = Describe(s).name;
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+QString MemoToWidget(const std::u16string& text) {
+  QString q = ToQString(text);
+  q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return q;
+}
+
+std::u16string MemoFromWidget(const QString& text) {
+  QString q = text;
+  q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  q.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+  return ToU16(q);
+}
+
+void InstallInputFilter(QWidget* box, InputFilter filter) {
+  if (filter == InputFilter::None) return;
+  QWidget* target = box;
+  if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit()) target = combo->lineEdit();
+  target->installEventFilter(new KeyFilter(filter, box));
+}
+
+SettingBinder::SettingBinder(CaptureSettings& settings, QObject* parent) : QObject(parent), settings_(settings) {
+  observer_ = settings_.AddObserver([this](Setting s) { Refresh(s); });
+}
+
+SettingBinder::~SettingBinder() { settings_.RemoveObserver(observer_); }
+
+void SettingBinder::Refresh(Setting s) {
+  for (auto& [setting, view] : views_) {
+    if (setting == s) view();
+  }
+}
+
+void SettingBinder::RefreshAll() {
+  for (auto& entry : views_) entry.second();
+}
+
+void SettingBinder::BindCheck(QAbstractButton* box, Setting s) {
+  box->setObjectName(SettingObjectName(s));
+  box->setCheckable(true);
+  box->setAutoExclusive(false);  // the model keeps radio groups exclusive
+  auto view = [this, box, s] {
+    const QSignalBlocker block(box);
+    box->setChecked(settings_.Flag(s));
+  };
+  view();
+  views_.emplace_back(s, view);
+  const bool radio = Describe(s).kind == SettingKind::Choice;
+  connect(box, &QAbstractButton::clicked, this, [this, box, s, radio](bool checked) {
+    // A click on a radio button always selects it.
+    settings_.SetFlag(s, radio ? true : checked);
+    const QSignalBlocker block(box);
+    box->setChecked(settings_.Flag(s));
+  });
+}
+
+void SettingBinder::BindLine(QLineEdit* edit, Setting s) {
+  edit->setObjectName(SettingObjectName(s));
+  auto view = [this, edit, s] {
+    const QString text = ToQString(settings_.Text(s));
+    if (edit->text() == text) return;
+    const QSignalBlocker block(edit);
+    edit->setText(text);
+  };
+  view();
+  views_.emplace_back(s, view);
+  connect(edit, &QLineEdit::textChanged, this, [this, s](const QString& text) { settings_.SetText(s, ToU16(text)); });
+  InstallInputFilter(edit, Describe(s).filter);
+}
+
+void SettingBinder::BindCombo(QComboBox* combo, Setting s) {
+  combo->setObjectName(SettingObjectName(s));
+  combo->setEditable(true);
+  combo->setInsertPolicy(QComboBox::NoInsert);
+  auto view = [this, combo, s] {
+    const QSignalBlocker block(combo);
+    QStringList items;
+    for (const std::u16string& item : settings_.Items(s)) items << ToQString(item);
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+    if (shown != items) {
+      combo->clear();
+      combo->addItems(items);
+    }
+    const QString text = ToQString(settings_.Text(s));
+    if (combo->currentText() != text) combo->setEditText(text);
+  };
+  view();
+  views_.emplace_back(s, view);
+  connect(combo, &QComboBox::editTextChanged, this,
+          [this, s](const QString& text) { settings_.SetText(s, ToU16(text)); });
+  InstallInputFilter(combo, Describe(s).filter);
+}
+
+void SettingBinder::BindMemo(QPlainTextEdit* memo, Setting s) {
+  memo->setObjectName(SettingObjectName(s));
+  auto view = [this, memo, s] {
+    if (MemoFromWidget(memo->toPlainText()) == settings_.Text(s)) return;
+    const QSignalBlocker block(memo);
+    memo->setPlainText(MemoToWidget(settings_.Text(s)));
+  };
+  view();
+  views_.emplace_back(s, view);
+  connect(memo, &QPlainTextEdit::textChanged, this,
+          [this, memo, s] { settings_.SetText(s, MemoFromWidget(memo->toPlainText())); });
+}
+
+void SettingBinder::BindVisibility(QWidget* panel, Setting s) {
+  panel->setObjectName(SettingObjectName(s));
+  auto view = [this, panel, s] { panel->setVisible(settings_.Flag(s)); };
+  views_.emplace_back(s, view);
+}
+
+}  // namespace tallowin

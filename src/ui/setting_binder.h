@@ -1,0 +1,55 @@
+#pragma once
+// Binds widgets to settings both ways. A widget's objectName is its setting's
+// name; a user change goes through CaptureSettings (so its reactions run), and
+// every change of the setting, from anywhere, is shown by the widget.
+
+#include <QObject>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "app/capture_settings.h"
+
+class QAbstractButton;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace tallowin {
+
+class SettingBinder : public QObject {
+  Q_OBJECT
+
+ public:
+  // `settings` must outlive the binder.
+  explicit SettingBinder(CaptureSettings& settings, QObject* parent = nullptr);
+  ~SettingBinder() override;
+
+  void BindCheck(QAbstractButton* box, Setting s);  // check box or radio button
+  void BindLine(QLineEdit* edit, Setting s);
+  void BindCombo(QComboBox* combo, Setting s);
+  void BindMemo(QPlainTextEdit* memo, Setting s);
+  void BindVisibility(QWidget* panel, Setting s);
+
+  // Brings every bound widget in line with its setting (after items changed, for example).
+  void RefreshAll();
+
+ private:
+  void Refresh(Setting s);
+
+  CaptureSettings& settings_;
+  int observer_ = 0;
+  std::vector<std::pair<Setting, std::function<void()>>> views_;
+};
+
+// Refuses typed characters by the box's filter; pasted or loaded text passes.
+void InstallInputFilter(QWidget* box, InputFilter filter);
+
+// The control name of `s`, used as the widget's objectName.
+QString SettingObjectName(Setting s);
+
+// Memo text: CR LF in the model, "\n" in the widget.
+QString MemoToWidget(const std::u16string& text);
+std::u16string MemoFromWidget(const QString& text);
+
+}  // namespace tallowin

@@ -1,0 +1,155 @@
+#include "ui/x11_clipboard.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QPointer>
+
+#include "app/errors.h"
+#include "ui/qt_text.h"
+#include "ui/raster_qimage.h"
+
+namespace tallowin {
+namespace {
+
+std::unique_ptr<QMimeData> TextMime(const void* payload) {
+  auto mime = std::make_unique<QMimeData>();
+  mime->setText(ToQString(*static_cast<const std::u16string_view*>(payload)));
+  return mime;
+}
+
+std::unique_ptr<QMimeData> ImageMime(const void* payload) {
+  auto mime = std::make_unique<QMimeData>();
+  mime->setImageData(QImageFromRaster(*static_cast<const RasterImage*>(payload)));
+  return mime;
+}
+
+}  // namespace
+
+X11Clipboard::X11Clipboard(QObject* parent)
+    : QObject(parent), reader_(std::make_unique<X11ClipboardReader>()) {
+  connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+    if (mode == QClipboard::Clipboard) OnQtClipboardChanged();
+  });
+}
+
+X11Clipboard::~X11Clipboard() = default;
+
+int X11Clipboard::CountFormats() { return static_cast<int>(content_.formats.size()); }
+
+FormatNumber X11Clipboard::FormatAt(int index) {
+  if (index < 0 || index >= static_cast<int>(content_.formats.size())) return 0;
+  return content_.formats[static_cast<std::size_t>(index)];
+}
+
+std::optional<std::string> X11Clipboard::FormatBytes(FormatNumber format) {
+  auto it = content_.blocks.find(format);
+  if (it == content_.blocks.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<std::string> X11Clipboard::RegisteredFormatName(FormatNumber format) {
+  return registry_.NameOf(format);
+}
+
+std::u16string X11Clipboard::ReadText() {
+  return TextFromBlocks(FormatBytes(kFormatUnicodeText), FormatBytes(kFormatText));
+}
+
+RasterImage X11Clipboard::ReadBitmap() {
+  if (ownImage_ && content_.Has(kFormatBitmap)) return *ownImage_;
+  if (!content_.Has(kFormatBitmap) || content_.encodedImage.empty()) {
+    throw TallowinError(kUnsupportedClipboardFormat);
+  }
+  const QByteArray bytes(content_.encodedImage.data(), static_cast<qsizetype>(content_.encodedImage.size()));
+  std::optional<RasterImage> raster = RasterFromQImage(QImage::fromData(bytes));
+  if (!raster) throw TallowinError(kUnsupportedClipboardFormat);
+  return *raster;
+}
+
+void X11Clipboard::WriteText(std::u16string_view text) {
+  ownImage_.reset();
+  Write(&TextMime, &text, TextContent(text));
+}
+
+void X11Clipboard::WriteBitmap(const RasterImage& image) {
+  ClipboardContent content;
+  content.formats = {kFormatBitmap};
+  ownImage_ = image;
+  Write(&ImageMime, &image, std::move(content));
+}
+
+void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload,
+                         ClipboardContent content) {
+  content_ = std::move(content);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  // The caller raised the counter once for this write. Each attempt must be
+  // matched by exactly one notification; when Qt emitted none, we consume the
+  // pending count ourselves.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt == 1) {
+      QCoreApplication::processEvents();
+      counter_->Raise();
+    }
+    std::unique_ptr<QMimeData> mime = make(payload);
+    lastWritten_ = mime.get();
+    const int before = ownNotifications_;
+    writing_ = true;
+    clipboard->setMimeData(mime.release(), QClipboard::Clipboard);
+    writing_ = false;
+    if (ownNotifications_ == before) counter_->ConsumePending();
+    if (OwnsCurrentData()) return;
+  }
+}
+
+bool X11Clipboard::OwnsCurrentData() const {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  return clipboard->ownsClipboard() && clipboard->mimeData(QClipboard::Clipboard) == lastWritten_;
+}
+
+void X11Clipboard::OnQtClipboardChanged() {
+  if (writing_) {
+    ++ownNotifications_;
+    NotifyChanged();  // our own write: the pipeline's gate consumes it
+    return;
+  }
+  if (QGuiApplication::clipboard()->ownsClipboard()) return;  // a late echo of our own content
+  if (wantsContent && !wantsContent()) {
+    NotifyChanged();  // the gate decides without the content
+    return;
+  }
+  RequestSnapshot();
+}
+
+void X11Clipboard::ProcessCurrentContent() { RequestSnapshot(); }
+
+void X11Clipboard::RequestSnapshot() {
+  const quint64 sequence = ++requested_;
+  QPointer<X11Clipboard> self(this);
+  reader_->RequestSnapshot(X11ReadPlan{}, [self, sequence](X11ClipboardSnapshot snapshot) {
+    // Worker thread: hand the snapshot to the GUI thread.
+    if (!self) return;
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self, sequence, snapshot = std::move(snapshot)]() mutable {
+          if (self) self->OnSnapshot(sequence, std::move(snapshot));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
+  emit snapshotArrived(sequence, snapshot.ownerAnswered);
+  if (snapshot.cancelled) return;
+  // While we own the selection, what the worker read was our own write-back of
+  // an earlier pass: processing it would treat our result as a new copy.
+  if (QGuiApplication::clipboard()->ownsClipboard()) return;
+  ownImage_.reset();
+  content_ = snapshot.ownerAnswered ? ContentFromTargets(registry_, snapshot.targets, snapshot.data)
+                                    : ClipboardContent{};
+  NotifyChanged();
+}
+
+}  // namespace tallowin

@@ -1,0 +1,75 @@
+#pragma once
+// The real clipboard on X11: the CLIPBOARD selection.
+//
+// Change notifications and our own writes go through QClipboard. Foreign content
+// is read by X11ClipboardReader on its worker thread, so an owner that never
+// answers cannot freeze the window; the pass over a foreign change runs once its
+// snapshot has arrived. Our own writes notify synchronously inside the write
+// call, where the raised CaptureSuppressCounter absorbs them.
+//
+// A write can be lost when another client took the selection while the GUI
+// thread was busy: after each write we check that we own the selection and, if
+// not, process pending events and write once more, keeping the counter balanced.
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "clipboard/capture_suppress_counter.h"
+#include "clipboard/clipboard.h"
+#include "clipboard/x11_formats.h"
+#include "ui/x11_clipboard_reader.h"
+
+class QMimeData;
+
+namespace tallowin {
+
+class X11Clipboard : public QObject, public Clipboard {
+  Q_OBJECT
+
+ public:
+  explicit X11Clipboard(QObject* parent = nullptr);
+  // The pipeline's CaptureSuppressCounter; must be set before the first write and outlive this object.
+  void SetSuppressCounter(CaptureSuppressCounter* counter) { counter_ = counter; }
+  ~X11Clipboard() override;
+
+  int CountFormats() override;
+  FormatNumber FormatAt(int index) override;
+  std::optional<std::string> FormatBytes(FormatNumber format) override;
+  std::optional<std::string> RegisteredFormatName(FormatNumber format) override;
+  std::u16string ReadText() override;
+  void WriteText(std::u16string_view text) override;
+  RasterImage ReadBitmap() override;
+  void WriteBitmap(const RasterImage& image) override;
+
+  // Reads what is on the clipboard now and delivers it as one change, the way
+  // joining the viewer chain delivers the content present at start.
+  void ProcessCurrentContent();
+
+  // Called with each foreign change before its content is fetched; returning
+  // false skips the fetch (the pass would end at its gate anyway).
+  std::function<bool()> wantsContent;
+
+ signals:
+  void snapshotArrived(quint64 sequence, bool ownerAnswered);
+
+ private:
+  void OnQtClipboardChanged();
+  void RequestSnapshot();
+  void OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot);
+  void Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload, ClipboardContent content);
+  bool OwnsCurrentData() const;
+
+  CaptureSuppressCounter* counter_ = nullptr;
+  std::unique_ptr<X11ClipboardReader> reader_;
+  TargetFormatRegistry registry_;
+  ClipboardContent content_;
+  std::optional<RasterImage> ownImage_;
+  bool writing_ = false;
+  int ownNotifications_ = 0;
+  quint64 requested_ = 0;
+  const QMimeData* lastWritten_ = nullptr;
+};
+
+}  // namespace tallowin
