@@ -46,7 +46,7 @@ std::u16string HistoryPreview(std::u16string_view viewContent) {
 }
 
 std::u16string HistoryTime(const std::tm& t) {
-  char buffer[16];
+  char buffer[48];  // room for any int hour, so an odd value is shown, not cut
   std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
   return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
 }
