@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# `tallowin apply`: one capture pass over a text or image from the command line.
+# Usage: test_apply.sh PATH-TO-TALLOWIN
+# Outputs are compared as bytes (files and cmp), so trailing line breaks count.
+set -uo pipefail
+
+program=${1:?usage: test_apply.sh PATH-TO-TALLOWIN}
+program=$(realpath "$program")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The program folder: where text files go when no folder is set.
+export TALLOWIN_HOME="$work/home/"
+mkdir -p "$TALLOWIN_HOME"
+export LC_ALL=C.UTF-8
+# A marker file "de" in the current folder would switch the language.
+cd "$work"
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); }
+fail() {
+  failed=$((failed + 1))
+  printf 'FAIL %s\n' "$1"
+  shift
+  [ $# -gt 0 ] && printf '  %s\n' "$@"
+}
+
+# run INPUT-BYTES ARGS...: runs `apply` with INPUT-BYTES on standard input;
+# leaves stdout in $work/out, stderr in $work/err and the exit status in $status.
+run() {
+  local input=$1
+  shift
+  printf '%s' "$input" | "$program" apply "$@" >"$work/out" 2>"$work/err"
+  status=$?
+}
+
+# expect_text NAME INPUT EXPECTED ARGS...: exit 0 and exactly EXPECTED on stdout.
+expect_text() {
+  local name=$1 input=$2 expected=$3
+  shift 3
+  run "$input" "$@"
+  printf '%s' "$expected" >"$work/expected"
+  if [ "$status" -ne 0 ]; then
+    fail "$name" "exit status $status, stderr: $(cat "$work/err")"
+  elif ! cmp -s "$work/out" "$work/expected"; then
+    fail "$name" "expected: $(od -An -c "$work/expected" | tr -s ' ')" "actual:   $(od -An -c "$work/out" | tr -s ' ')"
+  else
+    pass
+  fi
+}
+
+# expect_status NAME STATUS INPUT ARGS...: that exit status, a message on stderr, nothing on stdout.
+expect_status() {
+  local name=$1 want=$2 input=$3
+  shift 3
+  run "$input" "$@"
+  if [ "$status" -ne "$want" ]; then
+    fail "$name" "expected exit status $want, got $status" "stdout: $(cat "$work/out")" "stderr: $(cat "$work/err")"
+  elif [ ! -s "$work/err" ]; then
+    fail "$name" "exit status $want but no message on stderr"
+  elif [ -s "$work/out" ]; then
+    fail "$name" "unexpected output on stdout: $(cat "$work/out")"
+  else
+    pass
+  fi
+}
+
+# expect_bytes NAME FILE HEX: FILE holds exactly the bytes HEX (e.g. "ef bb bf 78").
+expect_bytes() {
+  local name=$1 file=$2 want=$3
+  if [ ! -f "$file" ]; then
+    fail "$name" "no file $file" "files there: $(ls -A "$(dirname "$file")" 2>&1 | tr '\n' '|')"
+    return
+  fi
+  local got
+  got=$(od -An -tx1 -v "$file" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//')
+  if [ "$got" != "$want" ]; then
+    fail "$name" "expected bytes: $want" "actual bytes:   $got"
+  else
+    pass
+  fi
+}
+
+search=(--set cb_suchenersetzen=1)
+
+# --- Search and replace: the single pair, the table rows, both together --------
+expect_text "pair, case-sensitive by default" 'AaA' 'AbA' \
+  "${search[@]}" --set act_ers_text_suchen=a --set act_ers_text_ersetzen=b
+expect_text "pair, ignoring case" 'AaA' 'bbb' \
+  "${search[@]}" --set act_ers_text_suchen=a --set act_ers_text_ersetzen=b --set act_ers_casesensitive=0
+expect_text "pair, upper case of a non-ASCII letter" 'Äpfel äpfel' 'aepfel aepfel' \
+  "${search[@]}" --set act_ers_text_suchen=ä --set act_ers_text_ersetzen=ae --set act_ers_casesensitive=0
+expect_text "pair, replacement not searched again" 'aa' 'aaaa' \
+  "${search[@]}" --set act_ers_text_suchen=a --set act_ers_text_ersetzen=aa
+expect_text "pair, multi-unit search, non-overlapping" 'aaaaa' 'bba' \
+  "${search[@]}" --set act_ers_text_suchen=aa --set act_ers_text_ersetzen=b
+expect_text "rows apply in order, each on the result of the one before" 'a' 'c' \
+  "${search[@]}" --row a b - --row b c -
+expect_text "rows run after the pair" 'x' 'z' \
+  "${search[@]}" --set act_ers_text_suchen=x --set act_ers_text_ersetzen=y --row y z -
+expect_text "rows follow the case setting" 'AaA' 'bbb' \
+  "${search[@]}" --set act_ers_casesensitive=0 --row a b -
+expect_text "rows are ignored while search and replace is off" 'a' 'a' --row a b -
+expect_text "empty search field and no rows: text unchanged" 'Grüße 𝄞' 'Grüße 𝄞' "${search[@]}"
+expect_text "line breaks in the search text" $'one\r\ntwo\r\n' 'one two ' \
+  "${search[@]}" --set $'act_ers_text_suchen=\r\n' --set 'act_ers_text_ersetzen= '
+
+# --- Adding text in front and behind ------------------------------------------
+expect_text "add text with line breaks in both values" 'body' $'Dear all,\n\nbody\n-- \nSent from Tallowin\n' \
+  --set cb_textadd=1 --set $'act_textadd_vorne=Dear all,\n\n' --set $'act_textadd_hinten=\n-- \nSent from Tallowin\n'
+expect_text "add text keeps non-BMP characters" '€ 𝄞' '«€ 𝄞»' \
+  --set cb_textadd=1 --set 'act_textadd_vorne=«' --set 'act_textadd_hinten=»'
+expect_text "add text goes around the replaced text" 'AaA' '[AbA]' \
+  "${search[@]}" --set act_ers_text_suchen=a --set act_ers_text_ersetzen=b \
+  --set cb_textadd=1 --set 'act_textadd_vorne=[' --set 'act_textadd_hinten=]'
+expect_text "empty clipboard text: add text writes nothing" '' '' \
+  --set cb_textadd=1 --set 'act_textadd_vorne=[' --set 'act_textadd_hinten=]'
+expect_text "add text off: front and back texts unused" 'abc' 'abc' \
+  --set 'act_textadd_vorne=[' --set 'act_textadd_hinten=]'
+
+# --- INPUT and --output ----------------------------------------------------------
+printf 'from a file' >"$work/input.txt"
+"$program" apply --set cb_textadd=1 --set 'act_textadd_hinten=!' --output "$work/written.txt" "$work/input.txt" \
+  </dev/null >"$work/out" 2>"$work/err"
+status=$?
+printf 'from a file!' >"$work/expected"
+if [ "$status" -eq 0 ] && cmp -s "$work/written.txt" "$work/expected" && [ ! -s "$work/out" ]; then
+  pass
+else
+  fail "INPUT file and --output file" "exit $status, stderr: $(cat "$work/err")" \
+    "written: $(cat "$work/written.txt" 2>&1)" "stdout: $(cat "$work/out")"
+fi
+
+# --- Saving text files: folder, counter, encoding ---------------------------------
+save_dir="$work/saved"
+mkdir -p "$save_dir"
+expect_text "saving prints the text as well" 'x€' 'x€' --set cb_savetxt=1 --set "savetxt_ordner=$save_dir"
+expect_bytes "a text beyond Latin-1 is saved as UTF-8 with BOM" "$save_dir/Clipboard Text 1.txt" \
+  "ef bb bf 78 e2 82 ac"
+# A new process starts counting at 0 again and takes the first free number.
+expect_text "second save in the same folder" 'ä' 'ä' --set cb_savetxt=1 --set "savetxt_ordner=$save_dir/"
+expect_bytes "a Latin-1 text is saved as one byte per character (Windows-1252)" "$save_dir/Clipboard Text 2.txt" "e4"
+expect_bytes "the first file is left alone" "$save_dir/Clipboard Text 1.txt" "ef bb bf 78 e2 82 ac"
+
+nested="$work/new/deeper/folder"
+expect_text "saving into a folder that does not exist yet" 'abc' 'abc' \
+  --set cb_savetxt=1 --set "savetxt_ordner=$nested" --set 'savetxt_name=note %num%' --set savetxt_format=log
+expect_bytes "missing folders are created; format without a dot gets one" "$nested/note 1.log" "61 62 63"
+
+expect_text "the saved text is the text after replacing and adding" 'a' '<b>' \
+  "${search[@]}" --set act_ers_text_suchen=a --set act_ers_text_ersetzen=b \
+  --set cb_textadd=1 --set 'act_textadd_vorne=<' --set 'act_textadd_hinten=>' \
+  --set cb_savetxt=1 --set "savetxt_ordner=$work/combined"
+expect_bytes "saved after replacing and adding" "$work/combined/Clipboard Text 1.txt" "3c 62 3e"
+
+expect_text "without a folder setting the program folder is used" 'home' 'home' --set cb_savetxt=1
+expect_bytes "saved into the program folder" "$TALLOWIN_HOME/Clipboard Text 1.txt" "68 6f 6d 65"
+
+expect_text "a relative folder is no valid folder: nothing saved, no error" 'x' 'x' \
+  --set cb_savetxt=1 --set savetxt_ordner=relative/folder
+if [ -e "$work/relative" ]; then fail "relative folder must not be created"; else pass; fi
+
+expect_text "an empty name: nothing saved, no error" 'x' 'x' \
+  --set cb_savetxt=1 --set "savetxt_ordner=$work/noname" --set savetxt_name=
+if [ -n "$(ls -A "$work/noname" 2>/dev/null)" ]; then fail "empty name must save nothing"; else pass; fi
+
+# A folder of the file's name does not count as taken, so the program tries to
+# create the file there and fails: a raised error, exit 1, the file's name in the message.
+blocked="$work/blocked"
+mkdir -p "$blocked/Clipboard Text 1.txt"
+expect_status "a file that cannot be created is a raised error" 1 'x' \
+  --set cb_savetxt=1 --set "savetxt_ordner=$blocked"
+if grep -q 'Clipboard Text 1.txt' "$work/err"; then pass; else fail "error names the file" "$(cat "$work/err")"; fi
+
+# --- Images ------------------------------------------------------------------------
+if command -v convert >/dev/null && command -v identify >/dev/null; then
+  convert -size 3x2 xc:red "png:$work/red.png"
+  "$program" apply --image --output "$work/red-out.png" "$work/red.png" >"$work/out" 2>"$work/err"
+  status=$?
+  if [ "$status" -ne 0 ]; then
+    fail "--image round trip" "exit $status, stderr: $(cat "$work/err")"
+  else
+    info=$(identify -format '%m %wx%h' "$work/red-out.png" 2>&1)
+    colour=$(convert "$work/red-out.png" -format '%[fx:int(255*p{0,0}.r)],%[fx:int(255*p{0,0}.g)],%[fx:int(255*p{0,0}.b)] %[fx:int(255*p{2,1}.r)],%[fx:int(255*p{2,1}.g)],%[fx:int(255*p{2,1}.b)]' info: 2>&1)
+    if [ "$info" = "PNG 3x2" ]; then pass; else fail "--image writes a PNG of the same size" "identify: $info"; fi
+    if [ "$colour" = "255,0,0 255,0,0" ]; then pass; else fail "--image keeps the pixels" "corner pixels: $colour"; fi
+  fi
+  # Text steps do nothing to an image, and an image is never printed as text.
+  "$program" apply --image --set cb_textadd=1 --set 'act_textadd_vorne=[' --output "$work/red-text.png" \
+    "$work/red.png" >"$work/out" 2>"$work/err"
+  status=$?
+  info=$(identify -format '%m %wx%h' "$work/red-text.png" 2>&1)
+  if [ "$status" -eq 0 ] && [ "$info" = "PNG 3x2" ]; then pass; else
+    fail "text steps leave an image alone" "exit $status, identify: $info, stderr: $(cat "$work/err")"
+  fi
+  printf 'no picture' >"$work/not-an-image.png"
+  expect_status "--image with a file that is no image" 1 '' --image --output "$work/never.png" "$work/not-an-image.png"
+  if [ -e "$work/never.png" ]; then fail "no output file for a failed image read"; else pass; fi
+else
+  fail "ImageMagick (convert, identify) is needed for the image cases"
+fi
+
+# --- Usage errors (exit 2) and raised errors (exit 1) -----------------------------
+expect_status "unknown option" 2 'x' --no-such-option
+expect_status "--set without a value" 2 'x' --set
+expect_status "--set without =" 2 'x' --set cb_textadd
+expect_status "unknown setting" 2 'x' --set no_such_setting=1
+expect_status "a flag takes a whole number" 2 'x' --set cb_textadd=yes
+expect_status "--row needs three values" 2 'x' --row a b
+expect_status "--output without a file" 2 'x' --output
+expect_status "two INPUT files" 2 'x' "$work/input.txt" "$work/input.txt"
+expect_status "--config is not available yet" 2 'x' --config "$work/some.twk"
+expect_status "INPUT that does not exist" 1 '' "$work/does-not-exist.txt"
+
+# --- --help and --version -----------------------------------------------------------
+if out=$("$program" --help 2>&1) && grep -q 'tallowin apply' <<<"$out"; then pass; else
+  fail "--help prints the usage with the apply command" "$out"
+fi
+if out=$("$program" --version 2>&1) && grep -Eq '^tallowin [0-9]+\.[0-9]+' <<<"$out"; then pass; else
+  fail "--version prints the name and version" "$out"
+fi
+
+printf '%d passed, %d failed\n' "$passed" "$failed"
+[ "$failed" -eq 0 ]
