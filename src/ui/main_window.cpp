@@ -154,6 +154,13 @@ MainWindow::~MainWindow() {
   core_->details.onChanged = nullptr;
   core_->views.onChanged = nullptr;
   core_->history.onChanged = nullptr;
+  // The widgets and the binder observe the settings, which die with the core
+  // before QWidget's destructor deletes the children: remove them first.
+  delete binder_;
+  binder_ = nullptr;
+  delete centralWidget();
+  menuBar()->clear();
+  clipboard_->SetChangeHandler({});
 }
 
 void MainWindow::BuildMenus() {

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QTreeWidget>
+
+#include "lang/ui_texts.h"
+#include "ui/main_window.h"
+#include "ui/start_form.h"
+#include "ui_test_main.h"
+
+namespace tallowin::testing {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() : start(Language::English) {
+    MainWindowOptions options;
+    options.programFolder = u"/nonexistent-test-folder/";
+    window = std::make_unique<MainWindow>(options, &start);
+  }
+  template <class W>
+  W* Find(const char* name) {
+    W* w = window->findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  QApplication& app = TestApplication();
+  StartForm start;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, SectionsStackWithOnlyTheClickedBodyOpen) {
+  window->show();
+  QApplication::processEvents();
+  QWidget* headers[6];
+  const char* names[6] = {"pa001a", "pa002a", "pa003a", "pa004a", "pa005a", "pa006a"};
+  for (int i = 0; i < 6; ++i) headers[i] = Find<QWidget>(names[i]);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(headers[i]->y(), 22 * i) << names[i] << " " << headers[i]->metaObject()->className() << " " << headers[i]->parentWidget()->objectName().toStdString();
+
+  Find<QCheckBox>("cb_textadd")->click();
+  QApplication::processEvents();
+  EXPECT_TRUE(Find<QWidget>("pa002b")->isVisible());
+  EXPECT_EQ(Find<QWidget>("pa002b")->height(), 129);
+  EXPECT_EQ(headers[2]->y(), 2 * 22 + 129);
+  EXPECT_TRUE(window->Core().settings.Flag(Setting::cb_textadd));
+
+  Find<QCheckBox>("cb_suchenersetzen")->click();
+  QApplication::processEvents();
+  EXPECT_FALSE(Find<QWidget>("pa002b")->isVisible());
+  EXPECT_TRUE(Find<QWidget>("pa001b")->isVisible());
+  EXPECT_EQ(headers[1]->y(), 22 + 171);
+}
+
+TEST_F(MainWindowTest, WidgetsFollowSettingsChangedElsewhere) {
+  CaptureSettings& s = window->Core().settings;
+  s.SetText(Setting::act_textadd_vorne, u"line1\r\nline2");
+  EXPECT_EQ(Find<QPlainTextEdit>("act_textadd_vorne")->toPlainText(), QStringLiteral("line1\nline2"));
+  Find<QPlainTextEdit>("act_textadd_hinten")->setPlainText(QStringLiteral("a\nb"));
+  EXPECT_EQ(s.Text(Setting::act_textadd_hinten), u"a\r\nb");
+  s.SetFlag(Setting::cb_history_img, false);
+  EXPECT_FALSE(Find<QCheckBox>("cb_history_img")->isChecked());
+}
+
+TEST_F(MainWindowTest, TextsAndInitialGeometry) {
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Tallowin - Brannick Media"));
+  EXPECT_EQ(Find<QLabel>("Panel7")->text(), QStringLiteral("  History"));
+  EXPECT_EQ(Find<QLabel>("Panel9")->text(), QStringLiteral("  Actions"));
+  EXPECT_EQ(Find<QLabel>("Panel11")->text(), QStringLiteral("  Clipboard Content"));
+  EXPECT_EQ(Find<QCheckBox>("cb_suchenersetzen")->text(), QStringLiteral("Clipboard Text: Search and Replace"));
+  EXPECT_EQ(Find<QTreeWidget>("zuletzt")->headerItem()->text(2), QStringLiteral("Content"));
+  // The program folder became both output folders.
+  EXPECT_EQ(window->Core().settings.Text(Setting::savetxt_ordner), u"/nonexistent-test-folder/");
+}
+
+TEST_F(MainWindowTest, ResizeRuleSplitsColumnsAndRows) {
+  auto* splitter1 = Find<QSplitter>("Splitter1");
+  auto* splitter2 = Find<QSplitter>("Splitter2");
+  window->show();
+  QApplication::processEvents();
+  auto sum = [](QSplitter* s) { return s->sizes()[0] + s->sizes()[1]; };
+  // Grow the window so that the columns share 755 pixels and the right column's parts 549.
+  window->resize(window->width() + 755 - sum(splitter1), window->height() + 549 - sum(splitter2));
+  QApplication::processEvents();
+  ASSERT_EQ(sum(splitter1), 755);
+  ASSERT_EQ(sum(splitter2), 549);
+  EXPECT_EQ(splitter1->sizes()[0], 251);
+  EXPECT_EQ(splitter2->sizes()[1], 327);
+  // A splitter drag holds until the next resize of the window.
+  splitter1->setSizes({270, 485});
+  EXPECT_EQ(splitter1->sizes()[0], 270);
+  window->ApplyResizeRule();
+  EXPECT_EQ(splitter1->sizes()[0], 251);
+}
+
+}  // namespace
+}  // namespace tallowin::testing
