@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "clipboard/x11_formats.h"
+
+namespace tallowin {
+namespace {
+
+using Data = std::map<std::string, std::vector<std::uint8_t>>;
+
+std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+TEST(TargetFormatRegistry, NumbersFrom49152InOrderOfFirstSightForTheLifeOfTheRegistry) {
+  TargetFormatRegistry registry;
+  EXPECT_EQ(registry.NumberFor("text/html"), 49152);
+  EXPECT_EQ(registry.NumberFor("text/uri-list"), 49153);
+  EXPECT_EQ(registry.NumberFor("text/html"), 49152);
+  EXPECT_EQ(registry.NameOf(49153), "text/uri-list");
+  EXPECT_EQ(registry.NameOf(49154), std::nullopt);
+  EXPECT_EQ(registry.NameOf(13), std::nullopt);
+}
+
+TEST(TargetFormatRegistry, AFullNumberSpaceNeverWrapsIntoThePredefinedRange) {
+  TargetFormatRegistry registry;
+  FormatNumber last = 0;
+  for (int i = 0; i < 16384 + 10; ++i) last = registry.NumberFor("t" + std::to_string(i));
+  EXPECT_EQ(last, 0xFFFF);
+  EXPECT_EQ(registry.NameOf(0xFFFF), "t16383");
+}
+
+TEST(ContentFromTargets, TextTargetsTakeTheTextNumbersAndOthersRegisteredOnes) {
+  TargetFormatRegistry registry;
+  const ClipboardContent c = ContentFromTargets(
+      registry, {"text/html", "UTF8_STRING", "STRING", "text/plain;charset=utf-8"},
+      {{"text/html", Bytes("<b>\xC3\xA4</b>")}, {"UTF8_STRING", Bytes("\xC3\xA4\xE2\x82\xAC")},
+       {"STRING", Bytes("\xE4")}, {"text/plain;charset=utf-8", Bytes("x")}});
+
+  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatUnicodeText, kFormatText, 49153}));
+  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"ä€"));
+  EXPECT_EQ(c.blocks.at(kFormatText), std::string("\xE4\0", 2));
+  EXPECT_EQ(c.blocks.at(49152), "<b>\xC3\xA4</b>");  // raw bytes, no terminator added
+  EXPECT_EQ(registry.NameOf(49153), "text/plain;charset=utf-8");
+}
+
+TEST(ContentFromTargets, Utf8MimeTextStandsInWhenUtf8StringIsNotOffered) {
+  TargetFormatRegistry registry;
+  const ClipboardContent c =
+      ContentFromTargets(registry, {"TEXT", "text/plain;charset=utf-8"}, {{"text/plain;charset=utf-8", Bytes("hi")}});
+  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatUnicodeText}));
+  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"hi"));
+  EXPECT_FALSE(c.blocks.contains(49152));  // listed, but not read: an empty value
+}
+
+TEST(ContentFromTargets, AllPictureTargetsAreOneBitmapWhereTheFirstStands) {
+  TargetFormatRegistry registry;
+  const ClipboardContent c = ContentFromTargets(
+      registry, {"text/x-moz-url", "PIXMAP", "image/png", "UTF8_STRING", "image/bmp", "BITMAP"},
+      {{"image/png", Bytes("\x89PNG")}, {"UTF8_STRING", Bytes("t")}});
+  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatBitmap, kFormatUnicodeText}));
+  EXPECT_TRUE(c.Has(kFormatBitmap));
+  EXPECT_FALSE(c.blocks.contains(kFormatBitmap));  // a handle format: no byte block
+  EXPECT_EQ(c.encodedImage, "\x89PNG");
+}
+
+TEST(ContentFromTargets, RepeatedTargetsAreListedOnce) {
+  TargetFormatRegistry registry;
+  const ClipboardContent c =
+      ContentFromTargets(registry, {"STRING", "text/html", "STRING", "text/html"}, {{"STRING", Bytes("a")}});
+  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{kFormatText, 49152}));
+}
+
+TEST(ContentFromTargets, NumbersStayTheSameAcrossContents) {
+  TargetFormatRegistry registry;
+  ContentFromTargets(registry, {"a/one", "a/two"}, {});
+  const ClipboardContent c = ContentFromTargets(registry, {"a/three", "a/two"}, {});
+  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49154, 49153}));
+}
+
+TEST(TextContent, PlacesTheTwoTextFormatsLikeAWindowsStyleWrite) {
+  const ClipboardContent c = TextContent(u"1€\u0416");
+  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{kFormatText, kFormatUnicodeText}));
+  EXPECT_EQ(c.blocks.at(kFormatText), std::string("1\x80?\0", 4));
+  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"1€\u0416"));
+  EXPECT_TRUE(c.encodedImage.empty());
+}
+
+}  // namespace
+}  // namespace tallowin
