@@ -31,7 +31,7 @@ struct EngineDefaults {
       u"0123456789a\u00E4bcdefghijklmno\u00F6pqrs\u00DFtu\u00FCvwxyz"
       u"A\u00C4BCDEFGHIJKLMNO\u00D6PQRSTU\u00DCVWXYZ_";
   std::u16string spaceChars = u" \t\n\r\f";
-  std::u16string lineSeparators = u"\r\n\u000B\f\u2028\u2029\u0085";
+  std::u16string lineSeparators = u"\r\n\u000B\f\u0085\u2028\u2029";
   // (head, tail); unset means no paired separator.
   std::optional<std::pair<char16_t, char16_t>> linePairedSeparator =
       std::make_pair(u'\r', u'\n');

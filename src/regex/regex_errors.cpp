@@ -37,6 +37,12 @@ constexpr ErrorTexts kTexts[] = {
     {kRegexBadPairedSeparator,
      u"LinePairedSeparator must countain two different chars or no chars at all",
      u"LinePairedSeparator muss zwei verschiedene oder kein Char enthalten"},
+    {kRegexStepBudgetExhausted,
+     u"Expression too complex for this text: search stopped after too many steps",
+     u"Ausdruck zu aufwendig f\u00FCr diesen Text: Suche nach zu vielen Schritten abgebrochen"},
+    {kRegexBacktrackMemoryExhausted,
+     u"Expression too complex for this text: search stopped, too much backtracking memory",
+     u"Ausdruck zu aufwendig f\u00FCr diesen Text: Suche wegen zu hohen Speicherbedarfs abgebrochen"},
 };
 
 }  // namespace

@@ -49,14 +49,16 @@ enum RegexErrorCode : int {
   kRegexBadModifierIndex = 1013,
   kRegexLoopNestingTooDeep = 1014,
   kRegexLoopWithoutEntry = 1015,
-  // Not in the historical table: the matcher's resource guards. A search that
-  // exceeds its step budget or its backtracking memory stops with no match.
+  // The matcher's resource guards: a search that exceeds its step budget or its
+  // backtracking memory stops and finds nothing. A replace-all that meets one of
+  // these should leave its text unchanged.
   kRegexStepBudgetExhausted = 1016,
   kRegexBacktrackMemoryExhausted = 1017,
 };
 
 // The message for `code`: English when `languageCode` is "en", German otherwise.
-// Codes without a text of their own give "Unknown Error" / "Unbekannter Fehler".
+// Other codes, the run-time codes below 1016 among them, give "Unknown Error" /
+// "Unbekannter Fehler".
 std::u16string ErrorText(int code, std::string_view languageCode);
 
 struct RegexErrorReport {
