@@ -41,7 +41,7 @@ bool IsImageTarget(const std::string& target);
 
 // Builds the numbered content from the owner's targets (meta targets already
 // left out) and the bytes read for them (targets that could not be read are
-// absent from `data`). `imageTarget` names the target whose bytes hold the picture.
+// absent from `data`). The picture is the first image/* target present in `data`.
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
                                     const std::map<std::string, std::vector<std::uint8_t>>& data);
 
