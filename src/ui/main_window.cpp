@@ -803,7 +803,11 @@ void MainWindow::ShowHistory() {
   if (static_cast<std::size_t>(zuletzt_->topLevelItemCount()) > entries.size()) zuletzt_->clear();
   for (std::size_t i = static_cast<std::size_t>(zuletzt_->topLevelItemCount()); i < entries.size(); ++i) {
     const HistoryEntry& e = entries[i];
-    auto* item = new QTreeWidgetItem({ToQString(e.time), ToQString(e.type), ToQString(e.content)});
+    // A list row shows one line: the preview's line breaks are drawn as blanks.
+    QString content = ToQString(e.content);
+    if (content.endsWith(QStringLiteral("\r\n"))) content.chop(2);
+    content.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(QChar(u'\r'), QChar(u' ')).replace(QChar(u'\n'), QChar(u' '));
+    auto* item = new QTreeWidgetItem({ToQString(e.time), ToQString(e.type), content});
     zuletzt_->addTopLevelItem(item);
   }
 }
