@@ -1,0 +1,82 @@
+#!/usr/bin/python3
+"""The capture pass on the real X11 clipboard, end to end.
+
+The program runs with add-text on ("[" in front, "]" behind), set from the
+command line, which takes effect when the main window first shows. Then:
+- the content present at start is processed with the start-up settings, so
+  "pre" is not wrapped;
+- a copy of "abc" comes back as "[abc]", and the program's own write-back is not
+  captured again ("[x]", never "[[x]]");
+- F3 switches capturing off (a copy stays as it was) and on again.
+
+Usage: test_capture_spine.py PATH-TO-TALLOWIN   (runs under its own Xvfb when DISPLAY is unset)
+"""
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from tallowin_e2e import (Picture, check, geometry, main, screenshot, screenshot_folder,  # noqa: E402
+                          session, step)
+
+ADD_BRACKETS = ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"]
+
+
+def distinct_colours(picture, box):
+    return len(set(picture.region(*box)))
+
+
+def test(executable):
+    with session(executable, ADD_BRACKETS) as (program, clipboard):
+        step("start with \"pre\" on the clipboard")
+        clipboard.copy("pre")
+        program.start()
+        window = program.find_main_window(timeout=15)
+        program.wait_for_splash_to_close(timeout=10)
+        # The pass over the start content ran with add-text still off; nothing
+        # may wrap it later either.
+        clipboard.stays("pre", 2.0)
+
+        step("screenshot of the main window")
+        x, y, width, height = geometry(window)
+        print(f"main window {window}: {width}x{height} at {x},{y}", flush=True)
+        shot = screenshot("capture-spine-main-window")
+        cropped = os.path.join(screenshot_folder(), "capture-spine-main-window-only.png")
+        subprocess.run(["convert", shot, "-crop", f"{width}x{height}+{x}+{y}", "+repage", cropped],
+                       check=True, timeout=30)
+        print(f"screenshot: {cropped}", flush=True)
+        picture = Picture(shot)
+        check(distinct_colours(picture, (x, y, width, height)) >= 8,
+              "the main window shows (almost) no drawing in the screenshot")
+
+        step("a foreign copy is wrapped once")
+        clipboard.copy("abc")
+        clipboard.wait_for_text("[abc]", timeout=10)
+        clipboard.stays("[abc]", 1.0)
+
+        step("the write-back is not captured again")
+        clipboard.copy("x")
+        clipboard.wait_for_text("[x]", timeout=10)
+        clipboard.stays("[x]", 1.0)
+
+        step("text beyond ASCII and line breaks survive the round trip")
+        clipboard.copy("Grüße €\n𝄞 zwei")
+        clipboard.wait_for_text("[Grüße €\n𝄞 zwei]", timeout=10)
+
+        step("F3 switches capturing off")
+        program.press(window, "F3")
+        clipboard.copy("off")
+        clipboard.wait_for_text("off", timeout=10)
+        clipboard.stays("off", 2.0)
+
+        step("F3 again switches it back on")
+        program.press(window, "F3")
+        clipboard.copy("on")
+        clipboard.wait_for_text("[on]", timeout=10)
+        clipboard.stays("[on]", 1.0)
+
+        check(program.running(), "the program ended during the test")
+
+
+if __name__ == "__main__":
+    main(test)
