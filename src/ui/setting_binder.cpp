@@ -56,6 +56,22 @@ class KeyFilter : public QObject {
   QWidget* box_;
 };
 
+// A double click selects the whole text of a folder box.
+class SelectAllOnDoubleClick : public QObject {
+ public:
+  explicit SelectAllOnDoubleClick(QLineEdit* edit) : QObject(edit), edit_(edit) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::MouseButtonDblClick) return false;
+    edit_->selectAll();
+    return true;
+  }
+
+ private:
+  QLineEdit* edit_;
+};
+
 }  // namespace
 
 QString SettingObjectName(Setting s) {
@@ -130,6 +146,7 @@ void SettingBinder::BindLine(QLineEdit* edit, Setting s) {
   views_.emplace_back(s, view);
   connect(edit, &QLineEdit::textChanged, this, [this, s](const QString& text) { settings_.SetText(s, ToU16(text)); });
   InstallInputFilter(edit, Describe(s).filter);
+  if (Describe(s).filter == InputFilter::FolderPath) edit->installEventFilter(new SelectAllOnDoubleClick(edit));
 }
 
 void SettingBinder::BindCombo(QComboBox* combo, Setting s) {

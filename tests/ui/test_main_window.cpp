@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
@@ -94,6 +97,38 @@ TEST_F(MainWindowTest, ResizeRuleSplitsColumnsAndRows) {
   EXPECT_EQ(splitter1->sizes()[0], 270);
   window->ApplyResizeRule();
   EXPECT_EQ(splitter1->sizes()[0], 251);
+}
+
+TEST_F(MainWindowTest, TypedCharactersAreFilteredPastedOnesAreNot) {
+  auto* name = Find<QComboBox>("savetxt_name");
+  auto* folder = Find<QLineEdit>("savetxt_ordner");
+  auto* margin = Find<QComboBox>("act_zuschlinks");
+  name->setEditText(QString());
+  QTest::keyClicks(name->lineEdit(), QStringLiteral("a:b*c?d/e"));
+  EXPECT_EQ(name->currentText(), QStringLiteral("abcde"));
+  folder->clear();
+  QTest::keyClicks(folder, QStringLiteral("/tmp/x\\y|z"));
+  EXPECT_EQ(folder->text(), QStringLiteral("/tmp/xyz"));
+  EXPECT_EQ(window->Core().settings.Text(Setting::savetxt_ordner), u"/tmp/xyz");
+  margin->setEditText(QString());
+  QTest::keyClicks(margin->lineEdit(), QStringLiteral("1a2-3"));
+  EXPECT_EQ(margin->currentText(), QStringLiteral("123"));
+  // Text put in any other way is not filtered.
+  window->Core().settings.SetText(Setting::act_zuschlinks, u"abc");
+  EXPECT_EQ(margin->currentText(), QStringLiteral("abc"));
+  QTest::mouseDClick(folder, Qt::LeftButton);
+  EXPECT_EQ(folder->selectedText(), QStringLiteral("/tmp/xyz"));
+}
+
+TEST_F(MainWindowTest, F3TogglesCapturing) {
+  window->show();
+  window->activateWindow();
+  QApplication::processEvents();
+  EXPECT_TRUE(window->Core().state.captureActive);
+  QTest::keyClick(window.get(), Qt::Key_F3);
+  EXPECT_FALSE(window->Core().state.captureActive);
+  QTest::keyClick(window.get(), Qt::Key_F3);
+  EXPECT_TRUE(window->Core().state.captureActive);
 }
 
 }  // namespace
