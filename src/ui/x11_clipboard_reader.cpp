@@ -61,6 +61,9 @@ constexpr std::uint32_t kChunkWords = 1u << 16;
 constexpr std::size_t kPropertyPoolSize = 16;
 // Remembered given-up requests, for telling late refusals apart.
 constexpr std::size_t kAbandonedMemory = 32;
+// An unwanted INCR transfer is run to its end for at most this many request
+// timeouts before it is abandoned.
+constexpr int kDiscardBudgetInTimeouts = 10;
 constexpr std::string_view kPropertyPrefix = "TALLOWIN_SELECTION_";
 constexpr std::string_view kTimestampProperty = "TALLOWIN_TIMESTAMP";
 
@@ -154,11 +157,14 @@ class SelectionSession {
   Fetched Convert(xcb_atom_t target);
   Fetched ReadProperty(std::size_t cap);
   Fetched ReadIncr(const Fetched& announcement);
+  Outcome DiscardIncr();
   void Abandon(xcb_atom_t target);
   void RetireProperty();
 
+  // Waits at most one request timeout, and never past `latest`.
   template <class Match>
-  Outcome WaitForEvent(Match match, EventPtr& event);
+  Outcome WaitForEvent(Match match, EventPtr& event,
+                       Clock::time_point latest = Clock::time_point::max());
   bool IsAnswerTo(const xcb_generic_event_t& ev, xcb_atom_t target) const;
   bool IsNewValueOf(const xcb_generic_event_t& ev, xcb_atom_t property) const;
   void DiscardPendingEvents();
@@ -266,8 +272,8 @@ xcb_timestamp_t SelectionSession::ServerTime() {
 }
 
 template <class Match>
-Outcome SelectionSession::WaitForEvent(Match match, EventPtr& event) {
-  const Clock::time_point deadline = Clock::now() + limits_.timeout;
+Outcome SelectionSession::WaitForEvent(Match match, EventPtr& event, Clock::time_point latest) {
+  const Clock::time_point deadline = std::min(latest, Clock::now() + limits_.timeout);
   xcb_connection_t* c = connection_.get();
   for (;;) {
     while (EventPtr ev{xcb_poll_for_event(c)}) {
@@ -402,7 +408,9 @@ Fetched SelectionSession::Convert(xcb_atom_t target) {
   Fetched fetched = ReadProperty(limits_.sizeCap);
   if (fetched.outcome == Outcome::kDone && fetched.type == incrAtom_) {
     fetched = ReadIncr(fetched);
-    if (fetched.outcome != Outcome::kDone) Abandon(target);
+    const bool finished = fetched.outcome == Outcome::kDone ||
+                          (fetched.outcome == Outcome::kTooLarge && DiscardIncr() == Outcome::kDone);
+    if (!finished) Abandon(target);
   }
   return fetched;
 }
@@ -464,6 +472,31 @@ Fetched SelectionSession::ReadIncr(const Fetched& announcement) {
       return result;
     }
     result.bytes.insert(result.bytes.end(), piece.bytes.begin(), piece.bytes.end());
+  }
+}
+
+// Some owners serve nobody else while an INCR transfer is open, and wait
+// forever for the deletion that asks for the next piece. So a transfer we do
+// not want is still taken to its end: each piece is deleted unread (only its
+// length is asked for), until the zero-length piece.
+Outcome SelectionSession::DiscardIncr() {
+  const Clock::time_point budget = Clock::now() + kDiscardBudgetInTimeouts * limits_.timeout;
+  const xcb_atom_t property = property_;
+  auto isNextPiece = [this, property](const xcb_generic_event_t& ev) {
+    return IsNewValueOf(ev, property);
+  };
+  for (;;) {
+    EventPtr event;
+    const Outcome waited = WaitForEvent(isNextPiece, event, budget);
+    if (waited != Outcome::kDone) return waited;
+    XcbPtr<xcb_get_property_reply_t> reply{xcb_get_property_reply(
+        connection_.get(),
+        xcb_get_property(connection_.get(), 0, window_, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+        nullptr)};
+    if (!reply) return Outcome::kConnectionLost;
+    if (reply->type == XCB_NONE) continue;
+    xcb_delete_property(connection_.get(), window_, property);
+    if (reply->bytes_after == 0) return Outcome::kDone;
   }
 }
 

@@ -9,6 +9,9 @@ the bytes "<TARGET>" unless an option says otherwise. Every request received
 is printed as "request NAME" before it is answered, so a test can check what
 a reader asked for. Prints "ready" once it owns the selection.
 
+Like simple real owners, it serves one INCR transfer at a time: requests that
+arrive meanwhile wait until the open transfer has ended.
+
 Options:
   --refuse T            refuse conversions to T (TARGETS included)
   --size T:N            answer T with N bytes in one property
@@ -45,7 +48,8 @@ class Owner:
         self.offered = [self.d.intern_atom(t) for t in args.targets]
         self.sizes = dict(parse_size(s) for s in args.size)
         self.incr = dict(parse_size(s) for s in args.incr)
-        self.transfers = {}  # (requestor id, property) -> [window, remaining bytes]
+        self.transfers = {}  # (requestor id, property) -> [window, target, remaining bytes]
+        self.deferred = []  # requests that came in during a transfer
         self.first_targets = True
 
     def take(self):
@@ -69,6 +73,9 @@ class Owner:
         self.d.flush()
 
     def on_request(self, req):
+        if self.transfers:
+            self.deferred.append(req)
+            return
         name = self.d.get_atom_name(req.target)
         print("request", name, flush=True)
         if name in self.args.refuse:
@@ -114,6 +121,8 @@ class Owner:
         self.d.flush()
         if not piece:
             del self.transfers[key]
+            while self.deferred and not self.transfers:
+                self.on_request(self.deferred.pop(0))
             return
         self.transfers[key][2] = rest
         if self.args.die_mid_incr:

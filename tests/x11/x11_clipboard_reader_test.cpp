@@ -314,7 +314,9 @@ TEST_F(X11ReaderTest, SizeCapFailsLargeTargetsAndKeepsReadingOthers) {
   EXPECT_EQ(full.data.at("text/x-big-incr"), Pattern(5000));
 }
 
-TEST_F(X11ReaderTest, SizeCapAppliesToXclipIncrTransfer) {
+// xclip serves nobody else while one of its INCR transfers is open: stopping
+// at the cap must not leave it waiting.
+TEST_F(X11ReaderTest, SizeCapAppliesToXclipIncrTransferAndLeavesXclipServing) {
   XclipOwns(LargeText());
   X11ClipboardReader reader;
   reader.SetRequestTimeout(kLiveOwnerTimeout);
@@ -323,6 +325,13 @@ TEST_F(X11ReaderTest, SizeCapAppliesToXclipIncrTransfer) {
   EXPECT_TRUE(snapshot.ownerAnswered);
   EXPECT_THAT(snapshot.failed, ElementsAre("UTF8_STRING"));
   EXPECT_THAT(snapshot.data, IsEmpty());
+
+  reader.SetSizeCap(X11ClipboardReader::kDefaultSizeCap);
+  const X11ClipboardSnapshot again = reader.ReadSnapshot(kEverything);
+  EXPECT_TRUE(again.ownerAnswered);
+  EXPECT_THAT(again.failed, IsEmpty());
+  ASSERT_TRUE(again.data.contains("UTF8_STRING"));
+  EXPECT_TRUE(again.data.at("UTF8_STRING") == LargeText());
 }
 
 TEST_F(X11ReaderTest, OwnerDyingMidIncrFailsTheRestPromptly) {
