@@ -1,0 +1,153 @@
+#!/usr/bin/python3
+"""Capture latency on the real X11 clipboard.
+
+Starts the program with add-text on ("[" in front, "]" behind), then copies a
+1 KB text with xclip 50 times (each text different) and measures, per copy:
+
+  owner to owner   from the moment xclip owns CLIPBOARD to the moment the
+                   program owns it with its write-back (both moments are the
+                   XFixes owner-change events as this script receives them);
+  copy to readable from starting xclip to the end of the `xclip -o` that reads
+                   the written-back text (two tool start-ups included).
+
+Every write-back is read and checked ("[" + text + "]"). Prints the median,
+minimum and maximum of both, in milliseconds. One copy before the measured
+ones warms the program up and is not counted.
+
+Usage: bench/capture_latency.py PATH-TO-TALLOWIN [--copies N] [--bytes N]
+Without DISPLAY it starts its own Xvfb (or run it under `xvfb-run -a`).
+"""
+import argparse
+import os
+import select
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from tallowin_e2e import Program, end_process, run_tool  # noqa: E402
+
+TIMEOUT = 10
+
+
+def start_xvfb():
+    """Starts Xvfb on a free display; returns the process, with DISPLAY set."""
+    read_end, write_end = os.pipe()
+    # -noreset: the short-lived xdotool and xclip clients must not make the
+    # server reset under the program each time the last of them disconnects.
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    ready, _, _ = select.select([read_end], [], [], TIMEOUT)
+    number = os.read(read_end, 64).decode().strip() if ready else ""
+    os.close(read_end)
+    if not number:
+        end_process(server)
+        sys.exit("Xvfb did not start")
+    os.environ["DISPLAY"] = ":" + number
+    return server
+
+
+class OwnerWatch:
+    """Receives CLIPBOARD owner changes (XFixes) on a connection of its own."""
+
+    def __init__(self):
+        from Xlib import display
+        from Xlib.ext import xfixes
+        self.x = display.Display()
+        self.x.xfixes_query_version()
+        self.clipboard = self.x.intern_atom("CLIPBOARD")
+        self.x.xfixes_select_selection_input(self.x.screen().root, self.clipboard,
+                                             xfixes.XFixesSetSelectionOwnerNotifyMask)
+        self.x.sync()
+
+    def next_owner(self, timeout=TIMEOUT):
+        """(receipt time, new owner window id) of the next owner change."""
+        deadline = time.monotonic() + timeout
+        while True:
+            while self.x.pending_events():
+                event = self.x.next_event()
+                if getattr(event, "selection", None) == self.clipboard and hasattr(event, "owner"):
+                    owner = event.owner
+                    return time.monotonic(), (owner if isinstance(owner, int) else owner.id)
+            remaining = deadline - time.monotonic()
+            if remaining <= 0:
+                raise TimeoutError("no CLIPBOARD owner change")
+            select.select([self.x.fileno()], [], [], remaining)
+
+    def drain(self):
+        while self.x.pending_events():
+            self.x.next_event()
+
+
+def one_copy(watch, scratch, text):
+    """Copies `text`; returns (owner-to-owner seconds, copy-to-readable seconds,
+    the window that wrote back)."""
+    path = os.path.join(scratch, "copy.txt")
+    with open(path, "wb") as f:
+        f.write(text.encode("utf-8"))
+    watch.drain()
+    with open(path, "rb") as source:
+        started = time.monotonic()
+        child = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=source,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        copied, copier = watch.next_owner()
+        written_back, writer = watch.next_owner()
+        if writer in (0, copier):
+            raise RuntimeError("the owner change after the copy is not a write-back")
+        status, out = run_tool(["xclip", "-selection", "clipboard", "-o"], timeout=TIMEOUT)
+        readable = time.monotonic()
+        if status != 0 or out != "[" + text + "]":
+            raise RuntimeError(f"the write-back reads {out[:40]!r}... (status {status}), not the wrapped text")
+    finally:
+        end_process(child, grace=1.0)
+    return written_back - copied, readable - started, writer
+
+
+def texts(count, size):
+    for i in range(count):
+        head = f"copy {i:03d} "
+        yield head + "".join(chr(ord("a") + (i + k) % 26) for k in range(size - len(head)))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("program")
+    parser.add_argument("--copies", type=int, default=50)
+    parser.add_argument("--bytes", type=int, default=1024)
+    args = parser.parse_args()
+
+    server = start_xvfb() if not os.environ.get("DISPLAY") else None
+    scratch = tempfile.mkdtemp(prefix="tallowin-latency-")
+    program = Program(os.path.abspath(args.program), scratch,
+                      ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"])
+    try:
+        watch = OwnerWatch()
+        program.start()
+        program.find_main_window(timeout=15)
+        program.wait_for_splash_to_close(timeout=TIMEOUT)
+        _, _, program_window = one_copy(watch, scratch, "warm-up")
+        owner_to_owner, copy_to_readable = [], []
+        for text in texts(args.copies, args.bytes):
+            a, b, writer = one_copy(watch, scratch, text)
+            if writer != program_window:
+                raise RuntimeError(f"window {writer:#x} wrote back, not the program's {program_window:#x}")
+            owner_to_owner.append(a * 1e3)
+            copy_to_readable.append(b * 1e3)
+    finally:
+        program.stop()
+        end_process(server)
+        subprocess.run(["rm", "-rf", scratch])
+
+    print(f"capture latency, {args.copies} copies of {args.bytes} bytes with add-text on (ms):")
+    print(f"  {'':<18} {'median':>8} {'min':>8} {'max':>8}")
+    for name, values in (("owner to owner", owner_to_owner), ("copy to readable", copy_to_readable)):
+        print(f"  {name:<18} {statistics.median(values):8.2f} {min(values):8.2f} {max(values):8.2f}")
+
+
+if __name__ == "__main__":
+    main()
