@@ -79,6 +79,7 @@ class X11ReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs an X server, e.g. under xvfb-run";
+    ASSERT_TRUE(x11test::HoldServerConnection()) << "cannot connect to the X server";
     ASSERT_TRUE(x11test::WaitForNoClipboardOwner()) << "CLIPBOARD is still owned";
     std::string dir = (fs::temp_directory_path() / "tallowin-x11-XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);

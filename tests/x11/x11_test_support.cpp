@@ -119,18 +119,39 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output,
   return child->WaitForExit();
 }
 
+namespace {
+
+using HeldConnection = std::unique_ptr<xcb_connection_t, ConnectionDeleter>;
+
+HeldConnection& Held() {
+  static HeldConnection held;
+  return held;
+}
+
+}  // namespace
+
+bool HoldServerConnection(std::chrono::milliseconds timeout) {
+  HeldConnection& held = Held();
+  const Clock::time_point deadline = Clock::now() + timeout;
+  while (!held || xcb_connection_has_error(held.get())) {
+    if (Clock::now() >= deadline) return false;
+    held.reset(xcb_connect(nullptr, nullptr));
+    if (xcb_connection_has_error(held.get())) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
 bool WaitForNoClipboardOwner(std::chrono::milliseconds timeout) {
-  std::unique_ptr<xcb_connection_t, ConnectionDeleter> c{xcb_connect(nullptr, nullptr)};
-  if (xcb_connection_has_error(c.get())) return false;
+  xcb_connection_t* c = Held().get();
+  if (!c || xcb_connection_has_error(c)) return false;
   const char kName[] = "CLIPBOARD";
-  std::unique_ptr<xcb_intern_atom_reply_t, FreeDeleter> atom{xcb_intern_atom_reply(
-      c.get(), xcb_intern_atom(c.get(), 0, sizeof kName - 1, kName), nullptr)};
+  std::unique_ptr<xcb_intern_atom_reply_t, FreeDeleter> atom{
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr)};
   if (!atom) return false;
   const Clock::time_point deadline = Clock::now() + timeout;
   for (;;) {
     std::unique_ptr<xcb_get_selection_owner_reply_t, FreeDeleter> owner{
-        xcb_get_selection_owner_reply(c.get(), xcb_get_selection_owner(c.get(), atom->atom),
-                                      nullptr)};
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr)};
     if (owner && owner->owner == XCB_NONE) return true;
     if (Clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

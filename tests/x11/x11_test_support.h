@@ -48,7 +48,15 @@ class ChildProcess {
 int RunCommand(const std::vector<std::string>& argv, std::string* output,
                std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
+// Opens, once per test program, a connection to $DISPLAY that stays open
+// until the program ends, retrying for up to `timeout`. Xvfb resets when its
+// last client leaves and refuses connections while it does; the held
+// connection keeps it from resetting between tests. False when none could be
+// made.
+bool HoldServerConnection(std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
 // Waits until nobody owns CLIPBOARD on $DISPLAY. False after `timeout`.
+// Needs HoldServerConnection().
 bool WaitForNoClipboardOwner(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // The source tree, for the helper scripts.
