@@ -282,16 +282,31 @@ class Picture:
 
 # --- Running a test file ------------------------------------------------------------------
 
+def screen_size():
+    x = xdisplay.Display()
+    try:
+        screen = x.screen()
+        return screen.width_in_pixels, screen.height_in_pixels
+    finally:
+        x.close()
+
+
 def ensure_display():
-    """Without DISPLAY, runs this script again under its own Xvfb and exits with its status."""
+    """Without DISPLAY, or on a screen too small for the main window to grow
+    (xvfb-run's default is 640x480), runs this script again under its own Xvfb
+    and exits with its status."""
     if os.environ.get("DISPLAY"):
-        return
+        width, height = screen_size()
+        if width >= 1024 and height >= 768:
+            return
+        print(f"the screen is {width}x{height}; running again on an Xvfb screen of {SCREEN}", flush=True)
     xvfb_run = shutil.which("xvfb-run")
     if not xvfb_run:
-        print("DISPLAY is not set and xvfb-run is missing", file=sys.stderr)
+        print("xvfb-run is missing", file=sys.stderr)
         sys.exit(1)
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY")}
     args = [xvfb_run, "-a", "-s", f"-screen 0 {SCREEN}", sys.executable, os.path.abspath(sys.argv[0])]
-    sys.exit(subprocess.call(args + sys.argv[1:]))
+    sys.exit(subprocess.call(args + sys.argv[1:], env=env))
 
 
 @contextlib.contextmanager
