@@ -1,5 +1,5 @@
 // The reader has two halves:
-//   SelectionSession: the xcb side. One connection, one unmapped requestor
+//   SelectionRequestor: the xcb side. One connection, one unmapped requestor
 //     window, the ICCCM conversion protocol (ConvertSelection, SelectionNotify,
 //     property reads, INCR). Used only on the worker thread once constructed.
 //   X11ClipboardReader::Worker: the request queue, the worker thread and
@@ -82,7 +82,7 @@ bool IsImageTarget(std::string_view name) {
 
 std::uint8_t EventType(const xcb_generic_event_t& ev) { return ev.response_type & 0x7f; }
 
-// An eventfd that interrupts the session's poll() on cancellation and shutdown.
+// An eventfd that interrupts the requestor's poll() on cancellation and shutdown.
 class WakeUpFd {
  public:
   WakeUpFd() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
@@ -138,9 +138,31 @@ struct Limits {
 
 using AbortCheck = std::function<bool()>;
 
-class SelectionSession {
+// image/png when offered, otherwise the first image/* target, otherwise none.
+const Target* PreferredImage(const std::vector<Target>& offered) {
+  auto image = std::find_if(offered.begin(), offered.end(),
+                            [](const Target& t) { return t.name == "image/png"; });
+  if (image == offered.end()) {
+    image = std::find_if(offered.begin(), offered.end(),
+                         [](const Target& t) { return IsImageBytesTarget(t.name); });
+  }
+  return image == offered.end() ? nullptr : &*image;
+}
+
+// The targets whose bytes `plan` asks for, in the owner's order.
+std::vector<const Target*> PlannedTargets(const std::vector<Target>& offered,
+                                          const X11ReadPlan& plan) {
+  const Target* image = plan.oneImage ? PreferredImage(offered) : nullptr;
+  std::vector<const Target*> planned;
+  for (const Target& t : offered) {
+    if ((plan.allTargets && !IsImageTarget(t.name)) || &t == image) planned.push_back(&t);
+  }
+  return planned;
+}
+
+class SelectionRequestor {
  public:
-  SelectionSession(const std::string& displayName, const WakeUpFd& wake);
+  SelectionRequestor(const std::string& displayName, const WakeUpFd& wake);
 
   bool Connected() const { return window_ != XCB_NONE; }
 
@@ -154,6 +176,7 @@ class SelectionSession {
   xcb_timestamp_t ServerTime();
 
   std::vector<Target> OfferedTargets(const Fetched& targetList);
+  void ReadTargets(const std::vector<const Target*>& planned, X11ClipboardSnapshot& snapshot);
   Fetched Convert(xcb_atom_t target);
   Fetched ReadProperty(std::size_t cap);
   Fetched ReadIncr(const Fetched& announcement);
@@ -188,7 +211,7 @@ class SelectionSession {
   const AbortCheck* aborted_ = nullptr;
 };
 
-SelectionSession::SelectionSession(const std::string& displayName, const WakeUpFd& wake)
+SelectionRequestor::SelectionRequestor(const std::string& displayName, const WakeUpFd& wake)
     : wake_(wake) {
   int screenNumber = 0;
   connection_.reset(xcb_connect(displayName.empty() ? nullptr : displayName.c_str(), &screenNumber));
@@ -217,7 +240,7 @@ SelectionSession::SelectionSession(const std::string& displayName, const WakeUpF
   }
 }
 
-xcb_atom_t SelectionSession::Intern(std::string_view name) {
+xcb_atom_t SelectionRequestor::Intern(std::string_view name) {
   xcb_intern_atom_cookie_t cookie = xcb_intern_atom(
       connection_.get(), 0, static_cast<std::uint16_t>(name.size()), name.data());
   XcbPtr<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(connection_.get(), cookie, nullptr)};
@@ -228,7 +251,7 @@ xcb_atom_t SelectionSession::Intern(std::string_view name) {
 
 // Asks for all unknown names at once; atoms never change meaning while the
 // server runs, so the cache lives as long as the connection.
-std::vector<std::string> SelectionSession::AtomNames(const std::vector<xcb_atom_t>& atoms) {
+std::vector<std::string> SelectionRequestor::AtomNames(const std::vector<xcb_atom_t>& atoms) {
   std::vector<std::pair<xcb_atom_t, xcb_get_atom_name_cookie_t>> pending;
   for (xcb_atom_t atom : atoms) {
     if (atom != XCB_NONE && !atomNames_.contains(atom)) {
@@ -252,7 +275,7 @@ std::vector<std::string> SelectionSession::AtomNames(const std::vector<xcb_atom_
   return names;
 }
 
-bool SelectionSession::HasOwner() {
+bool SelectionRequestor::HasOwner() {
   XcbPtr<xcb_get_selection_owner_reply_t> reply{xcb_get_selection_owner_reply(
       connection_.get(), xcb_get_selection_owner(connection_.get(), clipboard_), nullptr)};
   return reply && reply->owner != XCB_NONE;
@@ -260,7 +283,7 @@ bool SelectionSession::HasOwner() {
 
 // A zero-length append to our own window yields a PropertyNotify carrying the
 // server's current time: the timestamp ICCCM wants on ConvertSelection.
-xcb_timestamp_t SelectionSession::ServerTime() {
+xcb_timestamp_t SelectionRequestor::ServerTime() {
   xcb_change_property(connection_.get(), XCB_PROP_MODE_APPEND, window_, timestampProperty_,
                       XCB_ATOM_STRING, 8, 0, nullptr);
   EventPtr event;
@@ -272,7 +295,7 @@ xcb_timestamp_t SelectionSession::ServerTime() {
 }
 
 template <class Match>
-Outcome SelectionSession::WaitForEvent(Match match, EventPtr& event, Clock::time_point latest) {
+Outcome SelectionRequestor::WaitForEvent(Match match, EventPtr& event, Clock::time_point latest) {
   const Clock::time_point deadline = std::min(latest, Clock::now() + limits_.timeout);
   xcb_connection_t* c = connection_.get();
   for (;;) {
@@ -295,7 +318,7 @@ Outcome SelectionSession::WaitForEvent(Match match, EventPtr& event, Clock::time
   }
 }
 
-bool SelectionSession::IsAnswerTo(const xcb_generic_event_t& ev, xcb_atom_t target) const {
+bool SelectionRequestor::IsAnswerTo(const xcb_generic_event_t& ev, xcb_atom_t target) const {
   if (EventType(ev) != XCB_SELECTION_NOTIFY) return false;
   const auto& n = reinterpret_cast<const xcb_selection_notify_event_t&>(ev);
   if (n.requestor != window_ || n.selection != clipboard_ || n.target != target) return false;
@@ -305,18 +328,18 @@ bool SelectionSession::IsAnswerTo(const xcb_generic_event_t& ev, xcb_atom_t targ
          abandoned_.end();
 }
 
-bool SelectionSession::IsNewValueOf(const xcb_generic_event_t& ev, xcb_atom_t property) const {
+bool SelectionRequestor::IsNewValueOf(const xcb_generic_event_t& ev, xcb_atom_t property) const {
   if (EventType(ev) != XCB_PROPERTY_NOTIFY) return false;
   const auto& n = reinterpret_cast<const xcb_property_notify_event_t&>(ev);
   return n.window == window_ && n.atom == property && n.state == XCB_PROPERTY_NEW_VALUE;
 }
 
-void SelectionSession::DiscardPendingEvents() {
+void SelectionRequestor::DiscardPendingEvents() {
   while (EventPtr ev{xcb_poll_for_event(connection_.get())}) {
   }
 }
 
-X11ClipboardSnapshot SelectionSession::Read(const X11ReadPlan& plan, Limits limits,
+X11ClipboardSnapshot SelectionRequestor::Read(const X11ReadPlan& plan, Limits limits,
                                             const AbortCheck& aborted) {
   X11ClipboardSnapshot snapshot;
   if (!Connected() || xcb_connection_has_error(connection_.get())) return snapshot;
@@ -335,44 +358,37 @@ X11ClipboardSnapshot SelectionSession::Read(const X11ReadPlan& plan, Limits limi
 
   const std::vector<Target> offered = OfferedTargets(targetList);
   for (const Target& t : offered) snapshot.targets.push_back(t.name);
+  ReadTargets(PlannedTargets(offered, plan), snapshot);
+  return snapshot;
+}
 
-  const Target* image = nullptr;
-  if (plan.oneImage) {
-    auto png = std::find_if(offered.begin(), offered.end(),
-                            [](const Target& t) { return t.name == "image/png"; });
-    if (png == offered.end()) {
-      png = std::find_if(offered.begin(), offered.end(),
-                         [](const Target& t) { return IsImageBytesTarget(t.name); });
-    }
-    if (png != offered.end()) image = &*png;
-  }
-
+// After the first target the owner did not answer in time, the rest fail
+// unasked: an owner that stopped answering costs one timeout, not one each.
+void SelectionRequestor::ReadTargets(const std::vector<const Target*>& planned,
+                                   X11ClipboardSnapshot& snapshot) {
   bool ownerStalled = false;
-  for (const Target& t : offered) {
-    const bool wanted = (plan.allTargets && !IsImageTarget(t.name)) || &t == image;
-    if (!wanted) continue;
+  for (const Target* t : planned) {
     if (ownerStalled) {
-      snapshot.failed.push_back(t.name);
+      snapshot.failed.push_back(t->name);
       continue;
     }
-    Fetched fetched = Convert(t.atom);
+    Fetched fetched = Convert(t->atom);
     if (fetched.outcome == Outcome::kAborted) {
       snapshot.cancelled = true;
-      return snapshot;
+      return;
     }
     if (fetched.outcome == Outcome::kDone) {
-      snapshot.data.emplace(t.name, std::move(fetched.bytes));
+      snapshot.data.emplace(t->name, std::move(fetched.bytes));
     } else {
-      snapshot.failed.push_back(t.name);
+      snapshot.failed.push_back(t->name);
       ownerStalled = OwnerStalled(fetched.outcome);
     }
   }
-  return snapshot;
 }
 
 // TARGETS comes back as 32-bit atoms. Meta targets, unnamed atoms and repeats
 // are dropped; the first place of a target wins.
-std::vector<Target> SelectionSession::OfferedTargets(const Fetched& targetList) {
+std::vector<Target> SelectionRequestor::OfferedTargets(const Fetched& targetList) {
   std::vector<xcb_atom_t> atoms;
   if (targetList.format == 32) {
     atoms.resize(targetList.bytes.size() / sizeof(xcb_atom_t));
@@ -389,7 +405,7 @@ std::vector<Target> SelectionSession::OfferedTargets(const Fetched& targetList) 
   return offered;
 }
 
-Fetched SelectionSession::Convert(xcb_atom_t target) {
+Fetched SelectionRequestor::Convert(xcb_atom_t target) {
   // Whatever an earlier transfer left in the property must not pass for the answer.
   xcb_delete_property(connection_.get(), window_, property_);
   xcb_convert_selection(connection_.get(), window_, clipboard_, target, property_, time_);
@@ -418,7 +434,7 @@ Fetched SelectionSession::Convert(xcb_atom_t target) {
 // Reads the whole property in pieces and deletes it (GetProperty deletes only
 // with the last piece, when nothing is left after it). A property longer than
 // `cap` is deleted unread.
-Fetched SelectionSession::ReadProperty(std::size_t cap) {
+Fetched SelectionRequestor::ReadProperty(std::size_t cap) {
   Fetched result;
   std::uint32_t offsetWords = 0;
   for (;;) {
@@ -447,7 +463,7 @@ Fetched SelectionSession::ReadProperty(std::size_t cap) {
 // The INCR property has already been read and deleted, which tells the owner
 // to start. Each further piece arrives as a new value of our property and is
 // taken by deleting it; a zero-length piece ends the transfer.
-Fetched SelectionSession::ReadIncr(const Fetched& announcement) {
+Fetched SelectionRequestor::ReadIncr(const Fetched& announcement) {
   std::uint32_t sizeHint = 0;
   if (announcement.bytes.size() >= sizeof sizeHint) {
     std::memcpy(&sizeHint, announcement.bytes.data(), sizeof sizeHint);
@@ -479,7 +495,7 @@ Fetched SelectionSession::ReadIncr(const Fetched& announcement) {
 // forever for the deletion that asks for the next piece. So a transfer we do
 // not want is still taken to its end: each piece is deleted unread (only its
 // length is asked for), until the zero-length piece.
-Outcome SelectionSession::DiscardIncr() {
+Outcome SelectionRequestor::DiscardIncr() {
   const Clock::time_point budget = Clock::now() + kDiscardBudgetInTimeouts * limits_.timeout;
   const xcb_atom_t property = property_;
   auto isNextPiece = [this, property](const xcb_generic_event_t& ev) {
@@ -500,13 +516,13 @@ Outcome SelectionSession::DiscardIncr() {
   }
 }
 
-void SelectionSession::Abandon(xcb_atom_t target) {
+void SelectionRequestor::Abandon(xcb_atom_t target) {
   abandoned_.emplace_back(target, time_);
   if (abandoned_.size() > kAbandonedMemory) abandoned_.pop_front();
   RetireProperty();
 }
 
-void SelectionSession::RetireProperty() {
+void SelectionRequestor::RetireProperty() {
   propertyIndex_ = (propertyIndex_ + 1) % kPropertyPoolSize;
   xcb_atom_t& next = propertyPool_[propertyIndex_];
   if (next == XCB_NONE) next = Intern(std::string(kPropertyPrefix) + std::to_string(propertyIndex_));
@@ -518,7 +534,7 @@ void SelectionSession::RetireProperty() {
 class X11ClipboardReader::Worker {
  public:
   explicit Worker(const std::string& displayName)
-      : session_(displayName, wake_), thread_([this] { Run(); }) {}
+      : requestor_(displayName, wake_), thread_([this] { Run(); }) {}
 
   ~Worker() {
     {
@@ -531,7 +547,7 @@ class X11ClipboardReader::Worker {
     thread_.join();
   }
 
-  bool Connected() const { return session_.Connected(); }
+  bool Connected() const { return requestor_.Connected(); }
 
   void Enqueue(X11ReadPlan plan, std::function<void(X11ClipboardSnapshot)> done) {
     {
@@ -577,7 +593,7 @@ class X11ClipboardReader::Worker {
         snapshot.cancelled = true;
       } else {
         const Limits limits{std::chrono::milliseconds(timeoutMs_.load()), sizeCap_.load()};
-        snapshot = session_.Read(request.plan, limits, aborted);
+        snapshot = requestor_.Read(request.plan, limits, aborted);
       }
       if (stopRequested_) return;
       if (request.done) request.done(std::move(snapshot));
@@ -585,7 +601,7 @@ class X11ClipboardReader::Worker {
   }
 
   WakeUpFd wake_;
-  SelectionSession session_;
+  SelectionRequestor requestor_;
   std::mutex mutex_;
   std::condition_variable queueChanged_;
   std::deque<Request> queue_;

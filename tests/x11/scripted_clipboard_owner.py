@@ -130,8 +130,8 @@ class Owner:
             os._exit(0)
 
 
-def parse_size(spec):
-    name, n = spec.rsplit(":", 1)
+def parse_size(arg):
+    name, n = arg.rsplit(":", 1)
     return name, int(n)
 
 

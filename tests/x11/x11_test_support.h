@@ -59,7 +59,7 @@ bool HoldServerConnection(std::chrono::milliseconds timeout = std::chrono::secon
 // Needs HoldServerConnection().
 bool WaitForNoClipboardOwner(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-// The source tree, for the helper scripts.
+// The source tree, for the owner scripts.
 std::filesystem::path SourceDir();
 
 }  // namespace tallowin::x11test
