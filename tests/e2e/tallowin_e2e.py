@@ -293,7 +293,7 @@ def screen_size():
 
 def ensure_display():
     """Without DISPLAY, or on a screen too small for the main window to grow
-    (xvfb-run's default is 640x480), runs this script again under its own Xvfb
+    (an Xvfb started with a small -screen), runs this script again under its own Xvfb
     and exits with its status."""
     if os.environ.get("DISPLAY"):
         width, height = screen_size()
