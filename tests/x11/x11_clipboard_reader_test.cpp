@@ -297,22 +297,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ImageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(X11ReaderTest, SizeCapFailsLargeTargetsAndKeepsReadingOthers) {
-  ScriptedOwner({"--size", "text/x-big:5000", "--incr", "text/x-big-incr:5000", "text/x-big",
-                 "text/x-big-incr", "text/x-small"});
+  ScriptedOwner({"--size", "text/x-big:1001", "--incr", "text/x-big-incr:1001",
+                 "--size", "text/x-at-cap:1000", "--incr", "text/x-incr-at-cap:1000",
+                 "text/x-big", "text/x-big-incr", "text/x-at-cap", "text/x-incr-at-cap"});
   X11ClipboardReader reader;
   reader.SetRequestTimeout(kLiveOwnerTimeout);
   reader.SetSizeCap(1000);
   const X11ClipboardSnapshot capped = reader.ReadSnapshot(kEverything);
   EXPECT_THAT(capped.failed, ElementsAre("text/x-big", "text/x-big-incr"));
-  EXPECT_THAT(capped.data, ElementsAre(Pair("text/x-small", Placeholder("text/x-small"))));
+  EXPECT_THAT(capped.data, ElementsAre(Pair("text/x-at-cap", Pattern(1000)),
+                                       Pair("text/x-incr-at-cap", Pattern(1000))));
 
-  // An abandoned transfer must not spoil the next snapshot.
+  // A transfer stopped at the cap must not spoil the next snapshot.
   reader.SetSizeCap(X11ClipboardReader::kDefaultSizeCap);
   const X11ClipboardSnapshot full = reader.ReadSnapshot(kEverything);
   EXPECT_THAT(full.failed, IsEmpty());
-  ASSERT_EQ(full.data.size(), 3u);
-  EXPECT_EQ(full.data.at("text/x-big"), Pattern(5000));
-  EXPECT_EQ(full.data.at("text/x-big-incr"), Pattern(5000));
+  ASSERT_EQ(full.data.size(), 4u);
+  EXPECT_EQ(full.data.at("text/x-big"), Pattern(1001));
+  EXPECT_EQ(full.data.at("text/x-big-incr"), Pattern(1001));
 }
 
 // xclip serves nobody else while one of its INCR transfers is open: stopping
