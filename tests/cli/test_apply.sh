@@ -105,6 +105,24 @@ expect_text "empty search field and no rows: text unchanged" 'Grüße 𝄞' 'Gr�
 expect_text "line breaks in the search text" $'one\r\ntwo\r\n' 'one two ' \
   "${search[@]}" --set $'act_ers_text_suchen=\r\n' --set 'act_ers_text_ersetzen= '
 
+# --- Expressions: literal replacement, templates, row markers ---------------------
+regex_search=("${search[@]}" --set act_ers_text_suchen_regex=1 --set 'act_ers_text_suchen=[0-9]+')
+expect_text "expression, literal replacement: \$ has no meaning" 'a12b3' 'a#$0b#$0' \
+  "${regex_search[@]}" --set 'act_ers_text_ersetzen=#$0'
+expect_text "expression with template" 'a12b3' 'a<12>b<3>' \
+  "${regex_search[@]}" --set act_ers_text_ersetzen_regex=1 --set 'act_ers_text_ersetzen=<$0>'
+expect_text "template, backslash takes the dollar literally" 'a12b3' 'a$0b$0' \
+  "${regex_search[@]}" --set act_ers_text_ersetzen_regex=1 --set 'act_ers_text_ersetzen=\$0'
+expect_text "template flag alone: plain search, replacement as typed" 'xa' 'x$0' \
+  "${search[@]}" --set act_ers_text_ersetzen_regex=1 --set act_ers_text_suchen=a --set 'act_ers_text_ersetzen=$0'
+expect_text "empty matches are replaced too" 'ab' '-a-b-' \
+  "${search[@]}" --set act_ers_text_suchen_regex=1 --set 'act_ers_text_suchen=x*' --set 'act_ers_text_ersetzen=-'
+expect_text "an expression that does not compile leaves the text and the run goes on" 'a(b' '[a(b]' \
+  "${search[@]}" --set act_ers_text_suchen_regex=1 --set 'act_ers_text_suchen=a(' --set act_ers_text_ersetzen=z \
+  --set cb_textadd=1 --set 'act_textadd_vorne=[' --set 'act_textadd_hinten=]'
+expect_text "row markers: x is a template, x/- literal, -/x plain" 'a12b3 \d' 'a<12>b<3> D' \
+  "${search[@]}" --row '[0-9]+' '<$0>' x --row 'b<' 'b#$0<' 'x/-' --row '#$0' '' '-/x' --row '\d' 'D' '-/x'
+
 # --- Adding text in front and behind ------------------------------------------
 expect_text "add text with line breaks in both values" 'body' $'Dear all,\n\nbody\n-- \nSent from Tallowin\n' \
   --set cb_textadd=1 --set $'act_textadd_vorne=Dear all,\n\n' --set $'act_textadd_hinten=\n-- \nSent from Tallowin\n'
