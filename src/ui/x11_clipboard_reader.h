@@ -75,8 +75,9 @@ struct X11ReadPlan {
 //
 // Thread safety: every public member may be called from any thread, except
 // that ReadSnapshot() must not be called from inside a `done` callback.
-// Do not read while this process owns CLIPBOARD through a toolkit whose
-// thread is the one waiting: that owner cannot answer, and the read times out.
+// ReadSnapshot() blocks its caller, so never call it on the thread that
+// answers for this process's own clipboard ownership (the GUI thread after a
+// write of ours): that owner cannot answer, and the read times out.
 class X11ClipboardReader {
  public:
   static constexpr std::chrono::milliseconds kDefaultRequestTimeout{1000};
@@ -95,6 +96,9 @@ class X11ClipboardReader {
   X11ClipboardReader(const X11ClipboardReader&) = delete;
   X11ClipboardReader& operator=(const X11ClipboardReader&) = delete;
 
+  // Whether the connection and the requestor window were set up. A connection
+  // lost later is not reported here: every snapshot then comes back at once
+  // with ownerAnswered=false.
   bool Connected() const;
 
   // Queues one snapshot request and returns at once. `done` is called exactly
