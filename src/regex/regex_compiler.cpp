@@ -710,7 +710,96 @@ class Parser {
   }
 
   // --- search hints ------------------------------------------------------------
+  // Over-approximates the code units a match can begin with by walking the nodes a
+  // match passes before its first character (explicit stack: patterns can be long).
+  void ComputeFirstUnits() {
+    std::vector<uint64_t> bits(1024, 0);
+    auto add = [&](char16_t c) { bits[c >> 6] |= uint64_t{1} << (c & 63); };
+    auto addRange = [&](unsigned first, unsigned last) {
+      for (unsigned c = first; c <= last; ++c) add(static_cast<char16_t>(c));
+    };
+    auto addSet = [&](const CharSet& set, bool negated) {
+      for (unsigned c = 0; c < 65536; ++c) {
+        if (set.Contains(static_cast<char16_t>(c)) != negated) add(static_cast<char16_t>(c));
+      }
+    };
+    // Adds what one character of a single-character node accepts; false if unknown.
+    auto addOneChar = [&](const Node& n) {
+      switch (n.kind) {
+        case NodeKind::Literal:
+          add(program_.LiteralText(n)[0]);
+          return true;
+        case NodeKind::LiteralFolded:
+          add(program_.LiteralText(n)[0]);
+          add(FoldCase(program_.LiteralText(n)[0]));
+          return true;
+        case NodeKind::CharIn: case NodeKind::CharInFolded:
+          for (char16_t c : program_.classes[static_cast<size_t>(n.arg)].Members()) add(c);
+          return true;
+        case NodeKind::CharNotIn: case NodeKind::CharNotInFolded:
+          addSet(program_.classes[static_cast<size_t>(n.arg)], true);
+          return true;
+        case NodeKind::Digit: addRange('0', '9'); return true;
+        case NodeKind::NonDigit: addRange(0, '0' - 1), addRange('9' + 1, 0xFFFF); return true;
+        case NodeKind::WordChar: for (char16_t c : settings_.wordChars) add(c); return true;
+        case NodeKind::NonWordChar: addSet(CharSet(settings_.wordChars), true); return true;
+        case NodeKind::SpaceChar: for (char16_t c : settings_.spaceChars) add(c); return true;
+        case NodeKind::NonSpaceChar: addSet(CharSet(settings_.spaceChars), true); return true;
+        default: return false;  // any character, back-references
+      }
+    };
+    std::vector<char> seen(program_.nodes.size(), 0);
+    std::vector<int32_t> todo{program_.start};
+    auto push = [&](int32_t p) {
+      if (p != kNoNode && !seen[static_cast<size_t>(p)]) todo.push_back(p);
+    };
+    while (!todo.empty()) {
+      const int32_t index = todo.back();
+      todo.pop_back();
+      if (seen[static_cast<size_t>(index)]) continue;
+      seen[static_cast<size_t>(index)] = 1;
+      const Node& n = N(index);
+      switch (n.kind) {
+        case NodeKind::MatchEnd:
+        case NodeKind::AnyChar:
+        case NodeKind::AnyButLineBreak:
+        case NodeKind::BackRef:
+        case NodeKind::BackRefFolded:
+          return;  // an empty match, or any character: no filter
+        case NodeKind::Alternative:
+          push(n.operand);
+          if (n.next != kNoNode && N(n.next).kind == NodeKind::Alternative) push(n.next);
+          break;
+        case NodeKind::RepeatSimple:
+        case NodeKind::RepeatSimpleLazy:
+        case NodeKind::RepeatOneChar: {
+          const Node& operand = N(n.operand);
+          if (operand.kind == NodeKind::Alternative) {
+            for (int32_t a = n.operand; a != kNoNode && N(a).kind == NodeKind::Alternative; a = N(a).next) {
+              if (!addOneChar(N(N(a).operand))) return;
+            }
+          } else if (!addOneChar(operand)) {
+            return;
+          }
+          if (n.min == 0) push(n.next);
+          break;
+        }
+        case NodeKind::LoopGreedy:
+        case NodeKind::LoopLazy:
+        case NodeKind::LoopBack:
+          push(n.operand);
+          push(n.kind == NodeKind::LoopBack ? n.arg2 : n.next);
+          break;
+        default:
+          if (!addOneChar(n)) push(n.next);  // zero-width nodes pass through
+          break;
+      }
+    }
+    program_.hints.firstUnits = std::move(bits);
+  }
+
   void ComputeHints(int flags) {
+    ComputeFirstUnits();
     const Node& top = N(program_.start);
     if (N(top.next).kind != NodeKind::MatchEnd) return;  // more than one alternative
     const Node& first = N(top.operand);

@@ -1,5 +1,7 @@
 #include "regex/regex_engine.h"
 
+#include <algorithm>
+
 #include "regex/regex_compiler.h"
 
 namespace tallowin {
@@ -128,6 +130,10 @@ bool RegexEngine::SearchFrom(int offset) {
       const size_t found = input_.find(hints.firstChar, static_cast<size_t>(p));
       if (found == std::u16string::npos || static_cast<int64_t>(found) > lastStart) return false;
       p = static_cast<int64_t>(found);
+    } else if (!hints.firstUnits.empty()) {
+      const int64_t end = std::min(lastStart, length - 1);  // no empty match: the end needs no attempt
+      while (p <= end && !hints.MayStartWith(input_[static_cast<size_t>(p)])) ++p;
+      if (p > end) return false;
     }
     switch (matcher.Attempt(static_cast<int32_t>(p))) {
       case AttemptOutcome::Match:

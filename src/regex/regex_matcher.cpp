@@ -135,12 +135,11 @@ int32_t Matcher::LookAhead(const Node& repeat) const {
 // A quantified back-reference repeats the group's whole text: the count is bounded by
 // the input, and backtracking gives back one whole repetition at a time. An empty or
 // unset group text repeats without moving, so only one count is tried.
-int32_t Matcher::CountRepeats(const Node& repeat, int32_t start, int32_t& width) const {
+int32_t Matcher::CountRepeats(const Node& repeat, int32_t start) const {
   const Node& operand = N(repeat.operand);
   int32_t count = 0;
   if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
     const int32_t len = BackRefLength(operand.arg);
-    width = std::max(len, 0);
     if (len < 0) return 0;
     if (len == 0) return repeat.min;
     const bool folded = operand.kind == NodeKind::BackRefFolded;
@@ -148,8 +147,8 @@ int32_t Matcher::CountRepeats(const Node& repeat, int32_t start, int32_t& width)
       if (!MatchBackRefAt(operand.arg, folded, p)) break;
     }
   } else {
-    width = 1;
     const int32_t limit = static_cast<int32_t>(std::min<int64_t>(repeat.max, length_ - start));
+    if (operand.kind == NodeKind::AnyChar) return limit;
     while (count < limit && MatchesOneCharOperand(operand, start + count)) ++count;
   }
   *limits_.stepsLeft -= count;
@@ -159,11 +158,7 @@ int32_t Matcher::CountRepeats(const Node& repeat, int32_t start, int32_t& width)
 bool Matcher::ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t& next,
                              int32_t& pos) {
   const Node& n = N(node);
-  int32_t width = 1;
-  const Node& operand = N(n.operand);
-  if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
-    width = std::max(BackRefLength(operand.arg), 0);
-  }
+  const int32_t width = RepeatWidth(n);
   const int32_t lookAhead = LookAhead(n);
   for (int32_t k = from; k >= n.min; --k) {
     const int32_t p = start + k * width;
@@ -180,24 +175,65 @@ bool Matcher::ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t&
   return false;
 }
 
-bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t from, int32_t count,
-                                 int32_t& next, int32_t& pos) {
-  const Node& n = N(node);
-  int32_t width = 1;
-  const Node& operand = N(n.operand);
+int32_t Matcher::RepeatWidth(const Node& repeat) const {
+  const Node& operand = N(repeat.operand);
   if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
-    width = std::max(BackRefLength(operand.arg), 0);
+    return std::max(BackRefLength(operand.arg), 0);
   }
+  return 1;
+}
+
+// Whether repetition number `count` (0-based) matches after `count` repetitions from
+// `start`, within the repeat's maximum. An empty repetition never adds a count.
+bool Matcher::MatchOneMore(const Node& repeat, int32_t start, int32_t count) const {
+  const Node& operand = N(repeat.operand);
+  const int32_t width = RepeatWidth(repeat);
+  if (count >= repeat.max || width == 0) return false;
+  const int32_t p = start + count * width;
+  if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
+    return MatchBackRefAt(operand.arg, operand.kind == NodeKind::BackRefFolded, p);
+  }
+  return p < length_ && MatchesOne(operand, p);
+}
+
+// Tries counts upward from `count`, whose repetitions have matched, so a lazy
+// repeat never looks further than the count it settles on.
+bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int32_t& next,
+                                 int32_t& pos) {
+  const Node& n = N(node);
+  const int32_t width = RepeatWidth(n);
   const int32_t lookAhead = LookAhead(n);
-  for (int32_t k = std::max(from, n.min); k <= count; ++k) {
-    const int32_t p = start + k * width;
-    if (lookAhead >= 0 && (p >= length_ || input_[p] != lookAhead)) continue;
-    if (k < count) Push(kChoiceRepeatLazy, node, start, k + 1, count);
-    pos = p;
-    next = n.next;
+  for (;; ++count) {
+    const int32_t p = start + count * width;
+    if (lookAhead < 0 || (p < length_ && input_[p] == lookAhead)) {
+      if (count < n.max && width > 0) Push(kChoiceRepeatLazy, node, start, count);
+      pos = p;
+      next = n.next;
+      return true;
+    }
+    --*limits_.stepsLeft;
+    if (!MatchOneMore(n, start, count)) return false;
+  }
+}
+
+// Verifies the first `min` repetitions of a lazy repeat; false when they do not match.
+bool Matcher::MatchMinimum(const Node& repeat, int32_t start) {
+  const Node& operand = N(repeat.operand);
+  if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
+    const int32_t len = BackRefLength(operand.arg);
+    if (len < 0) return repeat.min == 0;
+    const bool folded = operand.kind == NodeKind::BackRefFolded;
+    for (int32_t k = 0, p = start; k < repeat.min && len > 0; ++k, p += len) {
+      if (!MatchBackRefAt(operand.arg, folded, p)) return false;
+    }
     return true;
   }
-  return false;
+  if (repeat.min > length_ - start) return false;
+  for (int32_t k = 0; k < repeat.min; ++k) {
+    if (!MatchesOne(operand, start + k)) return false;
+  }
+  *limits_.stepsLeft -= repeat.min;
+  return true;
 }
 
 void Matcher::EnterIteration(int32_t pos) {
@@ -258,7 +294,7 @@ bool Matcher::Backtrack(int32_t& node, int32_t& pos) {
         if (ContinueRepeat(at, e.a, e.b - 1, node, pos)) return true;
         break;
       case kChoiceRepeatLazy:
-        if (ContinueRepeatLazy(at, e.a, e.b, e.c, node, pos)) return true;
+        if (MatchOneMore(N(at), e.a, e.b) && ContinueRepeatLazy(at, e.a, e.b + 1, node, pos)) return true;
         break;
       case kChoiceLoopExit:
         pos = e.a;
@@ -376,19 +412,15 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
       }
       case NodeKind::RepeatSimple:
       case NodeKind::RepeatOneChar: {
-        int32_t width = 1;
-        const int32_t count = CountRepeats(n, pos, width);
+        const int32_t count = CountRepeats(n, pos);
         if (ContinueRepeat(node, pos, count, node, pos)) continue;
         ok = false;
         break;
       }
-      case NodeKind::RepeatSimpleLazy: {
-        int32_t width = 1;
-        const int32_t count = CountRepeats(n, pos, width);
-        if (ContinueRepeatLazy(node, pos, n.min, count, node, pos)) continue;
+      case NodeKind::RepeatSimpleLazy:
+        if (MatchMinimum(n, pos) && ContinueRepeatLazy(node, pos, n.min, node, pos)) continue;
         ok = false;
         break;
-      }
       case NodeKind::LoopEntry:
         if (scratch_.loops.size() >= static_cast<size_t>(kMaxCountedLoops)) {
           errorCode_ = kRegexLoopNestingTooDeep;

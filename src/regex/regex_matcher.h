@@ -116,11 +116,14 @@ class Matcher {
   bool IsWordAt(int32_t pos) const { return pos >= 0 && pos < length_ && sets_.word.Contains(input_[pos]); }
   int32_t LookAhead(const Node& repeat) const;
 
-  // Repetition of a simple operand; each returns false when no count is left.
-  int32_t CountRepeats(const Node& repeat, int32_t start, int32_t& width) const;
+  // Repetition of a simple operand; the Continue functions return false when no
+  // count is left.
+  int32_t CountRepeats(const Node& repeat, int32_t start) const;
   bool ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t& next, int32_t& pos);
-  bool ContinueRepeatLazy(int32_t node, int32_t start, int32_t from, int32_t count, int32_t& next,
-                          int32_t& pos);
+  int32_t RepeatWidth(const Node& repeat) const;
+  bool MatchOneMore(const Node& repeat, int32_t start, int32_t count) const;
+  bool ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int32_t& next, int32_t& pos);
+  bool MatchMinimum(const Node& repeat, int32_t start);
 
   void EnterIteration(int32_t pos);
   void LeaveLoop();

@@ -120,6 +120,10 @@ struct SearchHints {
   // Starts with an unbounded repetition of "." with s on: a failed attempt at p means
   // every later start fails too (any later match would extend to p).
   bool firstAttemptDecides = false;
+  // Bit c set: a match can begin with code unit c. Empty when a match can begin
+  // anywhere (or be empty), so every position needs an attempt.
+  std::vector<uint64_t> firstUnits;
+  bool MayStartWith(char16_t c) const { return (firstUnits[c >> 6] >> (c & 63)) & 1; }
 };
 
 struct Program {
