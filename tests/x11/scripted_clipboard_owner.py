@@ -14,6 +14,7 @@ arrive meanwhile wait until the open transfer has ended.
 
 Options:
   --refuse T            refuse conversions to T (TARGETS included)
+  --ignore T            never answer requests for T (and keep answering others)
   --size T:N            answer T with N bytes in one property
   --incr T:N            answer T with N bytes through INCR, 64 KiB per piece
   --die-mid-incr        exit right after the first INCR piece
@@ -78,6 +79,8 @@ class Owner:
             return
         name = self.d.get_atom_name(req.target)
         print("request", name, flush=True)
+        if name in self.args.ignore:
+            return
         if name in self.args.refuse:
             self.notify(req, X.NONE)
         elif req.target == self.targets_atom:
@@ -138,6 +141,7 @@ def parse_size(arg):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--ignore", action="append", default=[])
     parser.add_argument("--size", action="append", default=[])
     parser.add_argument("--incr", action="append", default=[])
     parser.add_argument("--die-mid-incr", action="store_true")

@@ -353,6 +353,23 @@ TEST_F(X11ReaderTest, OwnerDyingMidIncrFailsTheRestPromptly) {
   EXPECT_FALSE(reader.ReadSnapshot(kEverything).ownerAnswered);
 }
 
+// One unanswered target costs one timeout: the owner is not asked for the
+// targets after it, since an owner that stopped answering would cost a timeout
+// for each of them.
+TEST_F(X11ReaderTest, FirstUnansweredTargetEndsTheSnapshot) {
+  ChildProcess& owner = ScriptedOwner(
+      {"--ignore", "text/x-silent", "UTF8_STRING", "text/x-silent", "text/x-after"});
+  X11ClipboardReader reader;
+  reader.SetRequestTimeout(1s);
+  const Clock::time_point start = Clock::now();
+  const X11ClipboardSnapshot snapshot = reader.ReadSnapshot(kEverything);
+  EXPECT_LT(Clock::now() - start, kMustReturnWithin);
+  EXPECT_TRUE(snapshot.ownerAnswered);
+  EXPECT_THAT(snapshot.data, ElementsAre(Pair("UTF8_STRING", Placeholder("UTF8_STRING"))));
+  EXPECT_THAT(snapshot.failed, ElementsAre("text/x-silent", "text/x-after"));
+  EXPECT_THAT(Requests(owner), ElementsAre("TARGETS", "UTF8_STRING", "text/x-silent"));
+}
+
 // An owner that answers the first request only after the reader gave up on it:
 // the late answer (or refusal) must not be taken for the next request's.
 class LateAnswerTest : public X11ReaderTest, public ::testing::WithParamInterface<const char*> {};
