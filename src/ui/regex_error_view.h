@@ -1,0 +1,36 @@
+#pragma once
+// Shows a RegexErrorDisplay in the search-and-replace section: each field's mark
+// label (bold, dark red) with the error as its caption, and the field's text in
+// dark red while its mark is shown, in the window text colour otherwise.
+
+#include <QObject>
+
+#include "text/regex_error_display.h"
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace tallowin {
+
+class RegexErrorView : public QObject {
+  Q_OBJECT
+
+ public:
+  // `display` and the four widgets must outlive the view; the view takes the
+  // display's onChanged and gives it back when destroyed.
+  RegexErrorView(RegexErrorDisplay& display, QPlainTextEdit* searchField, QLabel* searchMark,
+                 QPlainTextEdit* replacementField, QLabel* replacementMark, QObject* parent = nullptr);
+  ~RegexErrorView() override;
+
+  // Brings the four widgets in line with the display.
+  void Show();
+
+ private:
+  RegexErrorDisplay& display_;
+  QPlainTextEdit* searchField_;
+  QLabel* searchMark_;
+  QPlainTextEdit* replacementField_;
+  QLabel* replacementMark_;
+};
+
+}  // namespace tallowin

@@ -1,0 +1,69 @@
+#pragma once
+// Teinstregex: the options of new expression engines. The five modifier boxes
+// take effect at once (through their settings' reactions, attached in the core);
+// the three character lists only with apply ("Übernehmen"/"Assume") or OK.
+// Standard puts the start values back into the boxes. One window for the whole
+// run, shown without blocking the main window and kept on top.
+
+#include <QDialog>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/capture_settings.h"
+#include "regex/engine_defaults.h"
+
+class QLabel;
+
+namespace tallowin {
+
+class SettingBinder;
+
+class Teinstregex : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `settings` and `defaults` must outlive the window. `docsFolder` is the folder
+  // of the help pages, with a trailing "/". FormCreate: the texts of `languageCode`.
+  Teinstregex(CaptureSettings& settings, EngineDefaults& defaults, std::string_view languageCode,
+              QString docsFolder, QWidget* parent = nullptr);
+  ~Teinstregex() override;
+
+  // The texts of the language "de" (German) or any other code (English).
+  void Sprache(std::string_view languageCode);
+
+  // Button2Click (apply). A character list that cannot be converted is reported in
+  // the error message box; returns whether the apply went through.
+  bool Button2Click();
+  // Button1Click (OK): apply, then close; the window stays open when apply failed.
+  void Button1Click();
+  // Button3Click (Standard).
+  void Button3Click();
+
+  // The page a help link opens in `languageCode`; a file URL in the docs folder.
+  QUrl InformationPage(std::string_view languageCode, bool modifiersSection) const;
+  // Replaces the default browser (tests, or a window that opens pages itself).
+  void SetPageOpener(std::function<void(const QUrl&)> opener) { openPage_ = std::move(opener); }
+
+ private:
+  QWidget* BuildModifierGroup();
+  QWidget* BuildCharacterClassGroup();
+  QWidget* BuildButtons();
+  QLabel* LinkLabel(const char* name, bool modifiersSection);
+  void Label7Click(const QString& link);
+
+  CaptureSettings& settings_;
+  EngineDefaults& defaults_;
+  QString docsFolder_;
+  std::string languageCode_;
+  SettingBinder* binder_ = nullptr;
+  std::function<void(const QUrl&)> openPage_;
+  std::vector<std::pair<QWidget*, std::string>> captioned_;  // widgets whose text follows the language
+  std::vector<std::pair<QLabel*, bool>> links_;              // the two link labels, and which section they name
+};
+
+}  // namespace tallowin
