@@ -8,7 +8,7 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc)
 bash scripts/build.sh build
-(cd build && xvfb-run -a -s "-screen 0 1280x1024x24" \
+(cd build && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
   ctest --output-on-failure --timeout 600 -j "$jobs")
 
 bash scripts/build.sh build-asan -DTALLOWIN_CORE_ONLY=ON -DTALLOWIN_SANITIZE=ON -DTALLOWIN_BENCH=OFF \

@@ -24,6 +24,7 @@ ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
 
 void ProgramCore::AttachReactions() {
   AttachQualityLink(settings);
+  AttachHistoryReactions(settings, history, views);
   // A click on an encoding button sets the code page of the next text file.
   for (Setting button : GroupMembers(RadioGroup::TextEncoding)) {
     settings.AttachReaction(button, [this, button] {

@@ -11,6 +11,8 @@
 #include "app/capture_settings.h"
 #include "app/section_layout.h"
 #include "clipboard/clipboard.h"
+#include "history/history_reactions.h"
+#include "history/sort_state.h"
 
 namespace tallowin {
 
@@ -36,6 +38,8 @@ class ProgramCore {
   ContentViewsModel views;
   HistoryModel history;
   std::vector<ReplacementRow> replacementRows;
+  SortState sort;  // shared by the history and the details list
+  SettingsHistorySwitches historySwitches{settings};
   SectionLayout sectionLayout{settings};
   std::unique_ptr<CapturePipeline> pipeline;
 

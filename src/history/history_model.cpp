@@ -69,6 +69,7 @@ void HistoryModel::AddImageEntry(std::int32_t width, std::int32_t height, bool g
 bool HistoryModel::Select(std::size_t row, bool selected) {
   if (row >= entries_.size() || entries_[row].selected == selected) return false;
   entries_[row].selected = selected;
+  ++selectionRevision_;
   if (entries_[row].IsText() && onTextEntrySelectionChanged) onTextEntrySelectionChanged();
   return true;
 }
@@ -96,7 +97,10 @@ void HistoryModel::KeyDown(HistoryKey key, bool ctrlHeld) {
 // remaining entries' cell 3 point at.
 template <class Pred>
 void HistoryModel::RemoveWhere(Pred pred) {
-  if (std::erase_if(entries_, pred) > 0) Changed();
+  if (std::erase_if(entries_, pred) > 0) {
+    ++layoutRevision_;
+    Changed();
+  }
 }
 
 void HistoryModel::RemoveSelected() {
@@ -120,6 +124,7 @@ void HistoryModel::Sort(const SortState& sort) {
         return column == 0 ? NumberSortKey(TimeNumber(e.time)) : TextSortKey(Cell(e, column));
       },
       sort.Descending());
+  ++layoutRevision_;
   Changed();
 }
 

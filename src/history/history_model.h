@@ -111,6 +111,12 @@ class HistoryModel {
   RecopyOutcome Recopy(HistorySwitches& switches, Clipboard& clipboard);
   bool RecopyInProgress() const { return recopyInProgress_; }
 
+  // Counted up by every change that moves or removes entries (sorting, removal),
+  // and by every selection change, so a view can append new rows cheaply and
+  // rebuild or reselect only when needed.
+  std::uint64_t LayoutRevision() const { return layoutRevision_; }
+  std::uint64_t SelectionRevision() const { return selectionRevision_; }
+
   // Called after every real change (entries, order, selection), for redrawing.
   std::function<void()> onChanged;
   // Called when a text entry was selected or unselected; the window then shows the text page.
@@ -131,6 +137,8 @@ class HistoryModel {
   std::int32_t nextTextIndex_ = 0;
   std::int32_t nextImageIndex_ = 0;
   bool recopyInProgress_ = false;
+  std::uint64_t layoutRevision_ = 0;
+  std::uint64_t selectionRevision_ = 0;
 };
 
 }  // namespace tallowin

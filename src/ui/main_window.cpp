@@ -11,7 +11,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -281,6 +284,14 @@ QWidget* MainWindow::BuildHistoryColumn() {
   zuletzt_->header()->resizeSection(0, 60);
   zuletzt_->header()->resizeSection(1, 44);
   zuletzt_->header()->resizeSection(2, 100);
+  zuletzt_->header()->setSectionsClickable(true);
+  zuletzt_->setContextMenuPolicy(Qt::CustomContextMenu);
+  zuletzt_->installEventFilter(this);
+  connect(zuletzt_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::HistorySelectionChanged);
+  connect(zuletzt_, &QTreeWidget::itemDoubleClicked, this, [this] { HistoryRecopy(); });
+  connect(zuletzt_, &QTreeWidget::customContextMenuRequested, this, &MainWindow::HistoryPopup);
+  connect(zuletzt_->header(), &QHeaderView::sectionClicked, this,
+          [this](int column) { core_->history.ColumnClick(core_->sort, column); });
   frameLayout->addWidget(zuletzt_, 1);
   auto* historyText = new QCheckBox;
   binder_->BindCheck(historyText, Setting::cb_history_txt);
@@ -335,7 +346,14 @@ QWidget* MainWindow::BuildContentArea() {
   displayImg_->setObjectName(QStringLiteral("display_img"));
   displayImg_->setCursor(Qt::SizeAllCursor);
   displayImg_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  displayImg_->installEventFilter(this);
   scrollBox2_->setWidget(displayImg_);
+  scrollBox2_->viewport()->installEventFilter(this);
+  const auto scrolled = [this] {
+    core_->views.ScrollTo(scrollBox2_->horizontalScrollBar()->value(), scrollBox2_->verticalScrollBar()->value());
+  };
+  connect(scrollBox2_->horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+  connect(scrollBox2_->verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
   liste_ = new QTreeWidget;
   liste_->setObjectName(QStringLiteral("liste"));
   liste_->setColumnCount(3);
@@ -346,6 +364,9 @@ QWidget* MainWindow::BuildContentArea() {
   liste_->header()->resizeSection(0, 100);
   liste_->header()->resizeSection(1, 70);
   liste_->header()->resizeSection(2, 250);
+  liste_->header()->setSectionsClickable(true);
+  connect(liste_->header(), &QHeaderView::sectionClicked, this,
+          [this](int column) { core_->details.ColumnClick(core_->sort, column); });
   pc_->addWidget(displayTxt_);   // tab_txt
   pc_->addWidget(scrollBox2_);   // tab_img
   pc_->addWidget(liste_);        // tab_details
@@ -798,31 +819,113 @@ void MainWindow::RelayoutSections() {
   actionsCanvas_->setMinimumHeight(g.scrollRange);
 }
 
+namespace {
+
+QTreeWidgetItem* HistoryItem(const HistoryEntry& e) {
+  // A list row shows one line: the preview's line breaks are drawn as blanks.
+  QString content = ToQString(e.content);
+  if (content.endsWith(QStringLiteral("\r\n"))) content.chop(2);
+  content.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+      .replace(QChar(u'\r'), QChar(u' '))
+      .replace(QChar(u'\n'), QChar(u' '));
+  return new QTreeWidgetItem({ToQString(e.time), ToQString(e.type), content});
+}
+
+}  // namespace
+
 void MainWindow::ShowHistory() {
-  const std::vector<HistoryEntry>& entries = core_->history.Entries();
-  if (static_cast<std::size_t>(zuletzt_->topLevelItemCount()) > entries.size()) zuletzt_->clear();
-  for (std::size_t i = static_cast<std::size_t>(zuletzt_->topLevelItemCount()); i < entries.size(); ++i) {
-    const HistoryEntry& e = entries[i];
-    // A list row shows one line: the preview's line breaks are drawn as blanks.
-    QString content = ToQString(e.content);
-    if (content.endsWith(QStringLiteral("\r\n"))) content.chop(2);
-    content.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(QChar(u'\r'), QChar(u' ')).replace(QChar(u'\n'), QChar(u' '));
-    auto* item = new QTreeWidgetItem({ToQString(e.time), ToQString(e.type), content});
-    zuletzt_->addTopLevelItem(item);
+  const HistoryModel& history = core_->history;
+  const std::vector<HistoryEntry>& entries = history.Entries();
+  const QSignalBlocker block(zuletzt_);
+  if (history.LayoutRevision() != shownHistoryLayout_ ||
+      static_cast<std::size_t>(zuletzt_->topLevelItemCount()) > entries.size()) {
+    zuletzt_->clear();
+    shownHistoryLayout_ = history.LayoutRevision();
+    shownHistorySelection_ = ~history.SelectionRevision();
   }
+  // New entries are only ever appended: adding them costs nothing for the rows already shown.
+  QList<QTreeWidgetItem*> added;
+  for (std::size_t i = static_cast<std::size_t>(zuletzt_->topLevelItemCount()) + static_cast<std::size_t>(added.size());
+       i < entries.size(); ++i) {
+    added.append(HistoryItem(entries[i]));
+  }
+  if (!added.isEmpty()) zuletzt_->addTopLevelItems(added);
+  if (history.SelectionRevision() != shownHistorySelection_) {
+    shownHistorySelection_ = history.SelectionRevision();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      zuletzt_->topLevelItem(static_cast<int>(i))->setSelected(entries[i].selected);
+    }
+  }
+}
+
+void MainWindow::HistorySelectionChanged() {
+  const int count = zuletzt_->topLevelItemCount();
+  for (int i = 0; i < count; ++i) {
+    core_->history.SetSelected(static_cast<std::size_t>(i), zuletzt_->topLevelItem(i)->isSelected());
+  }
+}
+
+void MainWindow::HistoryRecopy() {
+  const RecopyOutcome outcome = core_->history.Recopy(core_->historySwitches, *clipboard_);
+  if (outcome != RecopyOutcome::ShowImageMessage) return;
+  QMessageBox box(QMessageBox::Information, ToQString(kRecopyMessageCaption),
+                  ToQString(RecopyImageMessage(core_->CurrentLanguage() == Language::German)), QMessageBox::Ok, this);
+  box.exec();
+}
+
+void MainWindow::HistoryPopup(const QPoint& at) {
+  if (!core_->history.PopupAllowed()) return;
+  QMenu popup(this);
+  const Language language = core_->CurrentLanguage();
+  QAction* again = popup.addAction(ToQString(UiText("pop1", language)));
+  again->setObjectName(QStringLiteral("pop1"));
+  QAction* remove = popup.addAction(ToQString(UiText("pop2", language)));
+  remove->setObjectName(QStringLiteral("pop2"));
+  QAction* chosen = popup.exec(zuletzt_->viewport()->mapToGlobal(at));
+  if (chosen == again) HistoryRecopy();
+  if (chosen == remove) core_->history.RemoveSelected();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (zuletzt_ && watched == zuletzt_ && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool ctrl = key->modifiers() & Qt::ControlModifier;
+    if (key->key() == Qt::Key_A && ctrl) {
+      core_->history.KeyDown(HistoryKey::A, true);
+      return true;
+    }
+    if (key->key() == Qt::Key_Delete) {
+      core_->history.KeyDown(HistoryKey::Delete, ctrl);
+      return true;
+    }
+  }
+  if (displayImg_ && watched == displayImg_) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const auto screen = [mouse] {
+      const QPoint p = mouse->globalPosition().toPoint();
+      return ScreenPoint{p.x(), p.y()};
+    };
+    switch (event->type()) {
+      case QEvent::MouseButtonPress: core_->views.ImageMouseDown(screen()); return true;
+      case QEvent::MouseMove: core_->views.ImageMouseMove(screen(), mouse->buttons() & Qt::LeftButton); return true;
+      case QEvent::MouseButtonRelease: core_->views.ImageMouseUp(); return true;
+      default: break;
+    }
+  }
+  if (scrollBox2_ && watched == scrollBox2_->viewport() && event->type() == QEvent::Resize) {
+    core_->views.SetViewportSize(scrollBox2_->viewport()->width(), scrollBox2_->viewport()->height());
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::ShowDetails() {
   const std::vector<DetailsRow>& rows = core_->details.Rows();
-  if (rows.empty()) {
-    liste_->clear();
-    return;
-  }
-  if (static_cast<std::size_t>(liste_->topLevelItemCount()) > rows.size()) liste_->clear();
+  const int shown = liste_->topLevelItemCount();
+  // A pass appends rows one by one; anything else (clearing, sorting) redraws the list.
+  if (static_cast<std::size_t>(shown) >= rows.size()) liste_->clear();
   for (std::size_t i = static_cast<std::size_t>(liste_->topLevelItemCount()); i < rows.size(); ++i) {
     const DetailsRow& r = rows[i];
-    liste_->addTopLevelItem(
-        new QTreeWidgetItem({ToQString(r.format), QString::number(r.number), ToQString(r.value)}));
+    liste_->addTopLevelItem(new QTreeWidgetItem({ToQString(r.format), QString::number(r.number), ToQString(r.value)}));
   }
 }
 
@@ -850,6 +953,10 @@ void MainWindow::ShowContent() {
     displayImg_->setPixmap(QPixmap::fromImage(QImageFromRaster(*image)));
     displayImg_->resize(image->width, image->height);
   }
+  const QSignalBlocker blockH(scrollBox2_->horizontalScrollBar());
+  const QSignalBlocker blockV(scrollBox2_->verticalScrollBar());
+  scrollBox2_->horizontalScrollBar()->setValue(views.HorizontalPosition());
+  scrollBox2_->verticalScrollBar()->setValue(views.VerticalPosition());
 }
 
 void MainWindow::ShowReplacementRows() {

@@ -54,6 +54,7 @@ class MainWindow : public QMainWindow {
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildMenus();
@@ -73,6 +74,9 @@ class MainWindow : public QMainWindow {
   void ApplyPanelColours();
   void RelayoutSections();
   void ShowHistory();
+  void HistorySelectionChanged();
+  void HistoryRecopy();
+  void HistoryPopup(const QPoint& at);
   void ShowContent();
   void ShowDetails();
   void ShowReplacementRows();
@@ -105,6 +109,8 @@ class MainWindow : public QMainWindow {
   QWidget* actionsCanvas_ = nullptr;
   QTreeWidget* replacementTable_ = nullptr;
   const std::uint8_t* shownPixels_ = nullptr;
+  std::uint64_t shownHistoryLayout_ = 0;
+  std::uint64_t shownHistorySelection_ = 0;
   std::vector<QWidget*> sectionHeaders_;
   std::vector<QWidget*> sectionBodies_;
   std::vector<std::pair<QObject*, std::string>> captioned_;  // widgets whose caption comes from the language table
