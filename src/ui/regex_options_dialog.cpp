@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kClientWidth = 404;
 constexpr int kClientHeight = 504;
+constexpr int kTextPixelSize = 11;
 
 struct DialogText {
   const char* key;
@@ -100,6 +101,9 @@ Teinstregex::Teinstregex(CaptureSettings& settings, EngineDefaults& defaults, st
   setObjectName(QStringLiteral("Teinstregex"));
   setModal(false);
   setFixedSize(kClientWidth, kClientHeight);
+  QFont base = font();
+  base.setPixelSize(kTextPixelSize);
+  setFont(base);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 8, 8, 8);
   layout->addWidget(BuildModifierGroup());
@@ -136,7 +140,10 @@ QWidget* Teinstregex::BuildModifierGroup() {
   QStringList lines;
   for (const char* example : kExamples) lines << QString::fromLatin1(example);
   examples->setText(lines.join(QLatin1Char('\n')));
-  examples->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  fixed.setPixelSize(kTextPixelSize);
+  examples->setFont(fixed);
+  examples->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   examples->setTextInteractionFlags(Qt::TextSelectableByMouse);
   examples->setContentsMargins(12, 0, 0, 0);
   captioned_.emplace_back(examples, "examples.accessible");
