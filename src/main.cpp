@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     return tallowin::RunApplyCommand(std::vector<std::string>(args.begin() + 1, args.end()));
   }
+  if (!args.empty() && args[0] == "formats") {
+    return tallowin::RunFormatsCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+  }
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
       std::fputs(tallowin::UsageText().c_str(), stdout);

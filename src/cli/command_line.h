@@ -11,6 +11,14 @@ namespace tallowin {
 // 0 done, 1 an error the program would report in its message box, 2 bad usage.
 int RunApplyCommand(const std::vector<std::string>& args);
 
+// `tallowin formats`: the rows the details list would show for the current
+// clipboard, one per line: name, number and value separated by tabs, control
+// characters (and the backslash) escaped as \xNN (\\).
+int RunFormatsCommand(const std::vector<std::string>& args);
+
+class Clipboard;
+std::string DetailsLines(Clipboard& clipboard);
+
 // Usage and version texts shared by the program and its commands.
 std::string UsageText();
 std::string VersionText();

@@ -13,6 +13,9 @@ std::string UsageText() {
          "      standard input when absent) and write the resulting clipboard content to standard\n"
          "      output (text as UTF-8) or to FILE (an image as PNG). Exit status 1 for an error the\n"
          "      program would report in its message box, 2 for bad usage.\n"
+         "  tallowin formats\n"
+         "      List every format on the clipboard as the details list shows it: name, number and\n"
+         "      value separated by tabs, control characters written as \\xNN.\n"
          "  tallowin --help | --version\n";
 }
 

@@ -37,29 +37,8 @@ X11Clipboard::X11Clipboard(QObject* parent)
 
 X11Clipboard::~X11Clipboard() = default;
 
-int X11Clipboard::CountFormats() { return static_cast<int>(content_.formats.size()); }
-
-FormatNumber X11Clipboard::FormatAt(int index) {
-  if (index < 0 || index >= static_cast<int>(content_.formats.size())) return 0;
-  return content_.formats[static_cast<std::size_t>(index)];
-}
-
-std::optional<std::string> X11Clipboard::FormatBytes(FormatNumber format) {
-  auto it = content_.blocks.find(format);
-  if (it == content_.blocks.end()) return std::nullopt;
-  return it->second;
-}
-
-std::optional<std::string> X11Clipboard::RegisteredFormatName(FormatNumber format) {
-  return registry_.NameOf(format);
-}
-
-std::u16string X11Clipboard::ReadText() {
-  return TextFromBlocks(FormatBytes(kFormatUnicodeText), FormatBytes(kFormatText));
-}
-
 RasterImage X11Clipboard::ReadBitmap() {
-  if (ownImage_ && content_.Has(kFormatBitmap)) return *ownImage_;
+  if (writtenImage_ && content_.Has(kFormatBitmap)) return *writtenImage_;
   if (!content_.Has(kFormatBitmap) || content_.encodedImage.empty()) {
     throw TallowinError(kUnsupportedClipboardFormat);
   }
@@ -70,14 +49,14 @@ RasterImage X11Clipboard::ReadBitmap() {
 }
 
 void X11Clipboard::WriteText(std::u16string_view text) {
-  ownImage_.reset();
+  writtenImage_.reset();
   Write(&TextMime, &text, TextContent(text));
 }
 
 void X11Clipboard::WriteBitmap(const RasterImage& image) {
   ClipboardContent content;
   content.formats = {kFormatBitmap};
-  ownImage_ = image;
+  writtenImage_ = image;
   Write(&ImageMime, &image, std::move(content));
 }
 
@@ -146,9 +125,8 @@ void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
   // While we own the selection, what the worker read was our own write-back of
   // an earlier pass: processing it would treat our result as a new copy.
   if (QGuiApplication::clipboard()->ownsClipboard()) return;
-  ownImage_.reset();
-  content_ = snapshot.ownerAnswered ? ContentFromTargets(registry_, snapshot.targets, snapshot.data)
-                                    : ClipboardContent{};
+  SetContent(snapshot.ownerAnswered ? ContentFromTargets(Registry(), snapshot.targets, snapshot.data)
+                                    : ClipboardContent{});
   NotifyChanged();
 }
 

@@ -17,15 +17,14 @@
 #include <optional>
 
 #include "clipboard/capture_suppress_counter.h"
-#include "clipboard/clipboard.h"
-#include "clipboard/x11_formats.h"
+#include "clipboard/content_clipboard.h"
 #include "ui/x11_clipboard_reader.h"
 
 class QMimeData;
 
 namespace tallowin {
 
-class X11Clipboard : public QObject, public Clipboard {
+class X11Clipboard : public QObject, public ContentClipboard {
   Q_OBJECT
 
  public:
@@ -34,11 +33,6 @@ class X11Clipboard : public QObject, public Clipboard {
   void SetSuppressCounter(CaptureSuppressCounter* counter) { counter_ = counter; }
   ~X11Clipboard() override;
 
-  int CountFormats() override;
-  FormatNumber FormatAt(int index) override;
-  std::optional<std::string> FormatBytes(FormatNumber format) override;
-  std::optional<std::string> RegisteredFormatName(FormatNumber format) override;
-  std::u16string ReadText() override;
   void WriteText(std::u16string_view text) override;
   RasterImage ReadBitmap() override;
   void WriteBitmap(const RasterImage& image) override;
@@ -63,9 +57,6 @@ class X11Clipboard : public QObject, public Clipboard {
 
   CaptureSuppressCounter* counter_ = nullptr;
   std::unique_ptr<X11ClipboardReader> reader_;
-  TargetFormatRegistry registry_;
-  ClipboardContent content_;
-  std::optional<RasterImage> ownImage_;
   bool writing_ = false;
   int ownNotifications_ = 0;
   quint64 requested_ = 0;

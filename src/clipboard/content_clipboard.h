@@ -1,0 +1,38 @@
+#pragma once
+// A clipboard whose content is held in memory as numbered formats: the view of a
+// selection snapshot. Reads never fail; a write replaces the whole content and
+// notifies once. Backends that talk to a real clipboard derive from it and
+// override the writes and the picture decoding.
+
+#include "clipboard/clipboard.h"
+#include "clipboard/x11_formats.h"
+
+namespace tallowin {
+
+class ContentClipboard : public Clipboard {
+ public:
+  int CountFormats() override;
+  FormatNumber FormatAt(int index) override;
+  std::optional<std::string> FormatBytes(FormatNumber format) override;
+  std::optional<std::string> RegisteredFormatName(FormatNumber format) override;
+  std::u16string ReadText() override;
+  // The core has no picture decoder: raises kUnsupportedClipboardFormat unless a
+  // picture was written (a derived backend decodes encodedImage).
+  RasterImage ReadBitmap() override;
+  void WriteText(std::u16string_view text) override;
+  void WriteBitmap(const RasterImage& image) override;
+
+  // Replaces the content without a notification (the caller decides when the change is delivered).
+  void SetContent(ClipboardContent content);
+  const ClipboardContent& Content() const { return content_; }
+  TargetFormatRegistry& Registry() { return registry_; }
+
+ protected:
+  ClipboardContent content_;
+  std::optional<RasterImage> writtenImage_;  // a picture we placed ourselves
+
+ private:
+  TargetFormatRegistry registry_;
+};
+
+}  // namespace tallowin
