@@ -710,46 +710,20 @@ class Parser {
   }
 
   // --- search hints ------------------------------------------------------------
-  // Over-approximates the code units a match can begin with by walking the nodes a
-  // match passes before its first character (explicit stack: patterns can be long).
-  void ComputeFirstUnits() {
+  // Over-approximates the code units that the path from `start` can consume first,
+  // by walking the nodes passed before the first character (explicit stack: patterns
+  // can be long). Empty when that is unknown: the path can end (MatchEnd) without a
+  // character, can take any character, has a back-reference, or (when
+  // `anchorsUnknown`) meets a zero-width assertion.
+  std::vector<uint64_t> FirstUnitsFrom(int32_t start, bool anchorsUnknown) {
     std::vector<uint64_t> bits(1024, 0);
-    auto add = [&](char16_t c) { bits[c >> 6] |= uint64_t{1} << (c & 63); };
-    auto addRange = [&](unsigned first, unsigned last) {
-      for (unsigned c = first; c <= last; ++c) add(static_cast<char16_t>(c));
-    };
-    auto addSet = [&](const CharSet& set, bool negated) {
-      for (unsigned c = 0; c < 65536; ++c) {
-        if (set.Contains(static_cast<char16_t>(c)) != negated) add(static_cast<char16_t>(c));
-      }
-    };
-    // Adds what one character of a single-character node accepts; false if unknown.
-    auto addOneChar = [&](const Node& n) {
-      switch (n.kind) {
-        case NodeKind::Literal:
-          add(program_.LiteralText(n)[0]);
-          return true;
-        case NodeKind::LiteralFolded:
-          add(program_.LiteralText(n)[0]);
-          add(FoldCase(program_.LiteralText(n)[0]));
-          return true;
-        case NodeKind::CharIn: case NodeKind::CharInFolded:
-          for (char16_t c : program_.classes[static_cast<size_t>(n.arg)].Members()) add(c);
-          return true;
-        case NodeKind::CharNotIn: case NodeKind::CharNotInFolded:
-          addSet(program_.classes[static_cast<size_t>(n.arg)], true);
-          return true;
-        case NodeKind::Digit: addRange('0', '9'); return true;
-        case NodeKind::NonDigit: addRange(0, '0' - 1), addRange('9' + 1, 0xFFFF); return true;
-        case NodeKind::WordChar: for (char16_t c : settings_.wordChars) add(c); return true;
-        case NodeKind::NonWordChar: addSet(CharSet(settings_.wordChars), true); return true;
-        case NodeKind::SpaceChar: for (char16_t c : settings_.spaceChars) add(c); return true;
-        case NodeKind::NonSpaceChar: addSet(CharSet(settings_.spaceChars), true); return true;
-        default: return false;  // any character, back-references
-      }
-    };
+    if (!AddFirstUnits(start, anchorsUnknown, bits)) bits.clear();
+    return bits;
+  }
+
+  bool AddFirstUnits(int32_t start, bool anchorsUnknown, std::vector<uint64_t>& bits) {
     std::vector<char> seen(program_.nodes.size(), 0);
-    std::vector<int32_t> todo{program_.start};
+    std::vector<int32_t> todo{start};
     auto push = [&](int32_t p) {
       if (p != kNoNode && !seen[static_cast<size_t>(p)]) todo.push_back(p);
     };
@@ -765,25 +739,23 @@ class Parser {
         case NodeKind::AnyButLineBreak:
         case NodeKind::BackRef:
         case NodeKind::BackRefFolded:
-          return;  // an empty match, or any character: no filter
+          return false;
+        case NodeKind::InputStart: case NodeKind::InputEnd:
+        case NodeKind::LineStart: case NodeKind::LineEnd:
+        case NodeKind::WordBoundary: case NodeKind::NotWordBoundary:
+          if (anchorsUnknown) return false;
+          push(n.next);
+          break;
         case NodeKind::Alternative:
           push(n.operand);
           if (n.next != kNoNode && N(n.next).kind == NodeKind::Alternative) push(n.next);
           break;
         case NodeKind::RepeatSimple:
         case NodeKind::RepeatSimpleLazy:
-        case NodeKind::RepeatOneChar: {
-          const Node& operand = N(n.operand);
-          if (operand.kind == NodeKind::Alternative) {
-            for (int32_t a = n.operand; a != kNoNode && N(a).kind == NodeKind::Alternative; a = N(a).next) {
-              if (!addOneChar(N(N(a).operand))) return;
-            }
-          } else if (!addOneChar(operand)) {
-            return;
-          }
+        case NodeKind::RepeatOneChar:
+          if (!AddOperandUnits(n, bits)) return false;
           if (n.min == 0) push(n.next);
           break;
-        }
         case NodeKind::LoopGreedy:
         case NodeKind::LoopLazy:
         case NodeKind::LoopBack:
@@ -791,15 +763,80 @@ class Parser {
           push(n.kind == NodeKind::LoopBack ? n.arg2 : n.next);
           break;
         default:
-          if (!addOneChar(n)) push(n.next);  // zero-width nodes pass through
+          if (!AddOneCharUnits(n, bits)) push(n.next);  // other zero-width nodes pass through
           break;
       }
     }
-    program_.hints.firstUnits = std::move(bits);
+    return true;
+  }
+
+  // What one repetition of a repeat's operand can take; false if unknown.
+  bool AddOperandUnits(const Node& repeat, std::vector<uint64_t>& bits) {
+    const Node& operand = N(repeat.operand);
+    if (operand.kind != NodeKind::Alternative) return AddOneCharUnits(operand, bits);
+    for (int32_t a = repeat.operand; a != kNoNode && N(a).kind == NodeKind::Alternative; a = N(a).next) {
+      if (!AddOneCharUnits(N(N(a).operand), bits)) return false;
+    }
+    return true;
+  }
+
+  // Adds what the first character of a consuming node accepts; false for a node that
+  // consumes nothing or whose first character is unknown.
+  bool AddOneCharUnits(const Node& n, std::vector<uint64_t>& bits) {
+    auto add = [&](char16_t c) { bits[c >> 6] |= uint64_t{1} << (c & 63); };
+    auto addRange = [&](unsigned first, unsigned last) {
+      for (unsigned c = first; c <= last; ++c) add(static_cast<char16_t>(c));
+    };
+    auto addAllBut = [&](const CharSet& set) {
+      for (unsigned c = 0; c < 65536; ++c) {
+        if (!set.Contains(static_cast<char16_t>(c))) add(static_cast<char16_t>(c));
+      }
+    };
+    switch (n.kind) {
+      case NodeKind::Literal:
+        add(program_.LiteralText(n)[0]);
+        return true;
+      case NodeKind::LiteralFolded:
+        add(program_.LiteralText(n)[0]);
+        add(FoldCase(program_.LiteralText(n)[0]));
+        return true;
+      case NodeKind::CharIn: case NodeKind::CharInFolded:
+        for (char16_t c : program_.classes[static_cast<size_t>(n.arg)].Members()) add(c);
+        return true;
+      case NodeKind::CharNotIn: case NodeKind::CharNotInFolded:
+        addAllBut(program_.classes[static_cast<size_t>(n.arg)]);
+        return true;
+      case NodeKind::Digit: addRange('0', '9'); return true;
+      case NodeKind::NonDigit: addRange(0, '0' - 1), addRange('9' + 1, 0xFFFF); return true;
+      case NodeKind::WordChar: for (char16_t c : settings_.wordChars) add(c); return true;
+      case NodeKind::NonWordChar: addAllBut(CharSet(settings_.wordChars)); return true;
+      case NodeKind::SpaceChar: for (char16_t c : settings_.spaceChars) add(c); return true;
+      case NodeKind::NonSpaceChar: addAllBut(CharSet(settings_.spaceChars)); return true;
+      default: return false;
+    }
+  }
+
+  // A greedy repeat of one-character operands needs no choice points when what
+  // follows it can never begin with a character the operand takes: giving back
+  // repetitions would put such a character in front of the rest, which then fails.
+  void MarkPossessiveRepeats() {
+    int budget = 32;  // each check walks the program; long patterns keep the rest
+    for (Node& n : program_.nodes) {
+      if (n.kind != NodeKind::RepeatSimple && n.kind != NodeKind::RepeatOneChar) continue;
+      if (budget-- == 0) return;
+      std::vector<uint64_t> operand(1024, 0);
+      if (!AddOperandUnits(n, operand)) continue;
+      const std::vector<uint64_t> rest = FirstUnitsFrom(n.next, /*anchorsUnknown=*/true);
+      if (rest.empty()) continue;
+      bool disjoint = true;
+      for (size_t i = 0; i < rest.size() && disjoint; ++i) disjoint = (rest[i] & operand[i]) == 0;
+      if (disjoint) n.arg2 = 1;
+    }
   }
 
   void ComputeHints(int flags) {
-    ComputeFirstUnits();
+    MarkPossessiveRepeats();
+    program_.hints.firstUnits = FirstUnitsFrom(program_.start, /*anchorsUnknown=*/false);
     const Node& top = N(program_.start);
     if (N(top.next).kind != NodeKind::MatchEnd) return;  // more than one alternative
     const Node& first = N(top.operand);

@@ -4,7 +4,31 @@
 
 #include "regex/regex_compiler.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tallowin {
+namespace {
+
+// Index of the first `unit` in text[from, size), or size.
+size_t FindUnit(const char16_t* text, size_t from, size_t size, char16_t unit) {
+  size_t i = from;
+#ifdef __SSE2__
+  const __m128i needle = _mm_set1_epi16(static_cast<short>(unit));
+  for (; i + 8 <= size; i += 8) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, needle));
+    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+  }
+#endif
+  for (; i < size; ++i) {
+    if (text[i] == unit) return i;
+  }
+  return size;
+}
+
+}  // namespace
 
 RegexEngine::RegexEngine(RegexContext& context)
     : context_(context),
@@ -127,8 +151,8 @@ bool RegexEngine::SearchFrom(int offset) {
   const bool singleAttempt = hints.anchored || hints.firstAttemptDecides;
   for (int64_t p = offset - 1; p <= lastStart;) {
     if (hints.hasFirstChar) {
-      const size_t found = input_.find(hints.firstChar, static_cast<size_t>(p));
-      if (found == std::u16string::npos || static_cast<int64_t>(found) > lastStart) return false;
+      const size_t found = FindUnit(input_.data(), static_cast<size_t>(p), input_.size(), hints.firstChar);
+      if (static_cast<int64_t>(found) > std::min(lastStart, length - 1)) return false;
       p = static_cast<int64_t>(found);
     } else if (!hints.firstUnits.empty()) {
       const int64_t end = std::min(lastStart, length - 1);  // no empty match: the end needs no attempt

@@ -76,6 +76,34 @@ bool Matcher::MatchesOneCharOperand(const Node& node, int32_t pos) const {
   }
 }
 
+int32_t Matcher::ViableAlternative(int32_t alt, int32_t pos) const {
+  for (;;) {
+    const Node& a = N(alt);
+    const Node& first = N(a.operand);
+    bool viable = true;
+    if (first.kind == NodeKind::Literal || first.kind == NodeKind::LiteralFolded) {
+      const char16_t t = program_.literals[static_cast<size_t>(first.arg)];
+      viable = pos < length_ &&
+               (input_[pos] == t || (first.kind == NodeKind::LiteralFolded && input_[pos] == FoldCase(t)));
+    }
+    if (viable) return alt;
+    if (a.next == kNoNode || N(a.next).kind != NodeKind::Alternative) return kNoNode;
+    alt = a.next;
+  }
+}
+
+bool Matcher::EnterAlternative(int32_t alt, int32_t pos, int32_t& node) {
+  alt = ViableAlternative(alt, pos);
+  if (alt == kNoNode) return false;
+  const Node& a = N(alt);
+  if (a.next != kNoNode && N(a.next).kind == NodeKind::Alternative) {
+    const int32_t following = ViableAlternative(a.next, pos);
+    if (following != kNoNode) Push(kChoiceAlternative, following, pos);
+  }
+  node = a.operand;
+  return true;
+}
+
 bool Matcher::MatchLiteral(const Node& node, int32_t pos) const {
   const std::u16string_view text = program_.LiteralText(node);
   if (static_cast<int64_t>(text.size()) > length_ - pos) return false;
@@ -160,10 +188,11 @@ bool Matcher::ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t&
   const Node& n = N(node);
   const int32_t width = RepeatWidth(n);
   const int32_t lookAhead = LookAhead(n);
-  for (int32_t k = from; k >= n.min; --k) {
+  const int32_t lowest = n.arg2 ? std::max(from, n.min) : n.min;  // possessive: the full count only
+  for (int32_t k = from; k >= lowest; --k) {
     const int32_t p = start + k * width;
     if (lookAhead >= 0 && (p >= length_ || input_[p] != lookAhead)) continue;
-    if (k > n.min) Push(kChoiceRepeat, node, start, k);
+    if (k > lowest) Push(kChoiceRepeat, node, start, k);
     if (n.kind == NodeKind::RepeatOneChar && n.arg != 0 && k > 0) {
       SetStart(n.arg, p - 1);
       SetEnd(n.arg, p);
@@ -281,15 +310,10 @@ bool Matcher::Backtrack(int32_t& node, int32_t& pos) {
     if (ApplyUndo(e)) continue;
     const int32_t at = static_cast<int32_t>(e.tag >> 5);
     switch (static_cast<EntryKind>(e.tag & 31)) {
-      case kChoiceAlternative: {
+      case kChoiceAlternative:
         pos = e.a;
-        const Node& alt = N(at);
-        if (alt.next != kNoNode && N(alt.next).kind == NodeKind::Alternative) {
-          Push(kChoiceAlternative, alt.next, pos);
-        }
-        node = alt.operand;
-        return true;
-      }
+        if (EnterAlternative(at, pos, node)) return true;
+        break;
       case kChoiceRepeat:
         if (ContinueRepeat(at, e.a, e.b - 1, node, pos)) return true;
         break;
@@ -354,11 +378,9 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
         std::fill(scratch_.loopBackStart.begin(), scratch_.loopBackStart.end(), -1);
         return AttemptOutcome::Match;
       case NodeKind::Alternative:
-        if (n.next != kNoNode && N(n.next).kind == NodeKind::Alternative) {
-          Push(kChoiceAlternative, n.next, pos);
-        }
-        node = n.operand;
-        continue;
+        if (EnterAlternative(node, pos, node)) continue;
+        ok = false;
+        break;
       case NodeKind::GroupOpen:
         SetStart(n.arg, pos);
         break;

@@ -109,6 +109,12 @@ class Matcher {
   bool MatchesOne(const Node& node, int32_t pos) const;
   bool MatchesOneCharOperand(const Node& node, int32_t pos) const;
   bool MatchLiteral(const Node& node, int32_t pos) const;
+  // The first alternative of the chain from `alt` that is not ruled out by its
+  // leading literal at `pos`, or kNoNode.
+  int32_t ViableAlternative(int32_t alt, int32_t pos) const;
+  // Continues into the first viable alternative from `alt`, keeping a choice point
+  // for the next viable one; false when none is viable.
+  bool EnterAlternative(int32_t alt, int32_t pos, int32_t& node);
   int32_t BackRefLength(int group) const;
   bool MatchBackRefAt(int group, bool folded, int32_t pos) const;
   bool IsLineStart(int32_t pos) const;

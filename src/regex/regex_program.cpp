@@ -84,10 +84,12 @@ std::string Program::Dump() const {
                                                                                     : "operand",
                       n.operand);
         out += line;
+        if (n.kind == NodeKind::RepeatSimple && n.arg2) out += " possessive";
         break;
       case NodeKind::RepeatOneChar:
         std::snprintf(line, sizeof line, " {%d,} group %d operand %d", n.min, n.arg, n.operand);
         out += line;
+        if (n.arg2) out += " possessive";
         break;
       case NodeKind::LoopBack:
         std::snprintf(line, sizeof line, " back %d loop %d exit %d", n.operand, n.arg, n.arg2);

@@ -105,7 +105,8 @@ struct Node {
   // Group number (GroupOpen, GroupClose, BackRef*, RepeatOneChar), literal offset,
   // class index, or loop id (LoopBack).
   int32_t arg = 0;
-  // Literal length; LoopBack: its exit node.
+  // Literal length; LoopBack: its exit node; RepeatSimple, RepeatOneChar: 1 when
+  // giving back repetitions can never help (no choice points are kept).
   int32_t arg2 = 0;
   int32_t min = 0;
   int32_t max = 0;
