@@ -103,18 +103,12 @@ void CapturePipeline::SaveTextStep() {
   const std::u16string text = ReadClipboardText(*parts_.clipboard);
   if (text.empty()) return;
   const CaptureSettings& s = Settings();
-  const std::u16string& folderText = s.Text(Setting::savetxt_ordner);
-  const std::u16string& name = s.Text(Setting::savetxt_name);
-  const std::u16string& format = s.Text(Setting::savetxt_format);
-  if (folderText.empty() || name.empty() || format.empty()) return;
-  const std::optional<std::u16string> folder = PrepareOutputFolder(folderText);
-  if (!folder) return;
-  const std::u16string path =
-      ResolvePlaceholders(TextFilePath(*folder, name, format), parts_.state->textFileCounter, parts_.now);
-  if (s.Flag(Setting::rb_beibehalten)) {
-    parts_.state->textFileCodePage = IsAnsiText(text) ? kCodePageAnsi : kCodePageUtf8;
-  }
-  WriteTextFile(text, path, parts_.state->textFileCodePage);
+  const std::optional<std::u16string> path =
+      PrepareTextOutputPath(s.Text(Setting::savetxt_ordner), s.Text(Setting::savetxt_name),
+                            s.Text(Setting::savetxt_format), parts_.state->textFileCounter, parts_.now);
+  if (!path) return;
+  if (s.Flag(Setting::rb_beibehalten)) parts_.state->textFileCodePage = CodePageForAnsiOrUtf8(text);
+  WriteTextFile(text, *path, parts_.state->textFileCodePage);
 }
 
 bool CapturePipeline::HasBitmapFormat() {
@@ -136,30 +130,22 @@ std::optional<RasterImage> CapturePipeline::ReadBitmapSilently() {
   }
 }
 
-void CapturePipeline::CropImageStep() {
-  if (!parts_.images || !HasBitmapFormat()) return;
-  std::optional<RasterImage> raster = ReadBitmapSilently();
-  if (!raster) return;
-  std::optional<RasterImage> cropped;
-  try {
-    cropped = parts_.images->Crop(std::move(*raster));
-  } catch (const std::exception&) {
-    return;
-  }
-  if (cropped) WriteBackBitmap(*cropped);
-}
+void CapturePipeline::CropImageStep() { TransformImageStep(&ImageStepActions::Crop); }
 
-void CapturePipeline::ResizeImageStep() {
+void CapturePipeline::ResizeImageStep() { TransformImageStep(&ImageStepActions::Resize); }
+
+void CapturePipeline::TransformImageStep(ImageTransform work) {
   if (!parts_.images || !HasBitmapFormat()) return;
   std::optional<RasterImage> raster = ReadBitmapSilently();
   if (!raster) return;
-  std::optional<RasterImage> resized;
+  std::optional<RasterImage> result;
   try {
-    resized = parts_.images->Resize(std::move(*raster));
+    result = (parts_.images->*work)(std::move(*raster));
   } catch (const std::exception&) {
-    return;
+    return;  // an image step that fails ends silently
   }
-  if (resized) WriteBackBitmap(*resized);
+  // The result is written back also when nothing was cut or scaled.
+  if (result) WriteBackBitmap(*result);
 }
 
 void CapturePipeline::SaveImageStep() {
@@ -169,16 +155,12 @@ void CapturePipeline::SaveImageStep() {
   std::optional<RasterImage> raster = ReadBitmapSilently();
   if (!raster) return;
   const CaptureSettings& s = Settings();
-  const std::u16string& folderText = s.Text(Setting::saveimg_ordner);
-  const std::u16string& name = s.Text(Setting::saveimg_name);
-  const std::u16string& format = s.Text(Setting::saveimg_format);
-  if (folderText.empty() || name.empty() || format.empty()) return;
-  const std::optional<std::u16string> folder = PrepareOutputFolder(folderText);
-  if (!folder) return;
-  const std::u16string path =
-      ResolvePlaceholders(ImageFilePath(*folder, name, format), parts_.state->imageFileCounter, parts_.now);
+  const std::optional<std::u16string> path =
+      PrepareImageOutputPath(s.Text(Setting::saveimg_ordner), s.Text(Setting::saveimg_name),
+                             s.Text(Setting::saveimg_format), parts_.state->imageFileCounter, parts_.now);
+  if (!path) return;
   try {
-    parts_.images->Save(*raster, path);
+    parts_.images->Save(*raster, *path);
   } catch (const std::exception&) {
     // A file that cannot be written ends this step without a message.
   }

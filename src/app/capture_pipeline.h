@@ -97,6 +97,9 @@ class CapturePipeline {
   // write that caused no notification does not swallow the next real change.
   void WriteBackText(std::u16string_view text);
   bool WriteBackBitmap(const RasterImage& image);
+  using ImageTransform = std::optional<RasterImage> (ImageStepActions::*)(RasterImage);
+  // Crop and resize: find the picture, transform it, write the result back.
+  void TransformImageStep(ImageTransform work);
   bool HasBitmapFormat();
   std::optional<RasterImage> ReadBitmapSilently();
 

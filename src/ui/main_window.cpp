@@ -259,32 +259,48 @@ QWidget* MainWindow::Heading(const char* panel) {
   return heading;
 }
 
+QVBoxLayout* MainWindow::HeadedPanel(QWidget* panel, Setting panelSetting, Setting headingSetting,
+                                      QWidget* frame, Setting frameSetting) {
+  binder_->BindVisibility(panel, panelSetting);
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  QWidget* heading = Heading(Describe(headingSetting).name.data());
+  binder_->BindVisibility(heading, headingSetting);
+  layout->addWidget(heading);
+  binder_->BindVisibility(frame, frameSetting);
+  layout->addWidget(frame, 1);
+  auto* frameLayout = new QVBoxLayout(frame);
+  frameLayout->setContentsMargins(2, 2, 2, 2);
+  frameLayout->setSpacing(2);
+  return frameLayout;
+}
+
+namespace {
+
+// A report-style list with whole-row selection that the user cannot edit.
+QTreeWidget* ReportList(const char* name, std::initializer_list<int> widths) {
+  auto* list = new QTreeWidget;
+  list->setObjectName(QString::fromLatin1(name));
+  list->setColumnCount(static_cast<int>(widths.size()));
+  list->setRootIsDecorated(false);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setUniformRowHeights(true);
+  int column = 0;
+  for (int width : widths) list->header()->resizeSection(column++, width);
+  list->header()->setSectionsClickable(true);
+  return list;
+}
+
+}  // namespace
+
 QWidget* MainWindow::BuildHistoryColumn() {
   auto* panel2 = new QWidget;
-  binder_->BindVisibility(panel2, Setting::Panel2);
   panel2->setMinimumWidth(kHistoryMinWidth);
-  auto* layout = new QVBoxLayout(panel2);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(2);
-  QWidget* heading = Heading("Panel7");
-  binder_->BindVisibility(heading, Setting::Panel7);
-  layout->addWidget(heading);
-  auto* frame = new QWidget;
-  binder_->BindVisibility(frame, Setting::Panel6);
-  auto* frameLayout = new QVBoxLayout(frame);
-  frameLayout->setContentsMargins(2, 0, 2, 2);
-  zuletzt_ = new QTreeWidget;
-  zuletzt_->setObjectName(QStringLiteral("zuletzt"));
-  zuletzt_->setColumnCount(3);
-  zuletzt_->setRootIsDecorated(false);
+  QVBoxLayout* frameLayout = HeadedPanel(panel2, Setting::Panel2, Setting::Panel7, new QWidget, Setting::Panel6);
+  zuletzt_ = ReportList("zuletzt", {60, 44, 100});
   zuletzt_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  zuletzt_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  zuletzt_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  zuletzt_->setUniformRowHeights(true);
-  zuletzt_->header()->resizeSection(0, 60);
-  zuletzt_->header()->resizeSection(1, 44);
-  zuletzt_->header()->resizeSection(2, 100);
-  zuletzt_->header()->setSectionsClickable(true);
   zuletzt_->setContextMenuPolicy(Qt::CustomContextMenu);
   zuletzt_->installEventFilter(this);
   connect(zuletzt_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::HistorySelectionChanged);
@@ -301,24 +317,13 @@ QWidget* MainWindow::BuildHistoryColumn() {
   captioned_.emplace_back(historyImages, "cb_history_img");
   frameLayout->addWidget(historyText);
   frameLayout->addWidget(historyImages);
-  layout->addWidget(frame, 1);
   return panel2;
 }
 
 QWidget* MainWindow::BuildContentArea() {
   auto* panel5 = new QWidget;
-  binder_->BindVisibility(panel5, Setting::Panel5);
   panel5->setMinimumHeight(kContentMinHeight);
-  auto* layout = new QVBoxLayout(panel5);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  QWidget* heading = Heading("Panel11");
-  binder_->BindVisibility(heading, Setting::Panel11);
-  layout->addWidget(heading);
-  auto* frame = new QWidget;
-  binder_->BindVisibility(frame, Setting::Panel10);
-  auto* frameLayout = new QVBoxLayout(frame);
-  frameLayout->setContentsMargins(2, 2, 2, 2);
+  QVBoxLayout* frameLayout = HeadedPanel(panel5, Setting::Panel5, Setting::Panel11, new QWidget, Setting::Panel10);
   frameLayout->setSpacing(0);
   tabSet1_ = new QTabBar;
   tabSet1_->setObjectName(QStringLiteral("TabSet1"));
@@ -354,37 +359,20 @@ QWidget* MainWindow::BuildContentArea() {
   };
   connect(scrollBox2_->horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
   connect(scrollBox2_->verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
-  liste_ = new QTreeWidget;
-  liste_->setObjectName(QStringLiteral("liste"));
-  liste_->setColumnCount(3);
-  liste_->setRootIsDecorated(false);
-  liste_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  liste_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  liste_->setUniformRowHeights(true);
-  liste_->header()->resizeSection(0, 100);
-  liste_->header()->resizeSection(1, 70);
-  liste_->header()->resizeSection(2, 250);
-  liste_->header()->setSectionsClickable(true);
+  liste_ = ReportList("liste", {100, 70, 250});
   connect(liste_->header(), &QHeaderView::sectionClicked, this,
           [this](int column) { core_->details.ColumnClick(core_->sort, column); });
   pc_->addWidget(displayTxt_);   // tab_txt
   pc_->addWidget(scrollBox2_);   // tab_img
   pc_->addWidget(liste_);        // tab_details
   frameLayout->addWidget(pc_, 1);
-  layout->addWidget(frame, 1);
   return panel5;
 }
 
 QWidget* MainWindow::BuildActionsArea() {
   auto* panel4 = new QWidget;
-  binder_->BindVisibility(panel4, Setting::Panel4);
   panel4->setMinimumHeight(kActionsMinHeight);
-  auto* layout = new QVBoxLayout(panel4);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  QWidget* heading = Heading("Panel9");
-  binder_->BindVisibility(heading, Setting::Panel9);
-  layout->addWidget(heading);
+  QVBoxLayout* frameLayout = HeadedPanel(panel4, Setting::Panel4, Setting::Panel9, new QWidget, Setting::Panel8);
   scrollBox1_ = new QScrollArea;
   scrollBox1_->setObjectName(QStringLiteral("ScrollBox1"));
   scrollBox1_->setWidgetResizable(true);
@@ -392,12 +380,11 @@ QWidget* MainWindow::BuildActionsArea() {
   auto* canvas = new ActionsCanvas;
   canvas->onResize = [this] { RelayoutSections(); };
   actionsCanvas_ = canvas;
-  binder_->BindVisibility(canvas, Setting::Panel8);
   QWidget* bodies[kSectionCount] = {BuildSearchReplaceBody(), BuildAddTextBody(),     BuildSaveTextBody(),
                                     BuildCutImageBody(),      BuildResizeImageBody(), BuildSaveImageBody()};
   for (int i = 0; i < kSectionCount; ++i) BuildSection(i, bodies[i]);
   scrollBox1_->setWidget(canvas);
-  layout->addWidget(scrollBox1_, 1);
+  frameLayout->addWidget(scrollBox1_, 1);
   return panel4;
 }
 

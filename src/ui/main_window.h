@@ -19,6 +19,7 @@ class QSplitter;
 class QTabBar;
 class QStackedWidget;
 class QTreeWidget;
+class QVBoxLayout;
 class QWidget;
 
 namespace tallowin {
@@ -70,6 +71,9 @@ class MainWindow : public QMainWindow {
   QWidget* BuildSaveImageBody();
   QWidget* BuildFooter();
   QWidget* Heading(const char* panel);
+  // Lays out `panel` as its heading bar over `frame`; returns the frame's layout.
+  QVBoxLayout* HeadedPanel(QWidget* panel, Setting panelSetting, Setting headingSetting, QWidget* frame,
+                           Setting frameSetting);
   void ApplyLanguageTexts();
   void ApplyPanelColours();
   void RelayoutSections();
