@@ -216,7 +216,11 @@ void MainWindow::BuildMenus() {
   QMenu* config = menu("m_konfig");
   for (const char* key : {"m_konfig_save", "m_konfig_load", "m_konfig_standard"}) action(config, key)->setEnabled(false);
   config->addSeparator();
-  for (const char* key : {"m_konfig_save_start", "m_konfig_start"}) action(config, key)->setEnabled(false);
+  action(config, "m_konfig_save_start")->setEnabled(false);
+  QAction* startConfig = action(config, "m_konfig_start");
+  startConfig->setEnabled(false);
+  startConfig->setToolTip(ToQString(options_.programFolder) + QStringLiteral("Auto.twk"));
+  config->setToolTipsVisible(true);
   config->addSeparator();
   QMenu* autosave = config->addMenu(QString());
   autosave->setObjectName(QStringLiteral("m_konfig_autosave"));
