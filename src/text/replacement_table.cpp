@@ -20,14 +20,18 @@ std::vector<std::size_t> ReplacementTable::SelectedRows() const {
   return rows;
 }
 
+void ReplacementTable::AppendRow(ReplacementRow row) {
+  rows_.push_back(std::move(row));
+  selected_.push_back(false);
+  Notify();
+}
+
 void ReplacementTable::act_ers_text_addClick() {
   if (settings_.Text(Setting::act_ers_text_suchen).empty()) return;
-  rows_.push_back({settings_.Text(Setting::act_ers_text_suchen), settings_.Text(Setting::act_ers_text_ersetzen),
-                   MarkerForFlags(settings_.Flag(Setting::act_ers_text_suchen_regex),
-                                  settings_.Flag(Setting::act_ers_text_ersetzen_regex))});
-  selected_.push_back(false);
+  AppendRow({settings_.Text(Setting::act_ers_text_suchen), settings_.Text(Setting::act_ers_text_ersetzen),
+             MarkerForFlags(settings_.Flag(Setting::act_ers_text_suchen_regex),
+                            settings_.Flag(Setting::act_ers_text_ersetzen_regex))});
   act_ers_text_deleteClick();
-  Notify();
 }
 
 void ReplacementTable::act_ers_text_deleteClick() {
@@ -84,13 +88,12 @@ void ReplacementTable::MoveSelected(std::optional<std::size_t> target) {
 void ReplacementTable::act_ers_text_listeSelectItem() {
   const auto top = std::find(selected_.begin(), selected_.end(), true);
   if (top == selected_.end()) return;
-  const ReplacementRow& row = rows_[static_cast<std::size_t>(top - selected_.begin())];
-  // Copies: setting the fields runs their reactions, which must not see a row that moves.
-  const ReplacementRow copy = row;
-  settings_.SetText(Setting::act_ers_text_suchen, copy.search);
-  settings_.SetText(Setting::act_ers_text_ersetzen, copy.replacement);
-  settings_.SetFlag(Setting::act_ers_text_suchen_regex, copy.marker == u"x" || copy.marker == u"x/-");
-  settings_.SetFlag(Setting::act_ers_text_ersetzen_regex, copy.marker == u"x" || copy.marker == u"-/x");
+  // A copy: setting the fields runs their reactions and observers, which may change the table.
+  const ReplacementRow row = rows_[static_cast<std::size_t>(top - selected_.begin())];
+  settings_.SetText(Setting::act_ers_text_suchen, row.search);
+  settings_.SetText(Setting::act_ers_text_ersetzen, row.replacement);
+  settings_.SetFlag(Setting::act_ers_text_suchen_regex, row.marker == u"x" || row.marker == u"x/-");
+  settings_.SetFlag(Setting::act_ers_text_ersetzen_regex, row.marker == u"x" || row.marker == u"-/x");
 }
 
 void ReplacementTable::Notify() {

@@ -38,6 +38,9 @@ class ReplacementTable {
   bool IsSelected(std::size_t row) const { return selected_[row]; }
   std::vector<std::size_t> SelectedRows() const;
 
+  // Appends a row as given, unselected (the command line's --row).
+  void AppendRow(ReplacementRow row);
+
   // act_ers_text_addClick: appends the single pair with the marker of its flags and
   // empties the two fields (search first). Nothing when the search field is empty.
   void act_ers_text_addClick();
