@@ -14,8 +14,6 @@ CharSet::CharSet(std::u16string_view members) {
   }
   std::sort(high_.begin(), high_.end());
   high_.erase(std::unique(high_.begin(), high_.end()), high_.end());
-  count_ = high_.size();
-  for (uint64_t word : low_) count_ += static_cast<size_t>(__builtin_popcountll(word));
 }
 
 bool CharSet::ContainsHigh(char16_t c) const {

@@ -19,7 +19,6 @@ class CharSet {
     if (c < 256) return (low_[c >> 6] >> (c & 63)) & 1;
     return ContainsHigh(c);
   }
-  bool Empty() const { return count_ == 0; }
   // All members in ascending order.
   std::u16string Members() const;
 
@@ -28,7 +27,6 @@ class CharSet {
 
   std::array<uint64_t, 4> low_{};
   std::vector<char16_t> high_;  // sorted, without duplicates
-  size_t count_ = 0;
 };
 
 }  // namespace tallowin

@@ -42,7 +42,7 @@ bool IsMeta(char16_t c) {
 bool IsExtendedBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsDecimalDigit(int c) { return c >= '0' && c <= '9'; }
 
-bool IsOneCharKind(const Program& prog, const Node& node) {
+bool IsOneCharKind(const Node& node) {
   switch (node.kind) {
     case NodeKind::Literal:
     case NodeKind::LiteralFolded:
@@ -55,7 +55,6 @@ bool IsOneCharKind(const Program& prog, const Node& node) {
     case NodeKind::SpaceChar: case NodeKind::NonSpaceChar:
       return true;
     default:
-      (void)prog;
       return false;
   }
 }
@@ -355,7 +354,7 @@ class Parser {
       int32_t close = kNoNode;
       for (; p != kNoNode && N(p).kind == NodeKind::Alternative; p = N(p).next) {
         const Node& single = N(N(p).operand);
-        if (!IsOneCharKind(program_, single)) return kNoNode;
+        if (!IsOneCharKind(single)) return kNoNode;
         if (close == kNoNode) close = single.next;
         if (single.next != close) return kNoNode;
       }
@@ -822,7 +821,7 @@ class Parser {
   void MarkPossessiveRepeats() {
     int budget = 32;  // each check walks the program; long patterns keep the rest
     for (Node& n : program_.nodes) {
-      if (n.kind != NodeKind::RepeatSimple && n.kind != NodeKind::RepeatOneChar) continue;
+      if ((n.kind != NodeKind::RepeatSimple && n.kind != NodeKind::RepeatOneChar) || n.next == kNoNode) continue;
       if (budget-- == 0) return;
       std::vector<uint64_t> operand(1024, 0);
       if (!AddOperandUnits(n, operand)) continue;
