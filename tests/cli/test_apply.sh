@@ -2,6 +2,8 @@
 # `tallowin apply`: one capture pass over a text or image from the command line.
 # Usage: test_apply.sh PATH-TO-TALLOWIN
 # Outputs are compared as bytes (files and cmp), so trailing line breaks count.
+# Single-quoted "$0" and the like are meant literally: they are expression templates.
+# shellcheck disable=SC2016
 set -uo pipefail
 
 program=${1:?usage: test_apply.sh PATH-TO-TALLOWIN}
@@ -13,7 +15,7 @@ export TALLOWIN_HOME="$work/home/"
 mkdir -p "$TALLOWIN_HOME"
 export LC_ALL=C.UTF-8
 # A marker file "de" in the current folder would switch the language.
-cd "$work"
+cd "$work" || exit 1
 
 passed=0
 failed=0
@@ -69,7 +71,7 @@ expect_status() {
 expect_bytes() {
   local name=$1 file=$2 want=$3
   if [ ! -f "$file" ]; then
-    fail "$name" "no file $file" "files there: $(ls -A "$(dirname "$file")" 2>&1 | tr '\n' '|')"
+    fail "$name" "no file $file" "files there: $(find "$(dirname "$file")" -mindepth 1 -maxdepth 1 -printf '%f|' 2>&1)"
     return
   fi
   local got

@@ -51,6 +51,13 @@ def wait_for(probe, timeout, interval=0.1, what="condition"):
         time.sleep(interval)
 
 
+def shorten(text, limit=60):
+    """repr() of a text, long ones cut in the middle, with their length."""
+    if not isinstance(text, str) or len(text) <= limit:
+        return repr(text)
+    return f"{text[:limit // 2]!r}...{text[-limit // 2:]!r} ({len(text)} characters)"
+
+
 def run_tool(args, timeout=10):
     """Runs a short command; returns (exit status, stdout text). A command still
     running after `timeout` seconds is killed and reported with status None."""
@@ -79,12 +86,18 @@ def end_process(proc, grace=3.0):
 class Clipboard:
     """Copies with xclip, one foreground xclip per copy, which stays the owner
     until another client takes the selection; reads with `xclip -o`.
-    close() ends every xclip started here that still runs."""
+    close() ends every xclip started here that still runs.
+
+    xclip serves one request at a time, so a read of ours while the program
+    reads the same copy can spoil the program's read. To expect a write-back,
+    use wait_for_write_back(): it waits until the program has taken the
+    selection from xclip before it reads."""
 
     def __init__(self, scratch):
         self.scratch = scratch
         self.children = []
         self.count = 0
+        self.copier = 0
         self.x = xdisplay.Display()
         self.atom = self.x.intern_atom("CLIPBOARD")
 
@@ -107,8 +120,24 @@ class Clipboard:
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.children.append(child)
         wait_for(lambda: self.owner() != before or child.poll() is not None, 10,
-                 what=f"xclip to take CLIPBOARD with {text!r}")
+                 what=f"xclip to take CLIPBOARD with {shorten(text)}")
+        # The owner now, unless a write-back has already replaced xclip.
+        self.copier = self.owner() if child.poll() is None else 0
         return child
+
+    def wait_until_taken(self, timeout=10):
+        """Waits until another client (the program's write-back) has taken the
+        selection from the xclip of the last copy."""
+        copier = self.copier
+        if copier:
+            wait_for(lambda: self.owner() != copier, timeout, interval=0.02,
+                     what="the program to take CLIPBOARD from the last copy (its write-back)")
+
+    def wait_for_write_back(self, expected, timeout=10):
+        """Waits for the program's write-back of the last copy, then for it to read `expected`."""
+        deadline = time.monotonic() + timeout
+        self.wait_until_taken(timeout)
+        self.wait_for_text(expected, max(1.0, deadline - time.monotonic()))
 
     def read(self, timeout=3):
         """The clipboard's text; None when there is none or the owner does not answer in time."""
@@ -125,16 +154,29 @@ class Clipboard:
             return now == expected
 
         try:
-            wait_for(probe, timeout, what=f"the clipboard to read {expected!r}")
+            wait_for(probe, timeout, what=f"the clipboard to read {shorten(expected)}")
         except CheckFailed as e:
-            raise CheckFailed(f"{e}; it read, in order: {seen!r}") from None
+            raise CheckFailed(f"{e}; it read, in order: {', '.join(shorten(v) for v in seen)}") from None
+
+    def settle(self, quiet=1.5, timeout=15):
+        """Waits until the clipboard reads the same for `quiet` seconds; returns that text."""
+        last, since = object(), time.monotonic()
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            now = self.read()
+            if now != last:
+                last, since = now, time.monotonic()
+            elif time.monotonic() - since >= quiet:
+                return now
+            time.sleep(0.1)
+        raise CheckFailed(f"the clipboard kept changing for {timeout} s (last: {shorten(last)})")
 
     def stays(self, expected, seconds):
         """Reads for `seconds` and fails at the first read that is not `expected`."""
         deadline = time.monotonic() + seconds
         while time.monotonic() < deadline:
             now = self.read()
-            check(now == expected, f"the clipboard should stay {expected!r} but read {now!r}")
+            check(now == expected, f"the clipboard should stay {shorten(expected)} but read {shorten(now)}")
             time.sleep(0.1)
 
     def close(self):

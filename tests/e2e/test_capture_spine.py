@@ -80,19 +80,19 @@ def test(executable):
 
         step("a foreign copy is wrapped once")
         clipboard.copy("abc")
-        clipboard.wait_for_text("[abc]", timeout=10)
+        clipboard.wait_for_write_back("[abc]", timeout=10)
         clipboard.stays("[abc]", 1.0)
         wait_for_saved(saved, 1, b"[abc]")  # Latin-1 only: one byte per character
 
         step("the write-back is not captured again")
         clipboard.copy("x")
-        clipboard.wait_for_text("[x]", timeout=10)
+        clipboard.wait_for_write_back("[x]", timeout=10)
         clipboard.stays("[x]", 1.0)
         wait_for_saved(saved, 2, b"[x]")
 
         step("text beyond ASCII and line breaks survive the round trip")
         clipboard.copy("Grüße €\n𝄞 zwei")
-        clipboard.wait_for_text("[Grüße €\n𝄞 zwei]", timeout=10)
+        clipboard.wait_for_write_back("[Grüße €\n𝄞 zwei]", timeout=10)
         wait_for_saved(saved, 3, b"\xef\xbb\xbf" + "[Grüße €\n𝄞 zwei]".encode("utf-8"))
 
         step("F3 switches capturing off")
@@ -105,7 +105,7 @@ def test(executable):
         step("F3 again switches it back on")
         program.press(window, "F3")
         clipboard.copy("on")
-        clipboard.wait_for_text("[on]", timeout=10)
+        clipboard.wait_for_write_back("[on]", timeout=10)
         clipboard.stays("[on]", 1.0)
         wait_for_saved(saved, 4, b"[on]")
         check(len(saved_files(saved)) == 4, f"unexpected files: {saved_files(saved)}")

@@ -13,7 +13,6 @@ import os
 import selectors
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tallowin_e2e import (TOOLS_DIR, CheckFailed, Picture, check, end_process, geometry,  # noqa: E402
@@ -51,7 +50,7 @@ def test(executable):
 
         step("a normal copy is processed")
         clipboard.copy("before")
-        clipboard.wait_for_text("[before]", timeout=LIVENESS)
+        clipboard.wait_for_write_back("[before]", timeout=LIVENESS)
 
         step("a hung owner takes the clipboard")
         hung = start_hung_owner()
@@ -83,7 +82,7 @@ def test(executable):
         step("after the hung owner is gone, a normal copy is processed again")
         wait_for(lambda: clipboard.owner() == 0, LIVENESS, what="CLIPBOARD to have no owner")
         clipboard.copy("abc")
-        clipboard.wait_for_text("[abc]", timeout=LIVENESS)
+        clipboard.wait_for_write_back("[abc]", timeout=LIVENESS)
         others = [w for w in program.windows_titled() if w != window]
         if others:
             print(f"note: other visible windows with the program's title: {others}", flush=True)
