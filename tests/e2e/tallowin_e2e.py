@@ -238,6 +238,14 @@ class Program:
             return framed[0] if len(framed) == 1 else None
         return wait_for(probe, timeout, interval=0.2, what=f"a visible framed window titled {MAIN_TITLE!r}")
 
+    def find_splash(self, timeout=10):
+        """The id of the splash: the one visible borderless window with the program's title."""
+        def probe():
+            check(self.running(), f"the program ended (exit status {self.proc.poll()})")
+            borderless = [w for w in self.windows_titled() if is_borderless(w)]
+            return borderless[0] if len(borderless) == 1 else None
+        return wait_for(probe, timeout, interval=0.1, what=f"a visible borderless window titled {MAIN_TITLE!r}")
+
     def wait_for_splash_to_close(self, timeout=10):
         wait_for(lambda: not [w for w in self.windows_titled() if is_borderless(w)], timeout, interval=0.2,
                  what="the borderless splash window to close")

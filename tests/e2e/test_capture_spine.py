@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """The capture pass on the real X11 clipboard, end to end.
 
+Start-up: a borderless 380x235 splash, then the main window, both centred.
+
 The program runs with add-text on ("[" in front, "]" behind), set from the
 command line, which takes effect when the main window first shows. Then:
 - the content present at start is processed with the start-up settings, so
@@ -17,16 +19,27 @@ Usage: test_capture_spine.py PATH-TO-TALLOWIN   (runs under its own Xvfb when DI
 import os
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tallowin_e2e import (CheckFailed, Picture, check, geometry, main, screenshot,  # noqa: E402
-                          screenshot_folder, session, step, wait_for)
+from tallowin_e2e import (CheckFailed, Picture, check, geometry, main, screen_size,  # noqa: E402
+                          screenshot, screenshot_folder, session, step, wait_for)
 
 ADD_BRACKETS = ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"]
 
 
 def distinct_colours(picture, box):
     return len(set(picture.region(*box)))
+
+
+def check_centred(name, window, expected_size=None):
+    x, y, width, height = geometry(window)
+    print(f"{name} {window}: {width}x{height} at {x},{y}", flush=True)
+    if expected_size:
+        check((width, height) == expected_size, f"the {name} is {width}x{height}, not {expected_size}")
+    screen_width, screen_height = screen_size()
+    check(abs(x - (screen_width - width) / 2) <= 1 and abs(y - (screen_height - height) / 2) <= 1,
+          f"the {name} at {x},{y} ({width}x{height}) is not centred on the {screen_width}x{screen_height} screen")
 
 
 def saved_files(folder):
@@ -59,7 +72,15 @@ def test(executable):
         step("start with \"pre\" on the clipboard")
         clipboard.copy("pre")
         program.start()
+        started = time.monotonic()
+
+        step("the splash first, then the main window, both centred")
+        splash = program.find_splash(timeout=10)
+        check_centred("splash", splash, expected_size=(380, 235))
+        screenshot("capture-spine-splash")
         window = program.find_main_window(timeout=15)
+        print(f"main window visible {time.monotonic() - started:.1f} s after start", flush=True)
+        check_centred("main window", window)
         program.wait_for_splash_to_close(timeout=10)
         # The pass over the start content ran with add-text still off; nothing
         # may wrap it later either.
@@ -68,7 +89,6 @@ def test(executable):
 
         step("screenshot of the main window")
         x, y, width, height = geometry(window)
-        print(f"main window {window}: {width}x{height} at {x},{y}", flush=True)
         shot = screenshot("capture-spine-main-window")
         cropped = os.path.join(screenshot_folder(), "capture-spine-main-window-only.png")
         subprocess.run(["convert", shot, "-crop", f"{width}x{height}+{x}+{y}", "+repage", cropped],
@@ -111,6 +131,7 @@ def test(executable):
         check(len(saved_files(saved)) == 4, f"unexpected files: {saved_files(saved)}")
 
         check(program.running(), "the program ended during the test")
+        screenshot("capture-spine-end")
 
 
 if __name__ == "__main__":
