@@ -18,6 +18,9 @@ void StyleMark(QLabel* mark) {
   QPalette pal = mark->palette();
   pal.setColor(QPalette::WindowText, ErrorQColour());
   mark->setPalette(pal);
+  // A long message must not push the field aside: the label takes the width it
+  // is given, and the whole message is in its tool tip.
+  mark->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
 void ShowField(const RegexErrorMark& mark, QPlainTextEdit* field, QLabel* label) {
@@ -25,7 +28,10 @@ void ShowField(const RegexErrorMark& mark, QPlainTextEdit* field, QLabel* label)
   const QColor text = mark.visible ? ErrorQColour() : QApplication::palette(field).color(QPalette::Text);
   for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) pal.setColor(group, QPalette::Text, text);
   field->setPalette(pal);
-  if (mark.visible) label->setText(ToQString(mark.caption));
+  if (mark.visible) {
+    label->setText(ToQString(mark.caption));
+    label->setToolTip(label->text());
+  }
   label->setVisible(mark.visible);
 }
 

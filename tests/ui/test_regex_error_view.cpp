@@ -34,6 +34,7 @@ TEST(RegexErrorViewTest, MarkAndFieldColourFollowTheDisplay) {
   display.RegExFehlerInMemoMarkieren(u"missing )");
   EXPECT_FALSE(searchMark->isHidden());
   EXPECT_EQ(searchMark->text(), QStringLiteral("missing )"));
+  EXPECT_EQ(searchMark->toolTip(), QStringLiteral("missing )"));
   EXPECT_EQ(search->palette().color(QPalette::Text), dark);
   EXPECT_TRUE(replacementMark->isHidden());
   EXPECT_EQ(replacement->palette().color(QPalette::Text), normal);
