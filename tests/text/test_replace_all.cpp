@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "text/case_mapping.h"
 #include "text/replace_all.h"
 #include "text/search_replace.h"
 
@@ -61,6 +62,38 @@ TEST(ReplaceAll, AgreesWithTheNaiveScanOnRandomTextsIncludingPathologicalOnes) {
     const std::u16string newText = randomText(rng() % 3);
     ASSERT_EQ(ReplaceAllExact(text, oldText, newText), NaiveReplace(text, oldText, newText))
         << "round " << round;
+  }
+}
+
+TEST(ReplaceAll, IgnoreCaseAgreesWithTheNaiveScanOfTheUpperCaseText) {
+  // Letters whose upper cases collide ("i", "I", dotless "ı" all give "I") and
+  // a unit without a single-unit upper case ("ß").
+  const std::u16string alphabet = u"aAiI\u0131\u00DFs";
+  std::mt19937 rng(11);
+  for (int round = 0; round < 3000; ++round) {
+    auto randomText = [&](std::size_t n) {
+      std::u16string s;
+      for (std::size_t i = 0; i < n; ++i) s += alphabet[rng() % alphabet.size()];
+      return s;
+    };
+    const std::u16string text = randomText(rng() % 300);
+    const std::u16string oldText = randomText(1 + rng() % 6);
+    const std::u16string newText = randomText(rng() % 3);
+    // Positions in the upper-case text are positions in the text, so the naive
+    // scan of the upper-case text gives the match positions to splice.
+    const std::u16string upper = UpperCaseUnits(text);
+    const std::u16string upperOld = UpperCaseUnits(oldText);
+    std::u16string expected;
+    std::size_t p = 0;
+    while (p < text.size()) {
+      if (upper.compare(p, upperOld.size(), upperOld) == 0) {
+        expected += newText;
+        p += upperOld.size();
+      } else {
+        expected += text[p++];
+      }
+    }
+    ASSERT_EQ(ReplaceAllIgnoreCase(text, oldText, newText), expected) << "round " << round;
   }
 }
 
