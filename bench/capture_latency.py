@@ -4,11 +4,14 @@
 Starts the program with add-text on ("[" in front, "]" behind), then copies a
 1 KB text with xclip 50 times (each text different) and measures, per copy:
 
-  owner to owner   from the moment xclip owns CLIPBOARD to the moment the
-                   program owns it with its write-back (both moments are the
-                   XFixes owner-change events as this script receives them);
-  copy to readable from starting xclip to the end of the `xclip -o` that reads
-                   the written-back text (two tool start-ups included).
+  owner to owner    from the moment xclip owns CLIPBOARD to the moment the
+                    program owns it with its write-back: the two XFixes
+                    owner-change events, timed when this script receives them
+                    (sub-millisecond, but a busy machine can delay the first
+                    receipt and shorten the figure) and by the X server's own
+                    event times (whole milliseconds, not affected by that);
+  copy to readable  from starting xclip to the end of the `xclip -o` that reads
+                    the written-back text (two tool start-ups included).
 
 Every write-back is read and checked ("[" + text + "]"). Prints the median,
 minimum and maximum of both, in milliseconds. One copy before the measured
@@ -33,7 +36,7 @@ TIMEOUT = 10
 
 
 def start_xvfb():
-    """Starts Xvfb on a free display; returns the process, with DISPLAY set."""
+    """Starts Xvfb on a free display and sets DISPLAY; returns the process."""
     read_end, write_end = os.pipe()
     # -noreset: the short-lived xdotool and xclip clients must not make the
     # server reset under the program each time the last of them disconnects.
@@ -41,13 +44,21 @@ def start_xvfb():
                                "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
-    ready, _, _ = select.select([read_end], [], [], TIMEOUT)
-    number = os.read(read_end, 64).decode().strip() if ready else ""
+    # The server writes the number and a line break once it accepts clients;
+    # the pipe stays open until both have arrived, or the write fails the server.
+    number = b""
+    deadline = time.monotonic() + TIMEOUT
+    while not number.endswith(b"\n") and time.monotonic() < deadline:
+        ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.monotonic()))
+        chunk = os.read(read_end, 64) if ready else b""
+        if not chunk:
+            break
+        number += chunk
     os.close(read_end)
-    if not number:
+    if not number.strip() or server.poll() is not None:
         end_process(server)
         sys.exit("Xvfb did not start")
-    os.environ["DISPLAY"] = ":" + number
+    os.environ["DISPLAY"] = ":" + number.decode().strip()
     return server
 
 
@@ -65,14 +76,15 @@ class OwnerWatch:
         self.x.sync()
 
     def next_owner(self, timeout=TIMEOUT):
-        """(receipt time, new owner window id) of the next owner change."""
+        """(receipt time, new owner window id, server time in ms) of the next owner change."""
         deadline = time.monotonic() + timeout
         while True:
             while self.x.pending_events():
                 event = self.x.next_event()
                 if getattr(event, "selection", None) == self.clipboard and hasattr(event, "owner"):
                     owner = event.owner
-                    return time.monotonic(), (owner if isinstance(owner, int) else owner.id)
+                    return (time.monotonic(), owner if isinstance(owner, int) else owner.id,
+                            event.timestamp)
             remaining = deadline - time.monotonic()
             if remaining <= 0:
                 raise TimeoutError("no CLIPBOARD owner change")
@@ -84,8 +96,8 @@ class OwnerWatch:
 
 
 def one_copy(watch, scratch, text):
-    """Copies `text`; returns (owner-to-owner seconds, copy-to-readable seconds,
-    the window that wrote back)."""
+    """Copies `text`; returns (owner-to-owner ms as received, owner-to-owner ms
+    by the server's clock, copy-to-readable ms, the window that wrote back)."""
     path = os.path.join(scratch, "copy.txt")
     with open(path, "wb") as f:
         f.write(text.encode("utf-8"))
@@ -95,8 +107,8 @@ def one_copy(watch, scratch, text):
         child = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=source,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        copied, copier = watch.next_owner()
-        written_back, writer = watch.next_owner()
+        copied, copier, copied_server = watch.next_owner()
+        written_back, writer, written_back_server = watch.next_owner()
         if writer in (0, copier):
             raise RuntimeError("the owner change after the copy is not a write-back")
         status, out = run_tool(["xclip", "-selection", "clipboard", "-o"], timeout=TIMEOUT)
@@ -105,7 +117,8 @@ def one_copy(watch, scratch, text):
             raise RuntimeError(f"the write-back reads {out[:40]!r}... (status {status}), not the wrapped text")
     finally:
         end_process(child, grace=1.0)
-    return written_back - copied, readable - started, writer
+    server_ms = (written_back_server - copied_server) % (1 << 32)
+    return (written_back - copied) * 1e3, server_ms, (readable - started) * 1e3, writer
 
 
 def texts(count, size):
@@ -130,23 +143,26 @@ def main():
         program.start()
         program.find_main_window(timeout=15)
         program.wait_for_splash_to_close(timeout=TIMEOUT)
-        _, _, program_window = one_copy(watch, scratch, "warm-up")
-        owner_to_owner, copy_to_readable = [], []
+        *_, program_window = one_copy(watch, scratch, "warm-up")
+        received, by_server, readable = [], [], []
         for text in texts(args.copies, args.bytes):
-            a, b, writer = one_copy(watch, scratch, text)
+            a, b, c, writer = one_copy(watch, scratch, text)
             if writer != program_window:
                 raise RuntimeError(f"window {writer:#x} wrote back, not the program's {program_window:#x}")
-            owner_to_owner.append(a * 1e3)
-            copy_to_readable.append(b * 1e3)
+            received.append(a)
+            by_server.append(b)
+            readable.append(c)
     finally:
         program.stop()
         end_process(server)
         subprocess.run(["rm", "-rf", scratch])
 
     print(f"capture latency, {args.copies} copies of {args.bytes} bytes with add-text on (ms):")
-    print(f"  {'':<18} {'median':>8} {'min':>8} {'max':>8}")
-    for name, values in (("owner to owner", owner_to_owner), ("copy to readable", copy_to_readable)):
-        print(f"  {name:<18} {statistics.median(values):8.2f} {min(values):8.2f} {max(values):8.2f}")
+    print(f"  {'':<29} {'median':>8} {'min':>8} {'max':>8}")
+    for name, values in (("owner to owner, as received", received),
+                         ("owner to owner, server clock", by_server),
+                         ("copy to readable", readable)):
+        print(f"  {name:<29} {statistics.median(values):8.2f} {min(values):8.2f} {max(values):8.2f}")
 
 
 if __name__ == "__main__":
