@@ -29,6 +29,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 from tallowin_e2e import Program, end_process, run_tool  # noqa: E402
 

@@ -15,6 +15,7 @@ import os
 import re
 import sys
 
+sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tallowin_e2e import check, main, session, shorten, step  # noqa: E402
 

@@ -21,6 +21,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tallowin_e2e import (CheckFailed, Picture, check, geometry, main, screen_size,  # noqa: E402
                           screenshot, screenshot_folder, session, step, wait_for)

@@ -14,6 +14,7 @@ import selectors
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tallowin_e2e import (TOOLS_DIR, CheckFailed, Picture, check, end_process, geometry,  # noqa: E402
                           main, run_tool, screenshot, session, step, wait_for)
