@@ -1,5 +1,7 @@
 #include "app/program_core.h"
 
+#include "app/regex_options_logic.h"
+
 #include "text/integer_text.h"
 #include "text/text_file_writer.h"
 #include "text/utf.h"
@@ -15,9 +17,11 @@ ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
   parts.details = &details;
   parts.views = &views;
   parts.history = &history;
-  parts.replacementRows = &replacementRows;
+  parts.replacementRows = &replacementTable.Rows();
+  parts.regex = &regexReplace;
   parts.german = [this] { return language_ == Language::German; };
   pipeline = std::make_unique<CapturePipeline>(parts);
+  SetLanguage(language);
   AttachReactions();
   clipboard_.SetChangeHandler([this] { pipeline->ProcessClipboardChange(); });
 }
@@ -25,6 +29,8 @@ ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
 void ProgramCore::AttachReactions() {
   AttachQualityLink(settings);
   AttachHistoryReactions(settings, history, views);
+  AttachModifierReactions(settings, regex.engineDefaults);
+  regexErrors.AttachTo(settings);
   // A click on an encoding button sets the code page of the next text file.
   for (Setting button : GroupMembers(RadioGroup::TextEncoding)) {
     settings.AttachReaction(button, [this, button] {
@@ -32,6 +38,16 @@ void ProgramCore::AttachReactions() {
       if (auto codePage = CodePageForEncodingButton(Describe(button).name)) state.textFileCodePage = *codePage;
     });
   }
+}
+
+void ProgramCore::SetLanguage(Language language) {
+  language_ = language;
+  regex.languageCode = language == Language::German ? "de" : "en";
+}
+
+void ProgramCore::ReportRegexError(std::u16string_view message) {
+  regexErrors.RegExFehlerInMemoMarkieren(message);
+  if (onRegexError) onRegexError(message);
 }
 
 void ProgramCore::FinishStartup(const std::u16string& programFolder) {

@@ -13,6 +13,10 @@
 #include "clipboard/clipboard.h"
 #include "history/history_reactions.h"
 #include "history/sort_state.h"
+#include "regex/regex_engine.h"
+#include "text/regex_error_display.h"
+#include "text/regex_replace.h"
+#include "text/replacement_table.h"
 
 namespace tallowin {
 
@@ -30,14 +34,21 @@ class ProgramCore {
   void FinishStartup(const std::u16string& programFolder);
 
   Language CurrentLanguage() const { return language_; }
-  void SetLanguage(Language language) { language_ = language; }
+  void SetLanguage(Language language);
+
+  // Called with every expression error besides showing it at the field edited
+  // last (the command line prints it).
+  std::function<void(std::u16string_view message)> onRegexError;
 
   CaptureSettings settings;
   CaptureState state;
   DetailsModel details;
   ContentViewsModel views;
   HistoryModel history;
-  std::vector<ReplacementRow> replacementRows;
+  ReplacementTable replacementTable{settings};  // act_ers_text_liste
+  RegexContext regex;                           // the engine defaults and the error report
+  RegexErrorDisplay regexErrors;
+  RegexReplace regexReplace{regex, [this](std::u16string_view message) { ReportRegexError(message); }};
   SortState sort;  // shared by the history and the details list
   SettingsHistorySwitches historySwitches{settings};
   SectionLayout sectionLayout{settings};
@@ -45,6 +56,7 @@ class ProgramCore {
 
  private:
   void AttachReactions();
+  void ReportRegexError(std::u16string_view message);
 
   Clipboard& clipboard_;
   Language language_;

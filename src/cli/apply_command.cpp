@@ -149,7 +149,10 @@ int RunApplyCommand(const std::vector<std::string>& args) {
       return 2;
     }
   }
-  core.replacementRows = options.rows;
+  for (ReplacementRow& row : options.rows) core.replacementTable.AppendRow(std::move(row));
+  core.onRegexError = [](std::u16string_view message) {
+    std::fprintf(stderr, "%s\n", Utf16ToUtf8(message).c_str());
+  };
 
   try {
     core.pipeline->ProcessClipboardChange();

@@ -35,6 +35,9 @@
 #include "ui/error_report.h"
 #include "ui/qt_text.h"
 #include "ui/raster_qimage.h"
+#include "ui/regex_error_view.h"
+#include "ui/regex_options_dialog.h"
+#include "ui/replacement_table_widget.h"
 #include "ui/setting_binder.h"
 #include "ui/start_form.h"
 #include "ui/x11_clipboard.h"
@@ -199,10 +202,17 @@ void MainWindow::BuildMenus() {
   einstAktiv_->setShortcutContext(Qt::ApplicationShortcut);
   connect(einstAktiv_, &QAction::toggled, this, [this](bool on) { core_->state.captureActive = on; });
   settings->addSeparator();
-  // The option dialogs, the language switch and the configuration commands arrive
-  // with their own work; until then their entries are shown disabled.
+  // The output settings dialog, the language switch and the configuration
+  // commands arrive with their own work; until then their entries are disabled.
   action(settings, "einst_akt")->setEnabled(false);
-  action(settings, "einst_regex")->setEnabled(false);
+  connect(action(settings, "einst_regex"), &QAction::triggered, this, [this] {
+    if (!regexOptions_) {
+      regexOptions_ = new Teinstregex(core_->settings, core_->regex.engineDefaults, core_->regex.languageCode,
+                                      ToQString(options_.docsFolder), this);
+    }
+    regexOptions_->show();
+    regexOptions_->raise();
+  });
   QMenu* language = settings->addMenu(QString());
   language->setObjectName(QStringLiteral("einst_spr"));
   captioned_.emplace_back(language, "einst_spr");
@@ -445,10 +455,13 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
               {"act_ers_la2", Setting::act_ers_text_ersetzen, Setting::act_ers_text_ersetzen_regex,
                "act_ers_text_ersetzen_regfehler"}};
   int row = 0;
+  QPlainTextEdit* fields[2] = {};
+  QLabel* marks[2] = {};
   for (const auto& r : rows) {
     auto* label = new QLabel;
     captioned_.emplace_back(label, r.label);
     auto* memo = new QPlainTextEdit;
+    fields[row] = memo;
     memo->setFixedHeight(42);
     binder_->BindMemo(memo, r.field);
     captioned_.emplace_back(memo, std::string(Describe(r.field).name) + ".accessible");
@@ -465,7 +478,7 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
     pal.setColor(QPalette::WindowText, kErrorColour);
     mark->setPalette(pal);
     mark->hide();
-    captioned_.emplace_back(mark, r.mark);
+    marks[row] = mark;
     grid->addWidget(label, row, 0, Qt::AlignTop);
     grid->addWidget(memo, row, 1);
     auto* side = new QVBoxLayout;
@@ -475,6 +488,7 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
     grid->addLayout(side, row, 2);
     ++row;
   }
+  new RegexErrorView(core_->regexErrors, fields[0], marks[0], fields[1], marks[1], this);
   auto* caseSensitive = new QCheckBox;
   binder_->BindCheck(caseSensitive, Setting::act_ers_casesensitive);
   captioned_.emplace_back(caseSensitive, "act_ers_casesensitive");
@@ -489,48 +503,22 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
   tableArea->setObjectName(QStringLiteral("act_ers_tabelle"));
   auto* tableLayout = new QHBoxLayout(tableArea);
   tableLayout->setContentsMargins(0, 0, 0, 0);
-  replacementTable_ = new QTreeWidget;
-  replacementTable_->setObjectName(QStringLiteral("act_ers_text_liste"));
-  replacementTable_->setColumnCount(3);
-  replacementTable_->setRootIsDecorated(false);
-  replacementTable_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  replacementTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  replacementTable_ = new ReplacementTableWidget(core_->replacementTable);
   replacementTable_->setFixedHeight(88);
   tableLayout->addWidget(replacementTable_, 1);
   auto* buttons = new QVBoxLayout;
-  auto* addRow = new QPushButton;
-  addRow->setObjectName(QStringLiteral("act_ers_text_add"));
-  captioned_.emplace_back(addRow, "act_ers_text_add");
-  connect(addRow, &QPushButton::clicked, this, [this] {
-    const CaptureSettings& s = core_->settings;
-    const bool searchRegex = s.Flag(Setting::act_ers_text_suchen_regex);
-    const bool replaceRegex = s.Flag(Setting::act_ers_text_ersetzen_regex);
-    const std::u16string marker = searchRegex ? (replaceRegex ? u"x" : u"x/-") : (replaceRegex ? u"-/x" : u"-");
-    core_->replacementRows.push_back(
-        {s.Text(Setting::act_ers_text_suchen), s.Text(Setting::act_ers_text_ersetzen), marker});
-    ShowReplacementRows();
-  });
-  auto* clearBoxes = new QPushButton;
-  clearBoxes->setObjectName(QStringLiteral("act_ers_text_delete"));
-  captioned_.emplace_back(clearBoxes, "act_ers_text_delete");
-  connect(clearBoxes, &QPushButton::clicked, this, [this] {
-    core_->settings.SetText(Setting::act_ers_text_suchen, u"");
-    core_->settings.SetText(Setting::act_ers_text_ersetzen, u"");
-  });
-  auto* deleteMarked = new QPushButton;
-  deleteMarked->setObjectName(QStringLiteral("act_ers_text_delmark"));
-  captioned_.emplace_back(deleteMarked, "act_ers_text_delmark");
-  connect(deleteMarked, &QPushButton::clicked, this, [this] {
-    std::vector<ReplacementRow> kept;
-    for (int i = 0; i < replacementTable_->topLevelItemCount(); ++i) {
-      if (!replacementTable_->topLevelItem(i)->isSelected()) kept.push_back(core_->replacementRows[static_cast<std::size_t>(i)]);
-    }
-    core_->replacementRows = std::move(kept);
-    ShowReplacementRows();
-  });
-  buttons->addWidget(addRow);
-  buttons->addWidget(clearBoxes);
-  buttons->addWidget(deleteMarked);
+  ReplacementTable& table = core_->replacementTable;
+  const std::pair<const char*, void (ReplacementTable::*)()> actions[] = {
+      {"act_ers_text_add", &ReplacementTable::act_ers_text_addClick},
+      {"act_ers_text_delete", &ReplacementTable::act_ers_text_deleteClick},
+      {"act_ers_text_delmark", &ReplacementTable::act_ers_text_delmarkClick}};
+  for (const auto& [key, click] : actions) {
+    auto* button = new QPushButton;
+    button->setObjectName(Key(key));
+    captioned_.emplace_back(button, key);
+    connect(button, &QPushButton::clicked, this, [&table, click = click] { (table.*click)(); });
+    buttons->addWidget(button);
+  }
   buttons->addStretch(1);
   tableLayout->addLayout(buttons);
   grid->addWidget(tableArea, row, 0, 1, 3);
@@ -763,7 +751,7 @@ void MainWindow::ApplyLanguageTexts() {
   };
   columns(zuletzt_, "zuletzt");
   columns(liste_, "liste");
-  columns(replacementTable_, "act_ers_text_liste");
+  replacementTable_->SetLanguage(language);
   displayTxt_->setAccessibleName(ToQString(UiText("display_txt", language)));
   displayImg_->setAccessibleName(ToQString(UiText("display_img", language)));
   tabSet1_->setAccessibleName(ToQString(UiText("TabSet1", language)));
@@ -948,14 +936,6 @@ void MainWindow::ShowContent() {
   const QSignalBlocker blockV(scrollBox2_->verticalScrollBar());
   scrollBox2_->horizontalScrollBar()->setValue(views.HorizontalPosition());
   scrollBox2_->verticalScrollBar()->setValue(views.VerticalPosition());
-}
-
-void MainWindow::ShowReplacementRows() {
-  replacementTable_->clear();
-  for (const ReplacementRow& row : core_->replacementRows) {
-    replacementTable_->addTopLevelItem(
-        new QTreeWidgetItem({ToQString(row.search), ToQString(row.replacement), ToQString(row.marker)}));
-  }
 }
 
 void MainWindow::FooterTick() {

@@ -25,7 +25,9 @@ class QWidget;
 namespace tallowin {
 
 class SettingBinder;
+class ReplacementTableWidget;
 class StartForm;
+class Teinstregex;
 class X11Clipboard;
 
 struct MainWindowOptions {
@@ -83,7 +85,6 @@ class MainWindow : public QMainWindow {
   void HistoryPopup(const QPoint& at);
   void ShowContent();
   void ShowDetails();
-  void ShowReplacementRows();
   void FooterTick();
   void OpenDoc(const QString& page);
   void FormShow();
@@ -111,7 +112,8 @@ class MainWindow : public QMainWindow {
   QScrollArea* scrollBox2_ = nullptr;
   QScrollArea* scrollBox1_ = nullptr;
   QWidget* actionsCanvas_ = nullptr;
-  QTreeWidget* replacementTable_ = nullptr;
+  ReplacementTableWidget* replacementTable_ = nullptr;
+  Teinstregex* regexOptions_ = nullptr;
   const std::uint8_t* shownPixels_ = nullptr;
   std::uint64_t shownHistoryLayout_ = 0;
   std::uint64_t shownHistorySelection_ = 0;
