@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 
 #include "ui/qt_text.h"
 
@@ -47,11 +48,11 @@ RegexErrorView::RegexErrorView(RegexErrorDisplay& display, QPlainTextEdit* searc
       replacementMark_(replacementMark) {
   StyleMark(searchMark_);
   StyleMark(replacementMark_);
-  display_.onChanged = [this] { Show(); };
+  display_.onChanged = [view = QPointer<RegexErrorView>(this)] {
+    if (view) view->Show();
+  };
   Show();
 }
-
-RegexErrorView::~RegexErrorView() { display_.onChanged = nullptr; }
 
 void RegexErrorView::Show() {
   ShowField(display_.Mark(ReplaceField::Search), searchField_, searchMark_);

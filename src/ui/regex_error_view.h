@@ -16,12 +16,12 @@ class RegexErrorView : public QObject {
   Q_OBJECT
 
  public:
-  // `display` and the four widgets must outlive the view; the view takes the
-  // display's onChanged and gives it back when destroyed.
+  // The four widgets must outlive the view. The view takes the display's
+  // onChanged; the callback does nothing once the view is gone, and the view
+  // never touches the display after its constructor but through that callback,
+  // so either may be destroyed first.
   RegexErrorView(RegexErrorDisplay& display, QPlainTextEdit* searchField, QLabel* searchMark,
                  QPlainTextEdit* replacementField, QLabel* replacementMark, QObject* parent = nullptr);
-  ~RegexErrorView() override;
-
   // Brings the four widgets in line with the display.
   void Show();
 

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPointer>
 #include <QSignalBlocker>
 
 #include "lang/ui_texts.h"
@@ -51,12 +52,16 @@ ReplacementTableWidget::ReplacementTableWidget(ReplacementTable& table, QWidget*
   setPalette(pal);
   SetLanguage(Language::English);
 
-  table_.onChanged = [this] { ShowModel(); };
+  table_.onChanged = [widget = QPointer<ReplacementTableWidget>(this)] {
+    if (widget) widget->ShowModel();
+  };
   connect(this, &QTreeWidget::itemSelectionChanged, this, [this] { SelectionFromView(); });
   ShowModel();
 }
 
-ReplacementTableWidget::~ReplacementTableWidget() { table_.onChanged = nullptr; }
+// The base classes' destructors clear the items, which emits selection changes
+// that must not reach the table any more.
+ReplacementTableWidget::~ReplacementTableWidget() { disconnect(this, nullptr, this, nullptr); }
 
 void ReplacementTableWidget::SetLanguage(Language language) {
   QStringList headers;

@@ -14,7 +14,9 @@ class ReplacementTableWidget : public QTreeWidget {
   Q_OBJECT
 
  public:
-  // `table` must outlive the widget. The widget takes the table's onChanged.
+  // The widget takes the table's onChanged, which does nothing once the widget
+  // is gone. The table must outlive the widget's use (events reach the table
+  // until the widget is destroyed).
   explicit ReplacementTableWidget(ReplacementTable& table, QWidget* parent = nullptr);
   ~ReplacementTableWidget() override;
 
