@@ -160,10 +160,15 @@ MainWindow::~MainWindow() {
   core_->details.onChanged = nullptr;
   core_->views.onChanged = nullptr;
   core_->history.onChanged = nullptr;
-  // The widgets and the binder observe the settings, which die with the core
+  // The widgets and the binders observe the settings, which die with the core
   // before QWidget's destructor deletes the children: remove them first.
+  delete regexOptions_;
+  regexOptions_ = nullptr;
   delete binder_;
   binder_ = nullptr;
+  scrollBox2_ = nullptr;
+  displayImg_ = nullptr;
+  zuletzt_ = nullptr;
   delete centralWidget();
   menuBar()->clear();
   clipboard_->SetChangeHandler({});
@@ -253,6 +258,9 @@ void MainWindow::BuildMenus() {
 
   QMenu* help = menu("help_menu");
   connect(action(help, "help_contents"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("index.html")); });
+  connect(action(help, "help_regex"), &QAction::triggered, this, [this] {
+    OpenDoc(core_->CurrentLanguage() == Language::German ? QStringLiteral("regex_de.html") : QStringLiteral("regex.html"));
+  });
   connect(action(help, "help_about"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("about.html")); });
 }
 
@@ -752,6 +760,7 @@ void MainWindow::ApplyLanguageTexts() {
   columns(zuletzt_, "zuletzt");
   columns(liste_, "liste");
   replacementTable_->SetLanguage(language);
+  if (regexOptions_) regexOptions_->Sprache(core_->regex.languageCode);
   displayTxt_->setAccessibleName(ToQString(UiText("display_txt", language)));
   displayImg_->setAccessibleName(ToQString(UiText("display_img", language)));
   tabSet1_->setAccessibleName(ToQString(UiText("TabSet1", language)));
