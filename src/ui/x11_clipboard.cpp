@@ -75,9 +75,9 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
     std::unique_ptr<QMimeData> mime = make(payload);
     lastWritten_ = mime.get();
     const int before = ownNotifications_;
-    writing_ = true;
+    ++writing_;
     clipboard->setMimeData(mime.release(), QClipboard::Clipboard);
-    writing_ = false;
+    --writing_;
     if (ownNotifications_ == before) counter_->ConsumePending();
     if (OwnsCurrentData()) return;
   }
@@ -89,7 +89,7 @@ bool X11Clipboard::OwnsCurrentData() const {
 }
 
 void X11Clipboard::OnQtClipboardChanged() {
-  if (writing_) {
+  if (writing_ > 0) {
     ++ownNotifications_;
     NotifyChanged();  // our own write: the pipeline's gate consumes it
     return;

@@ -57,7 +57,7 @@ class X11Clipboard : public QObject, public ContentClipboard {
 
   CaptureSuppressCounter* counter_ = nullptr;
   std::unique_ptr<X11ClipboardReader> reader_;
-  bool writing_ = false;
+  int writing_ = 0;  // depth of our own writes in progress (a re-copy's pass writes inside one)
   int ownNotifications_ = 0;
   quint64 requested_ = 0;
   const QMimeData* lastWritten_ = nullptr;
