@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPointer>
+#include <exception>
+#include <utility>
 
 #include "app/errors.h"
 #include "ui/qt_text.h"
@@ -79,8 +81,11 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
     clipboard->setMimeData(mime.release(), QClipboard::Clipboard);
     --writing_;
     if (ownNotifications_ == before) counter_->ConsumePending();
-    if (OwnsCurrentData()) return;
+    if (OwnsCurrentData()) break;
   }
+  // An error of the pass that our write's notification ran (a re-copy is processed
+  // like a new copy) was held back until Qt's signal had returned.
+  if (writing_ == 0 && heldError_) std::rethrow_exception(std::exchange(heldError_, nullptr));
 }
 
 bool X11Clipboard::OwnsCurrentData() const {
@@ -91,7 +96,13 @@ bool X11Clipboard::OwnsCurrentData() const {
 void X11Clipboard::OnQtClipboardChanged() {
   if (writing_ > 0) {
     ++ownNotifications_;
-    NotifyChanged();  // our own write: the pipeline's gate consumes it
+    // Our own write: the pipeline's gate consumes it, unless it is a re-copy.
+    // No error may unwind through Qt's signal emission.
+    try {
+      NotifyChanged();
+    } catch (...) {
+      if (!heldError_) heldError_ = std::current_exception();
+    }
     return;
   }
   if (QGuiApplication::clipboard()->ownsClipboard()) return;  // a late echo of our own content

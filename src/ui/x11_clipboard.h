@@ -12,6 +12,7 @@
 // not, process pending events and write once more, keeping the counter balanced.
 
 #include <QObject>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,6 +58,7 @@ class X11Clipboard : public QObject, public ContentClipboard {
 
   CaptureSuppressCounter* counter_ = nullptr;
   std::unique_ptr<X11ClipboardReader> reader_;
+  std::exception_ptr heldError_;
   int writing_ = 0;  // depth of our own writes in progress (a re-copy's pass writes inside one)
   int ownNotifications_ = 0;
   quint64 requested_ = 0;
