@@ -10,6 +10,7 @@ packages=(
   unicode-data libpcre2-dev
   clang libclang-rt-14-dev
   xvfb xauth xclip xdotool x11-utils imagemagick python3 python3-xlib
+  python3-pyatspi at-spi2-core dbus-daemon
   fonts-dejavu-core
 )
 
