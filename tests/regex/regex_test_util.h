@@ -14,9 +14,9 @@ inline std::u16string U(const std::string& utf8) { return Utf8ToUtf16(utf8); }
 inline std::string N(const std::u16string& utf16) { return Utf16ToUtf8(utf16); }
 
 // Modifier overrides applied to the defaults: "+i-s" switches i on and s off.
-inline void ApplyModifiers(EngineDefaults& defaults, const std::string& spec) {
+inline void ApplyModifiers(EngineDefaults& defaults, const std::string& modifierLetters) {
   bool on = true;
-  for (char c : spec) {
+  for (char c : modifierLetters) {
     if (c == '+' || c == '-') {
       on = c == '+';
       continue;

@@ -107,9 +107,9 @@ TEST_F(MainWindowTest, TypedCharactersAreFilteredPastedOnesAreNot) {
   QTest::keyClicks(name->lineEdit(), QStringLiteral("a:b*c?d/e"));
   EXPECT_EQ(name->currentText(), QStringLiteral("abcde"));
   folder->clear();
-  QTest::keyClicks(folder, QStringLiteral("/tmp/x\\y|z"));
-  EXPECT_EQ(folder->text(), QStringLiteral("/tmp/xyz"));
-  EXPECT_EQ(window->Core().settings.Text(Setting::savetxt_ordner), u"/tmp/xyz");
+  QTest::keyClicks(folder, QStringLiteral("/data/x\\y|z"));
+  EXPECT_EQ(folder->text(), QStringLiteral("/data/xyz"));
+  EXPECT_EQ(window->Core().settings.Text(Setting::savetxt_ordner), u"/data/xyz");
   margin->setEditText(QString());
   QTest::keyClicks(margin->lineEdit(), QStringLiteral("1a2-3"));
   EXPECT_EQ(margin->currentText(), QStringLiteral("123"));
@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, TypedCharactersAreFilteredPastedOnesAreNot) {
   window->Core().settings.SetText(Setting::act_zuschlinks, u"abc");
   EXPECT_EQ(margin->currentText(), QStringLiteral("abc"));
   QTest::mouseDClick(folder, Qt::LeftButton);
-  EXPECT_EQ(folder->selectedText(), QStringLiteral("/tmp/xyz"));
+  EXPECT_EQ(folder->selectedText(), QStringLiteral("/data/xyz"));
 }
 
 TEST_F(MainWindowTest, F3TogglesCapturing) {
