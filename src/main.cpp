@@ -68,22 +68,28 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  // --help and --version as options of the program or of a command; a value that
+  // happens to read "--help" (after --set or --row) is not an option.
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--set" || a == "--config" || a == "--output") {
+      ++i;
+    } else if (a == "--row") {
+      i += 3;
+    } else if (a == "--help" || a == "-h") {
+      std::fputs(tallowin::UsageText().c_str(), stdout);
+      return 0;
+    } else if (a == "--version") {
+      std::fputs(tallowin::VersionText().c_str(), stdout);
+      return 0;
+    }
+  }
   if (!args.empty() && args[0] == "apply") {
     QCoreApplication app(argc, argv);
     return tallowin::RunApplyCommand(std::vector<std::string>(args.begin() + 1, args.end()));
   }
   if (!args.empty() && args[0] == "formats") {
     return tallowin::RunFormatsCommand(std::vector<std::string>(args.begin() + 1, args.end()));
-  }
-  for (const std::string& a : args) {
-    if (a == "--help" || a == "-h") {
-      std::fputs(tallowin::UsageText().c_str(), stdout);
-      return 0;
-    }
-    if (a == "--version") {
-      std::fputs(tallowin::VersionText().c_str(), stdout);
-      return 0;
-    }
   }
   return RunProgram(argc, argv, args);
 }
