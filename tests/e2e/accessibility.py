@@ -133,6 +133,11 @@ def rows(table):
     return [tuple(t.getAccessibleAt(r, c).name for c in range(t.nColumns)) for r in range(t.nRows)]
 
 
+def selected_rows(table):
+    t = table.queryTable()
+    return [r for r in range(t.nRows) if t.isRowSelected(r)]
+
+
 def column_headers(table):
     t = table.queryTable()
     return [t.getColumnDescription(c) for c in range(t.nColumns)]
@@ -165,11 +170,22 @@ def showing(node):
 
 # --- Acting ---------------------------------------------------------------------------------
 
+def pointer():
+    """(x, y) of the pointer on the screen."""
+    status, out = run_tool(["xdotool", "getmouselocation", "--shell"])
+    check(status == 0, "xdotool could not read the pointer position")
+    fields = dict(line.split("=", 1) for line in out.split() if "=" in line)
+    return int(fields["X"]), int(fields["Y"])
+
+
 def click(x, y, count=1):
     """Moves the pointer to (x, y) and clicks the left button `count` times
     (two make a double click)."""
-    status, _ = run_tool(["xdotool", "mousemove", "--sync", str(x), str(y)])
+    # Not `mousemove --sync`: that waits for a motion and so hangs when the
+    # pointer is already there.
+    status, _ = run_tool(["xdotool", "mousemove", str(x), str(y)])
     check(status == 0, f"xdotool could not move the pointer to {x},{y}")
+    wait_for(lambda: pointer() == (x, y), 5, interval=0.05, what=f"the pointer to reach {x},{y}")
     status, _ = run_tool(["xdotool", "click", "--repeat", str(count), "--delay", "60", "1"])
     check(status == 0, "xdotool could not click")
 
