@@ -143,6 +143,15 @@ def column_headers(table):
     return [t.getColumnDescription(c) for c in range(t.nColumns)]
 
 
+def column_widths(table):
+    """Widths in pixels of the column headers (the first children of a Qt item view)."""
+    t = table.queryTable()
+    headers = [table.getChildAtIndex(i) for i in range(t.nColumns)]
+    check(all(h is not None and h.getRoleName() == "table column header" for h in headers),
+          f"the first children of {table.name!r} are not its column headers")
+    return [extents(h)[2] for h in headers]
+
+
 def text_of(node):
     text = node.queryText()
     return text.getText(0, -1)

@@ -2,6 +2,9 @@
 """History list, content views and details list of the real program, read
 through AT-SPI as a screen reader reads them, driven with xclip and xdotool.
 
+The column widths are checked (history 63/44/100, details 100/70/250; the last
+column may stretch).
+
 The program runs with add-text on ("[" in front, "]" behind), so every
 processed text comes back wrapped. Then:
 - a text copy adds a "Text" row to the history (time HH:MM:SS, the preview on
@@ -173,6 +176,17 @@ def test(executable):
               f"history columns: {a11y.column_headers(window.history)}")
         check(a11y.column_headers(window.details) == ["Format", "Number", "Value"],
               f"details columns: {a11y.column_headers(window.details)}")
+        faults = []  # faults that leave the later steps meaningful; reported at the end
+
+        def expect(condition, message):
+            if not condition:
+                faults.append(message)
+                print(f"FAULT: {message}", flush=True)
+
+        widths = a11y.column_widths(window.history)
+        # The last column may stretch to the list's edge, never shrink below its width.
+        expect(widths[:2] == [63, 44] and widths[2] >= 100,
+               f"the history columns are {widths} pixels wide, not 63, 44 and at least 100")
         # Whatever was on the clipboard at start may have made a row already.
         base = len(window.history_rows())
         print(f"history rows at start: {base}", flush=True)
@@ -191,6 +205,9 @@ def test(executable):
         window.show_details()
         details = window.details_rows()
         check(details == [("UNICODETEXT", "13", first)], f"details after the text copy: {details}")
+        widths = a11y.column_widths(window.details)
+        expect(widths[:2] == [100, 70] and widths[2] >= 250,
+               f"the details columns are {widths} pixels wide, not 100, 70 and at least 250")
         window.show_content()
         check(a11y.showing(window.text_view), "the first tab does not bring the text back")
 
@@ -264,7 +281,6 @@ def test(executable):
         wait_for(lambda: a11y.showing(window.image_view), 5, what="the first tab to bring the image back")
 
         count = base + 5
-        faults = []
 
         step("a click on another row moves the selection there")
         for before, row in ((base + 1, base + 3), (base + 3, base + 1)):
@@ -277,9 +293,8 @@ def test(executable):
                 wait_for(lambda: a11y.selected_rows(window.history) == [row], 3,
                          what=f"row {row} alone to be selected")
             except CheckFailed:
-                faults.append(f"with history row {before} selected, a click on row {row} leaves the rows "
+                expect(False, f"with history row {before} selected, a click on row {row} leaves the rows "
                               f"{a11y.selected_rows(window.history)} selected, not [{row}]")
-                print(f"FAULT: {faults[-1]}", flush=True)
         # The steps below start from an empty selection, so they do not depend on the above.
 
         step("double-clicking the first text row copies it again; the capture pass wraps it, no row is added")
