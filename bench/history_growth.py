@@ -29,7 +29,10 @@ x 2 bytes, as UTF-16) and whether the goals are met: the last thousand's median
 (copy to readable) no more than 1.5 times the first thousand's (flat time), and memory growth no
 more than twice the stored text.
 
-Usage: bench/history_growth.py PATH-TO-TALLOWIN [--copies N] [--bytes B]
+With --no-history the same run keeps text history off, which shows how much
+of the time and memory the history accounts for.
+
+Usage: bench/history_growth.py PATH-TO-TALLOWIN [--copies N] [--bytes B] [--no-history]
 Without DISPLAY it starts its own Xvfb (or run it under `xvfb-run -a`).
 """
 import argparse
@@ -107,14 +110,18 @@ def main():
     parser.add_argument("program")
     parser.add_argument("--copies", type=int, default=10000)
     parser.add_argument("--bytes", type=int, default=1024)
+    parser.add_argument("--no-history", action="store_true",
+                        help="run with text history off, to tell the history's share from the rest")
     args = parser.parse_args()
     if args.copies < 2 * BLOCK:
         sys.exit(f"--copies must be at least {2 * BLOCK}")
 
     server = start_xvfb() if not os.environ.get("DISPLAY") else None
     scratch = tempfile.mkdtemp(prefix="tallowin-history-growth-")
-    program = Program(os.path.abspath(args.program), scratch,
-                      ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"])
+    settings = ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"]
+    if args.no_history:
+        settings += ["--set", "cb_history_txt=0"]
+    program = Program(os.path.abspath(args.program), scratch, settings)
     owner = None
     received, by_server, readable, memory = [], [], [], []
     try:
@@ -156,7 +163,8 @@ def main():
         end_process(server)
         shutil.rmtree(scratch, ignore_errors=True)
 
-    print(f"\nhistory growth: {args.copies} copies of {args.bytes} bytes, add-text on")
+    print(f"\nhistory growth: {args.copies} copies of {args.bytes} bytes, add-text on"
+          + (", text history OFF (comparison run)" if args.no_history else ""))
     print(f"  (ms)                                                   {'median':>8} {'p90':>8} {'max':>8}")
     first, last = slice(0, BLOCK), slice(len(received) - BLOCK, len(received))
     last_name = f"{args.copies - BLOCK + 1}-{args.copies}"
