@@ -16,6 +16,7 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 
 from tallowin_e2e import check, run_tool, shorten, wait_for
 
@@ -143,6 +144,14 @@ def column_headers(table):
     return [t.getColumnDescription(c) for c in range(t.nColumns)]
 
 
+def column_header(table, column):
+    """The header of one column (the first children of a Qt item view are its headers)."""
+    header = table.getChildAtIndex(column)
+    check(header is not None and header.getRoleName() == "table column header",
+          f"child {column} of {table.name!r} is not a column header")
+    return header
+
+
 def column_widths(table):
     """Widths in pixels of the column headers (the first children of a Qt item view)."""
     t = table.queryTable()
@@ -187,15 +196,24 @@ def pointer():
     return int(fields["X"]), int(fields["Y"])
 
 
+_last_click = [0.0]
+DOUBLE_CLICK_GAP = 0.6  # above Qt's default double-click interval (400 ms)
+
+
 def click(x, y, count=1):
     """Moves the pointer to (x, y) and clicks the left button `count` times
-    (two make a double click)."""
+    (two make a double click). Clicks made one after the other are spaced so
+    that two of them never make a double click."""
+    wait = _last_click[0] + DOUBLE_CLICK_GAP - time.monotonic()
+    if wait > 0:
+        time.sleep(wait)
     # Not `mousemove --sync`: that waits for a motion and so hangs when the
     # pointer is already there.
     status, _ = run_tool(["xdotool", "mousemove", str(x), str(y)])
     check(status == 0, f"xdotool could not move the pointer to {x},{y}")
     wait_for(lambda: pointer() == (x, y), 5, interval=0.05, what=f"the pointer to reach {x},{y}")
     status, _ = run_tool(["xdotool", "click", "--repeat", str(count), "--delay", "60", "1"])
+    _last_click[0] = time.monotonic()
     check(status == 0, "xdotool could not click")
 
 

@@ -24,7 +24,10 @@ processed text comes back wrapped. Then:
 - double-clicking the image row shows the information box and copies nothing;
 - a click on another row moves the selection there (downwards and upwards);
 - deleting two rows with the Delete key keeps the others' texts reachable:
-  double-clicking a later row copies that row's own text.
+  double-clicking a later row copies that row's own text;
+- column clicks sort both lists with one shared sort state (a repeated column
+  toggles the direction, a new one sorts ascending), and a sorted history row
+  still copies its own text.
 
 Screenshots of the main window after the text and after the image capture are
 saved (see tallowin_e2e.screenshot).
@@ -255,6 +258,21 @@ def test(executable):
         finally:
             owner.close()
 
+        step("sorting the details list: Number up, Number down, then Format up ignoring case")
+        # The sort state starts at column 0, ascending, and is shared with the history.
+        window.show_details()
+        later, html = ("application/x-later", str(int(html_number) + 1), "z"), ("text/html", html_number, "<i>mixed</i>")
+        text_row = ("UNICODETEXT", "13", "mixed")
+        for column, wanted, what in ((1, [text_row, html, later], "ascending by number"),
+                                     (1, [later, html, text_row], "descending by number"),
+                                     (0, [later, html, text_row], "ascending by name, ignoring case")):
+            a11y.click_on(a11y.column_header(window.details, column))
+            try:
+                wait_for(lambda: window.details_rows() == wanted, 3, what=f"the details list {what}")
+            except CheckFailed:
+                expect(False, f"after a click on details column {column} the rows are {window.details_rows()}, "
+                              f"not {what}: {wanted}")
+
         step("a PNG: an image row, the picture at natural size, tabs Image/Details, BITMAP 2")
         window.show_content()
         a11y.copy_bytes(clipboard, make_png(program.scratch), "image/png")
@@ -331,6 +349,26 @@ def test(executable):
         a11y.click(*a11y.cell_centre(window.history, base + 1, 2), count=2)
         clipboard.wait_for_text("[mixed]", timeout=10)
         history_stays(window, count - 2, 1.0)
+
+        step("sorting the history: Type up (shared state: a new column), then Time up and down")
+        window.clear_selection()
+        a11y.click_on(a11y.column_header(window.history, 1))
+        types = lambda: [r[1] for r in window.history_rows()]  # noqa: E731
+        try:
+            wait_for(lambda: types()[0] == "Image" and types() == sorted(types()), 3, what="the image row first")
+        except CheckFailed:
+            expect(False, f"sorting the history by Type gives {types()}")
+        rows = window.history_rows()
+        a11y.click(*a11y.cell_centre(window.history, [r[2] for r in rows].index("mixed"), 2), count=2)
+        clipboard.wait_for_text("[mixed]", timeout=10)  # a sorted row still copies its own text
+        times = lambda: [r[0].replace(":", "") for r in window.history_rows()]  # noqa: E731
+        for descending in (False, True):
+            a11y.click_on(a11y.column_header(window.history, 0))
+            try:
+                wait_for(lambda: times() == sorted(times(), reverse=descending), 3, what="sorted times")
+            except CheckFailed:
+                expect(False, f"after a click on Time the times read {times()}, "
+                              f"not {'descending' if descending else 'ascending'}")
 
         check(not faults, "; ".join(faults))
         check(program.running(), "the program ended during the test")
