@@ -29,6 +29,11 @@ processed text comes back wrapped. Then:
   toggles the direction, a new one sorts ascending), and a sorted history row
   still copies its own text.
 
+Faults after which the later steps still mean something (column widths,
+selection, sorting) are collected and reported together at the end; the steps
+after the selection check start from an empty selection so they do not depend
+on it.
+
 Screenshots of the main window after the text and after the image capture are
 saved (see tallowin_e2e.screenshot).
 
