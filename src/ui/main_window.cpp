@@ -321,7 +321,7 @@ QWidget* MainWindow::BuildHistoryColumn() {
   auto* panel2 = new QWidget;
   panel2->setMinimumWidth(kHistoryMinWidth);
   QVBoxLayout* frameLayout = HeadedPanel(panel2, Setting::Panel2, Setting::Panel7, new QWidget, Setting::Panel6);
-  zuletzt_ = ReportList("zuletzt", {60, 44, 100});
+  zuletzt_ = ReportList("zuletzt", {63, 44, 100});
   zuletzt_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   zuletzt_->setContextMenuPolicy(Qt::CustomContextMenu);
   zuletzt_->installEventFilter(this);
@@ -838,7 +838,7 @@ void MainWindow::ShowHistory() {
     added.append(HistoryItem(entries[i]));
   }
   if (!added.isEmpty()) zuletzt_->addTopLevelItems(added);
-  if (history.SelectionRevision() != shownHistorySelection_) {
+  if (!applyingHistorySelection_ && history.SelectionRevision() != shownHistorySelection_) {
     shownHistorySelection_ = history.SelectionRevision();
     for (std::size_t i = 0; i < entries.size(); ++i) {
       zuletzt_->topLevelItem(static_cast<int>(i))->setSelected(entries[i].selected);
@@ -847,10 +847,15 @@ void MainWindow::ShowHistory() {
 }
 
 void MainWindow::HistorySelectionChanged() {
+  // The list already shows this selection: the model takes it row by row, and
+  // the redraws in between must not push its half-updated state back.
+  applyingHistorySelection_ = true;
   const int count = zuletzt_->topLevelItemCount();
   for (int i = 0; i < count; ++i) {
     core_->history.SetSelected(static_cast<std::size_t>(i), zuletzt_->topLevelItem(i)->isSelected());
   }
+  applyingHistorySelection_ = false;
+  shownHistorySelection_ = core_->history.SelectionRevision();
 }
 
 void MainWindow::HistoryRecopy() {

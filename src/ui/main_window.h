@@ -117,6 +117,7 @@ class MainWindow : public QMainWindow {
   const std::uint8_t* shownPixels_ = nullptr;
   std::uint64_t shownHistoryLayout_ = 0;
   std::uint64_t shownHistorySelection_ = 0;
+  bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;
   std::vector<QWidget*> sectionBodies_;
   std::vector<std::pair<QObject*, std::string>> captioned_;  // widgets whose caption comes from the language table
