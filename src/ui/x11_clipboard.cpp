@@ -69,9 +69,18 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
   // The caller raised the counter once for this write. Each attempt must be
   // matched by exactly one notification; when Qt emitted none, we consume the
   // pending count ourselves.
+  //
+  // X rejects our ownership when its timestamp is older than the current
+  // owner's. When that owner is the one whose content this pass processed (Qt's
+  // time had fallen behind it), one more attempt after processing pending events
+  // succeeds. When another client copied something new meanwhile, its change
+  // arrives while we process those events: that copy is newer and wins, and its
+  // own pass follows; writing again would destroy it.
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (attempt == 1) {
+      const int foreignBefore = foreignChanges_;
       QCoreApplication::processEvents();
+      if (foreignChanges_ != foreignBefore) break;
       counter_->Raise();
     }
     std::unique_ptr<QMimeData> mime = make(payload);
@@ -106,6 +115,7 @@ void X11Clipboard::OnQtClipboardChanged() {
     return;
   }
   if (QGuiApplication::clipboard()->ownsClipboard()) return;  // a late echo of our own content
+  ++foreignChanges_;
   if (wantsContent && !wantsContent()) {
     NotifyChanged();  // the gate decides without the content
     return;
@@ -133,6 +143,9 @@ void X11Clipboard::RequestSnapshot() {
 void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
   emit snapshotArrived(sequence, snapshot.ownerAnswered);
   if (snapshot.cancelled) return;
+  // A newer change is already waiting for its own snapshot: this content has
+  // been replaced, and the worker may even have read something newer under it.
+  if (sequence != requested_) return;
   // While we own the selection, what the worker read was our own write-back of
   // an earlier pass: processing it would treat our result as a new copy.
   if (QGuiApplication::clipboard()->ownsClipboard()) return;

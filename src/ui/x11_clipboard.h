@@ -61,6 +61,7 @@ class X11Clipboard : public QObject, public ContentClipboard {
   std::exception_ptr heldError_;
   int writing_ = 0;  // depth of our own writes in progress (a re-copy's pass writes inside one)
   int ownNotifications_ = 0;
+  int foreignChanges_ = 0;  // changes made by other clients, as Qt reported them
   quint64 requested_ = 0;
   const QMimeData* lastWritten_ = nullptr;
 };
