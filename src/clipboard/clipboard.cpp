@@ -5,14 +5,17 @@
 namespace tallowin {
 namespace {
 
+char16_t UnitAt(const std::string& block, std::size_t unit) {
+  return static_cast<char16_t>(static_cast<unsigned char>(block[2 * unit]) |
+                               (static_cast<unsigned char>(block[2 * unit + 1]) << 8));
+}
+
 std::u16string Utf16UpToZero(const std::string& block) {
-  std::u16string text;
-  for (std::size_t i = 0; i + 1 < block.size(); i += 2) {
-    const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(block[i]) |
-                                                (static_cast<unsigned char>(block[i + 1]) << 8));
-    if (unit == 0) break;
-    text.push_back(unit);
-  }
+  const std::size_t units = block.size() / 2;
+  std::size_t length = 0;
+  while (length < units && UnitAt(block, length) != 0) ++length;
+  std::u16string text(length, u'\0');
+  for (std::size_t i = 0; i < length; ++i) text[i] = UnitAt(block, i);
   return text;
 }
 

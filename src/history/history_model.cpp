@@ -54,6 +54,7 @@ std::u16string HistoryTime(const std::tm& t) {
 void HistoryModel::AddTextEntry(std::u16string_view viewContent, std::u16string clipboardText, const std::tm& now) {
   const std::int32_t index = nextTextIndex_++;
   texts_.resize(static_cast<std::size_t>(index) + 1);
+  clipboardText.shrink_to_fit();  // kept for the life of the process: no spare capacity
   texts_[static_cast<std::size_t>(index)] = std::move(clipboardText);
   entries_.push_back({HistoryTime(now), u"Text", HistoryPreview(viewContent), DecimalText(index)});
   Changed();
