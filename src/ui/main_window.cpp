@@ -25,6 +25,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -33,6 +34,7 @@
 #include "lang/ui_texts.h"
 #include "text/integer_text.h"
 #include "ui/error_report.h"
+#include "ui/history_list_model.h"
 #include "ui/qt_text.h"
 #include "ui/raster_qimage.h"
 #include "ui/regex_error_view.h"
@@ -321,13 +323,26 @@ QWidget* MainWindow::BuildHistoryColumn() {
   auto* panel2 = new QWidget;
   panel2->setMinimumWidth(kHistoryMinWidth);
   QVBoxLayout* frameLayout = HeadedPanel(panel2, Setting::Panel2, Setting::Panel7, new QWidget, Setting::Panel6);
-  zuletzt_ = ReportList("zuletzt", {63, 44, 100});
+  zuletzt_ = new QTreeView;
+  zuletzt_->setObjectName(QStringLiteral("zuletzt"));
+  historyRows_ = new HistoryListModel(core_->history, this);
+  zuletzt_->setModel(historyRows_);
+  zuletzt_->setRootIsDecorated(false);
+  zuletzt_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  zuletzt_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  zuletzt_->setUniformRowHeights(true);
+  zuletzt_->setAllColumnsShowFocus(true);
+  zuletzt_->header()->resizeSection(0, 63);
+  zuletzt_->header()->resizeSection(1, 44);
+  zuletzt_->header()->resizeSection(2, 100);
+  zuletzt_->header()->setSectionsClickable(true);
   zuletzt_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   zuletzt_->setContextMenuPolicy(Qt::CustomContextMenu);
   zuletzt_->installEventFilter(this);
-  connect(zuletzt_, &QTreeWidget::itemSelectionChanged, this, &MainWindow::HistorySelectionChanged);
-  connect(zuletzt_, &QTreeWidget::itemDoubleClicked, this, [this] { HistoryRecopy(); });
-  connect(zuletzt_, &QTreeWidget::customContextMenuRequested, this, &MainWindow::HistoryPopup);
+  connect(zuletzt_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &MainWindow::HistorySelectionChanged);
+  connect(zuletzt_, &QTreeView::doubleClicked, this, [this] { HistoryRecopy(); });
+  connect(zuletzt_, &QTreeView::customContextMenuRequested, this, &MainWindow::HistoryPopup);
   connect(zuletzt_->header(), &QHeaderView::sectionClicked, this,
           [this](int column) { core_->history.ColumnClick(core_->sort, column); });
   frameLayout->addWidget(zuletzt_, 1);
@@ -757,7 +772,10 @@ void MainWindow::ApplyLanguageTexts() {
     tree->setHeaderLabels(headers);
     tree->setAccessibleName(ToQString(UiText(key, language)));
   };
-  columns(zuletzt_, "zuletzt");
+  QStringList historyHeaders;
+  for (int i = 0; i < 3; ++i) historyHeaders << ToQString(UiText("zuletzt." + std::to_string(i), language));
+  historyRows_->SetHeaders(historyHeaders);
+  zuletzt_->setAccessibleName(ToQString(UiText("zuletzt", language)));
   columns(liste_, "liste");
   replacementTable_->SetLanguage(language);
   if (regexOptions_) regexOptions_->Sprache(core_->regex.languageCode);
@@ -807,52 +825,31 @@ void MainWindow::RelayoutSections() {
   actionsCanvas_->setMinimumHeight(g.scrollRange);
 }
 
-namespace {
-
-QTreeWidgetItem* HistoryItem(const HistoryEntry& e) {
-  // A list row shows one line: the preview's line breaks are drawn as blanks.
-  QString content = ToQString(e.content);
-  if (content.endsWith(QStringLiteral("\r\n"))) content.chop(2);
-  content.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
-      .replace(QChar(u'\r'), QChar(u' '))
-      .replace(QChar(u'\n'), QChar(u' '));
-  return new QTreeWidgetItem({ToQString(e.time), ToQString(e.type), content});
-}
-
-}  // namespace
-
 void MainWindow::ShowHistory() {
   const HistoryModel& history = core_->history;
+  if (historyRows_->Refresh()) shownHistorySelection_ = ~history.SelectionRevision();
+  if (applyingHistorySelection_ || history.SelectionRevision() == shownHistorySelection_) return;
+  shownHistorySelection_ = history.SelectionRevision();
+  QItemSelection selection;
   const std::vector<HistoryEntry>& entries = history.Entries();
-  const QSignalBlocker block(zuletzt_);
-  if (history.LayoutRevision() != shownHistoryLayout_ ||
-      static_cast<std::size_t>(zuletzt_->topLevelItemCount()) > entries.size()) {
-    zuletzt_->clear();
-    shownHistoryLayout_ = history.LayoutRevision();
-    shownHistorySelection_ = ~history.SelectionRevision();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!entries[i].selected) continue;
+    const int row = static_cast<int>(i);
+    selection.select(historyRows_->index(row, 0), historyRows_->index(row, 2));
   }
-  // New entries are only ever appended: adding them costs nothing for the rows already shown.
-  QList<QTreeWidgetItem*> added;
-  for (std::size_t i = static_cast<std::size_t>(zuletzt_->topLevelItemCount()) + static_cast<std::size_t>(added.size());
-       i < entries.size(); ++i) {
-    added.append(HistoryItem(entries[i]));
-  }
-  if (!added.isEmpty()) zuletzt_->addTopLevelItems(added);
-  if (!applyingHistorySelection_ && history.SelectionRevision() != shownHistorySelection_) {
-    shownHistorySelection_ = history.SelectionRevision();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      zuletzt_->topLevelItem(static_cast<int>(i))->setSelected(entries[i].selected);
-    }
-  }
+  const QSignalBlocker block(zuletzt_->selectionModel());
+  zuletzt_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  zuletzt_->viewport()->update();
 }
 
 void MainWindow::HistorySelectionChanged() {
   // The list already shows this selection: the model takes it row by row, and
   // the redraws in between must not push its half-updated state back.
   applyingHistorySelection_ = true;
-  const int count = zuletzt_->topLevelItemCount();
+  const int count = historyRows_->rowCount();
+  QItemSelectionModel* selection = zuletzt_->selectionModel();
   for (int i = 0; i < count; ++i) {
-    core_->history.SetSelected(static_cast<std::size_t>(i), zuletzt_->topLevelItem(i)->isSelected());
+    core_->history.SetSelected(static_cast<std::size_t>(i), selection->isRowSelected(i, {}));
   }
   applyingHistorySelection_ = false;
   shownHistorySelection_ = core_->history.SelectionRevision();

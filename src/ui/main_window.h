@@ -18,6 +18,7 @@ class QScrollArea;
 class QSplitter;
 class QTabBar;
 class QStackedWidget;
+class QTreeView;
 class QTreeWidget;
 class QVBoxLayout;
 class QWidget;
@@ -25,6 +26,7 @@ class QWidget;
 namespace tallowin {
 
 class SettingBinder;
+class HistoryListModel;
 class ReplacementTableWidget;
 class StartForm;
 class Teinstregex;
@@ -103,7 +105,8 @@ class MainWindow : public QMainWindow {
   QLabel* laspenden_ = nullptr;
   QSplitter* splitter1_ = nullptr;
   QSplitter* splitter2_ = nullptr;
-  QTreeWidget* zuletzt_ = nullptr;
+  QTreeView* zuletzt_ = nullptr;
+  HistoryListModel* historyRows_ = nullptr;
   QTreeWidget* liste_ = nullptr;
   QTabBar* tabSet1_ = nullptr;
   QStackedWidget* pc_ = nullptr;
@@ -115,7 +118,6 @@ class MainWindow : public QMainWindow {
   ReplacementTableWidget* replacementTable_ = nullptr;
   Teinstregex* regexOptions_ = nullptr;
   const std::uint8_t* shownPixels_ = nullptr;
-  std::uint64_t shownHistoryLayout_ = 0;
   std::uint64_t shownHistorySelection_ = 0;
   bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;

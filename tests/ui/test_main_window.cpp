@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include "lang/ui_texts.h"
@@ -74,7 +75,7 @@ TEST_F(MainWindowTest, TextsAndInitialGeometry) {
   EXPECT_EQ(Find<QLabel>("Panel9")->text(), QStringLiteral("  Actions"));
   EXPECT_EQ(Find<QLabel>("Panel11")->text(), QStringLiteral("  Clipboard Content"));
   EXPECT_EQ(Find<QCheckBox>("cb_suchenersetzen")->text(), QStringLiteral("Clipboard Text: Search and Replace"));
-  EXPECT_EQ(Find<QTreeWidget>("zuletzt")->headerItem()->text(2), QStringLiteral("Content"));
+  EXPECT_EQ(Find<QTreeView>("zuletzt")->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Content"));
   // The program folder became both output folders.
   EXPECT_EQ(window->Core().settings.Text(Setting::savetxt_ordner), u"/nonexistent-test-folder/");
 }
