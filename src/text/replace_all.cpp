@@ -4,10 +4,11 @@
 #include <cstring>
 #include <type_traits>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "text/case_mapping.h"
@@ -125,6 +126,98 @@ __m128i EqualsAny(__m128i block, const UnitClass& c) {
 }
 #endif
 
+#if defined(__SSE2__)
+// What the vector filters need to know of one search.
+struct BlockScan {
+  std::u16string_view text;
+  std::u16string_view pattern;
+  const UnitClass& first;
+  const UnitClass& last;
+  std::size_t budget;
+};
+
+bool HasAvx2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+
+// One block of starts [base, base + lanes): `mask` has two bits per start whose
+// first and last units fit. Checks the units between and records matches.
+// Returns the first start not yet decided.
+template <class Map>
+std::size_t TakeCandidates(const BlockScan& scan, Map map, std::size_t base, std::size_t lanes, std::uint64_t mask,
+                           std::size_t p, std::size_t& work, std::vector<std::size_t>& matches) {
+  const std::size_t m = scan.pattern.size();
+  const std::u16string_view middle = m > 2 ? scan.pattern.substr(1, m - 2) : std::u16string_view();
+  std::size_t next = base + lanes;
+  while (mask != 0) {
+    const std::size_t at = base + static_cast<std::size_t>(__builtin_ctzll(mask) / 2);
+    mask &= mask - 1;
+    mask &= mask - 1;  // each unit sets two mask bits
+    if (at < p) continue;
+    work += m;
+    if (middle.empty() || MatchesAt(scan.text.data() + at + 1, middle, map)) {
+      matches.push_back(at);
+      p = at + m;
+      next = std::max(next, p);
+    }
+  }
+  return std::max(p, next);
+}
+
+// The filter over blocks of 8 starts whose last-unit loads stay inside the text.
+// Returns true when the text is scanned to its end; false when the tail (or, with
+// `work` over the budget, the rest) is left to the caller.
+template <class Map>
+bool ScanBlocksSse2(const BlockScan& scan, Map map, std::size_t& p, std::size_t& work,
+                    std::vector<std::size_t>& matches) {
+  const char16_t* data = scan.text.data();
+  const std::size_t m = scan.pattern.size();
+  const std::size_t last = scan.text.size() - m;
+  while (p + 8 <= last + 1) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p));
+    __m128i hits = EqualsAny(a, scan.first);
+    if (m > 1) {
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p + m - 1));
+      hits = _mm_and_si128(hits, EqualsAny(b, scan.last));
+    }
+    const auto mask = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits)));
+    p = mask == 0 ? p + 8 : TakeCandidates(scan, map, p, 8, mask, p, work, matches);
+    if (work > scan.budget) return false;
+  }
+  return false;
+}
+
+__attribute__((target("avx2"))) __m256i EqualsAny256(__m256i block, const UnitClass& c) {
+  __m256i eq = _mm256_cmpeq_epi16(block, _mm256_set1_epi16(static_cast<short>(c.units[0])));
+  for (std::size_t i = 1; i < c.count; ++i) {
+    eq = _mm256_or_si256(eq, _mm256_cmpeq_epi16(block, _mm256_set1_epi16(static_cast<short>(c.units[i]))));
+  }
+  return eq;
+}
+
+// The same filter over blocks of 16 starts, where the processor has AVX2.
+template <class Map>
+__attribute__((target("avx2"))) bool ScanBlocksAvx2(const BlockScan& scan, Map map, std::size_t& p,
+                                                    std::size_t& work, std::vector<std::size_t>& matches) {
+  const char16_t* data = scan.text.data();
+  const std::size_t m = scan.pattern.size();
+  const std::size_t last = scan.text.size() - m;
+  while (p + 16 <= last + 1) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + p));
+    __m256i hits = EqualsAny256(a, scan.first);
+    if (m > 1) {
+      const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + p + m - 1));
+      hits = _mm256_and_si256(hits, EqualsAny256(b, scan.last));
+    }
+    const auto mask = static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(hits)));
+    p = mask == 0 ? p + 16 : TakeCandidates(scan, map, p, 16, mask, p, work, matches);
+    if (work > scan.budget) return false;
+  }
+  return ScanBlocksSse2(scan, map, p, work, matches);
+}
+#endif
+
 // Start positions of the leftmost non-overlapping occurrences of `pattern`
 // (not empty, already mapped) in `text` compared through `map`.
 //
@@ -148,31 +241,13 @@ std::vector<std::size_t> FindMatches(std::u16string_view text, std::u16string_vi
   const UnitClass first = ClassOf(pattern[0], map);
   const UnitClass lastUnit = ClassOf(pattern[m - 1], map);
   if (!first.overflow && !lastUnit.overflow) {
-    // Blocks of 8 starts whose last-unit loads stay inside the text.
-    while (p + 8 <= last + 1) {
-      const std::size_t base = p;
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + base));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + base + m - 1));
-      unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(EqualsAny(a, first), EqualsAny(b, lastUnit))));
-      std::size_t next = base + 8;
-      while (mask != 0) {
-        const std::size_t at = base + static_cast<std::size_t>(__builtin_ctz(mask) / 2);
-        mask &= mask - 1;
-        mask &= mask - 1;  // each unit sets two mask bits
-        if (at < p) continue;
-        work += m;
-        if (MatchesAt(data + at, pattern, map)) {
-          matches.push_back(at);
-          p = at + m;
-          next = std::max(next, p);
-        }
-      }
-      p = std::max(p, next);
-      if (work > budget) {
-        FindMatchesKmp(text, pattern, p, map, matches);
-        return matches;
-      }
+    const BlockScan scan{text, pattern, first, lastUnit, budget};
+    const bool done = HasAvx2() ? ScanBlocksAvx2(scan, map, p, work, matches) : ScanBlocksSse2(scan, map, p, work, matches);
+    if (work > budget) {
+      FindMatchesKmp(text, pattern, p, map, matches);
+      return matches;
     }
+    if (done) return matches;
   }
 #endif
   for (; p <= last;) {
@@ -199,21 +274,49 @@ std::u16string Splice(std::u16string_view text, const std::vector<std::size_t>& 
   if (oldLength == newText.size()) {
     // Same length: one bulk copy, then the replacements written over it.
     std::u16string out(text);
-    for (std::size_t at : matches) std::memcpy(out.data() + at, newText.data(), oldLength * sizeof(char16_t));
+    if (oldLength == 1) {
+      for (std::size_t at : matches) out[at] = newText[0];
+    } else {
+      for (std::size_t at : matches) std::memcpy(out.data() + at, newText.data(), oldLength * sizeof(char16_t));
+    }
     return out;
   }
+  // Appending into reserved room copies each piece once and never zero-fills.
   std::u16string out;
-  out.resize(text.size() - matches.size() * oldLength + matches.size() * newText.size());
-  char16_t* dst = out.data();
+  out.reserve(text.size() - matches.size() * oldLength + matches.size() * newText.size());
   std::size_t from = 0;
   for (std::size_t at : matches) {
-    std::memcpy(dst, text.data() + from, (at - from) * sizeof(char16_t));
-    dst += at - from;
-    std::memcpy(dst, newText.data(), newText.size() * sizeof(char16_t));
-    dst += newText.size();
+    out.append(text.data() + from, at - from);
+    out.append(newText);
     from = at + oldLength;
   }
-  std::memcpy(dst, text.data() + from, (text.size() - from) * sizeof(char16_t));
+  out.append(text.data() + from, text.size() - from);
+  return out;
+}
+
+// One unit replaced by one unit: every unit of `from` becomes `to`, in one
+// pass that needs no list of positions (matches of length one cannot overlap).
+std::optional<std::u16string> ReplaceSingleUnits(std::u16string_view text, const UnitClass& from, char16_t to) {
+  if (from.overflow) return std::nullopt;
+  std::u16string out(text.size(), u'\0');
+  const char16_t* src = text.data();
+  char16_t* dst = out.data();
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i replacement = _mm_set1_epi16(static_cast<short>(to));
+  for (; i + 8 <= text.size(); i += 8) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i hit = EqualsAny(block, from);
+    const __m128i blended = _mm_or_si128(_mm_and_si128(hit, replacement), _mm_andnot_si128(hit, block));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), blended);
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    const char16_t u = src[i];
+    bool hit = false;
+    for (std::size_t k = 0; k < from.count; ++k) hit = hit || u == from.units[k];
+    dst[i] = hit ? to : u;
+  }
   return out;
 }
 
@@ -221,6 +324,9 @@ std::u16string Splice(std::u16string_view text, const std::vector<std::size_t>& 
 
 std::u16string ReplaceAllExact(std::u16string_view text, std::u16string_view oldText, std::u16string_view newText) {
   if (text.empty() || oldText.empty() || oldText == newText) return std::u16string(text);
+  if (oldText.size() == 1 && newText.size() == 1) {
+    return std::move(*ReplaceSingleUnits(text, ClassOf(oldText[0], ExactUnits{}), newText[0]));
+  }
   return Splice(text, FindMatches(text, oldText, ExactUnits{}), oldText.size(), newText);
 }
 
@@ -228,6 +334,9 @@ std::u16string ReplaceAllIgnoreCase(std::u16string_view text, std::u16string_vie
                                     std::u16string_view newText) {
   if (text.empty() || oldText.empty()) return std::u16string(text);
   const std::u16string upperOld = UpperCaseUnits(oldText);
+  if (oldText.size() == 1 && newText.size() == 1) {
+    if (auto out = ReplaceSingleUnits(text, ClassOf(upperOld[0], UpperUnits{}), newText[0])) return std::move(*out);
+  }
   return Splice(text, FindMatches(text, upperOld, UpperUnits{}), oldText.size(), newText);
 }
 
