@@ -98,13 +98,7 @@ struct Fixture {
   Fixture() {
     for (const BenchRow& r : Rows()) rows.push_back(r.row);
     settings.SetFlag(Setting::cb_suchenersetzen, true);
-    PipelineParts parts;
-    parts.settings = &settings;
-    parts.clipboard = &clipboard;
-    parts.state = &state;
-    parts.details = &details;
-    parts.views = &views;
-    parts.history = &history;
+    PipelineParts parts = RequiredParts(settings, clipboard, state, details, views, history);
     parts.replacementRows = &rows;
     parts.regex = &regex;
     pipeline = std::make_unique<CapturePipeline>(parts);

@@ -5,6 +5,18 @@
 
 namespace tallowin {
 
+PipelineParts RequiredParts(CaptureSettings& settings, Clipboard& clipboard, CaptureState& state,
+                            DetailsModel& details, ContentViewsModel& views, HistoryModel& history) {
+  PipelineParts parts;
+  parts.settings = &settings;
+  parts.clipboard = &clipboard;
+  parts.state = &state;
+  parts.details = &details;
+  parts.views = &views;
+  parts.history = &history;
+  return parts;
+}
+
 CapturePipeline::CapturePipeline(PipelineParts parts) : parts_(std::move(parts)) {}
 
 void CapturePipeline::ProcessClipboardChange() {

@@ -69,6 +69,11 @@ struct PipelineParts {
   std::function<bool()> german = [] { return false; };  // the interface language at this moment
 };
 
+// The parts every pipeline needs; the table, the expression engine and the
+// image work stay unset. Everything passed must outlive the pipeline.
+PipelineParts RequiredParts(CaptureSettings& settings, Clipboard& clipboard, CaptureState& state,
+                            DetailsModel& details, ContentViewsModel& views, HistoryModel& history);
+
 class CapturePipeline {
  public:
   // Every pointer of `parts` but regex and images must be set and outlive the pipeline.

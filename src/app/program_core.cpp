@@ -10,13 +10,7 @@ namespace tallowin {
 
 ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
     : settings(language), clipboard_(clipboard), language_(language) {
-  PipelineParts parts;
-  parts.settings = &settings;
-  parts.clipboard = &clipboard_;
-  parts.state = &state;
-  parts.details = &details;
-  parts.views = &views;
-  parts.history = &history;
+  PipelineParts parts = RequiredParts(settings, clipboard_, state, details, views, history);
   parts.replacementRows = &replacementTable.Rows();
   parts.regex = &regexReplace;
   parts.german = [this] { return language_ == Language::German; };

@@ -54,13 +54,7 @@ inline RasterImage SmallImage(int w = 3, int h = 2) {
 class PipelineTest : public ::testing::Test {
  protected:
   PipelineTest() {
-    PipelineParts parts;
-    parts.settings = &settings;
-    parts.clipboard = &clipboard;
-    parts.state = &state;
-    parts.details = &details;
-    parts.views = &views;
-    parts.history = &history;
+    PipelineParts parts = RequiredParts(settings, clipboard, state, details, views, history);
     parts.replacementRows = &rows;
     parts.images = &images;
     parts.now = [] { return FixedTime(); };

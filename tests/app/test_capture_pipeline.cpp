@@ -250,13 +250,7 @@ TEST_F(PipelineTest, FailedWriteBackDoesNotSwallowTheNextCopy) {
    public:
     void WriteText(std::u16string_view) override { throw TallowinError(kCannotOpenClipboard); }
   } readOnly;
-  PipelineParts parts;
-  parts.settings = &settings;
-  parts.clipboard = &readOnly;
-  parts.state = &state;
-  parts.details = &details;
-  parts.views = &views;
-  parts.history = &history;
+  PipelineParts parts = RequiredParts(settings, readOnly, state, details, views, history);
   CapturePipeline p(parts);
   readOnly.SetChangeHandler([&p] { p.ProcessClipboardChange(); });
   On(Setting::cb_textadd);

@@ -21,13 +21,7 @@ class SearchReplaceTest : public ::testing::Test {
  protected:
   SearchReplaceTest() {
     errorDisplay.AttachTo(settings);
-    PipelineParts parts;
-    parts.settings = &settings;
-    parts.clipboard = &clipboard;
-    parts.state = &state;
-    parts.details = &details;
-    parts.views = &views;
-    parts.history = &history;
+    PipelineParts parts = RequiredParts(settings, clipboard, state, details, views, history);
     parts.replacementRows = &table.Rows();
     parts.regex = &regex;
     pipeline = std::make_unique<CapturePipeline>(parts);
