@@ -266,6 +266,14 @@ void MainWindow::BuildMenus() {
   connect(action(help, "help_about"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("about.html")); });
 }
 
+template <class Button>
+Button* MainWindow::BoundButton(Setting s) {
+  auto* button = new Button;
+  binder_->BindCheck(button, s);
+  captioned_.emplace_back(button, std::string(Describe(s).name));
+  return button;
+}
+
 QWidget* MainWindow::Heading(const char* panel) {
   auto* heading = new QLabel;
   heading->setObjectName(Key(panel));
@@ -346,12 +354,8 @@ QWidget* MainWindow::BuildHistoryColumn() {
   connect(zuletzt_->header(), &QHeaderView::sectionClicked, this,
           [this](int column) { core_->history.ColumnClick(core_->sort, column); });
   frameLayout->addWidget(zuletzt_, 1);
-  auto* historyText = new QCheckBox;
-  binder_->BindCheck(historyText, Setting::cb_history_txt);
-  captioned_.emplace_back(historyText, "cb_history_txt");
-  auto* historyImages = new QCheckBox;
-  binder_->BindCheck(historyImages, Setting::cb_history_img);
-  captioned_.emplace_back(historyImages, "cb_history_img");
+  auto* historyText = BoundButton<QCheckBox>(Setting::cb_history_txt);
+  auto* historyImages = BoundButton<QCheckBox>(Setting::cb_history_img);
   frameLayout->addWidget(historyText);
   frameLayout->addWidget(historyImages);
   return panel2;
@@ -512,12 +516,8 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
     ++row;
   }
   new RegexErrorView(core_->regexErrors, fields[0], marks[0], fields[1], marks[1], this);
-  auto* caseSensitive = new QCheckBox;
-  binder_->BindCheck(caseSensitive, Setting::act_ers_casesensitive);
-  captioned_.emplace_back(caseSensitive, "act_ers_casesensitive");
-  auto* multiple = new QCheckBox;
-  binder_->BindCheck(multiple, Setting::cb_se_mehrfach);
-  captioned_.emplace_back(multiple, "cb_se_mehrfach");
+  auto* caseSensitive = BoundButton<QCheckBox>(Setting::act_ers_casesensitive);
+  auto* multiple = BoundButton<QCheckBox>(Setting::cb_se_mehrfach);
   grid->addWidget(caseSensitive, row++, 1);
   grid->addWidget(multiple, row++, 1);
 
@@ -648,12 +648,8 @@ QWidget* MainWindow::BuildCutImageBody() {
   auto* grid = new QGridLayout(group);
   grid->setContentsMargins(8, 4, 8, 4);
   grid->setVerticalSpacing(2);
-  auto* marquee = new QRadioButton;
-  binder_->BindCheck(marquee, Setting::rb_cutimg_auswahl);
-  captioned_.emplace_back(marquee, "rb_cutimg_auswahl");
-  auto* direct = new QRadioButton;
-  binder_->BindCheck(direct, Setting::rb_cutimg_direkt);
-  captioned_.emplace_back(direct, "rb_cutimg_direkt");
+  auto* marquee = BoundButton<QRadioButton>(Setting::rb_cutimg_auswahl);
+  auto* direct = BoundButton<QRadioButton>(Setting::rb_cutimg_direkt);
   grid->addWidget(marquee, 0, 0, 1, 8);
   grid->addWidget(direct, 1, 0, 1, 8);
   const std::pair<const char*, Setting> margins[] = {{"Label15", Setting::act_zuschlinks},
@@ -700,9 +696,7 @@ QWidget* MainWindow::BuildResizeImageBody() {
   grid->addWidget(y, 1, 2);
   grid->addWidget(add("Label14"), 1, 3);
   grid->addWidget(add("Label11"), 2, 0);
-  auto* keep = new QCheckBox;
-  binder_->BindCheck(keep, Setting::act_resizeimg_prop);
-  captioned_.emplace_back(keep, "act_resizeimg_prop");
+  auto* keep = BoundButton<QCheckBox>(Setting::act_resizeimg_prop);
   grid->addWidget(keep, 2, 1, 1, 3);
   grid->setColumnStretch(4, 1);
   return body;
@@ -719,12 +713,8 @@ QWidget* MainWindow::BuildSaveImageBody() {
                "Label5", "Label6"},
               binder_, captioned_, this, [this] { return ToQString(UiText("folder_picker", core_->CurrentLanguage())); },
               core_->settings);
-  auto* before = new QCheckBox;
-  binder_->BindCheck(before, Setting::save_img_vorher);
-  captioned_.emplace_back(before, "save_img_vorher");
-  auto* after = new QCheckBox;
-  binder_->BindCheck(after, Setting::save_img_nachher);
-  captioned_.emplace_back(after, "save_img_nachher");
+  auto* before = BoundButton<QCheckBox>(Setting::save_img_vorher);
+  auto* after = BoundButton<QCheckBox>(Setting::save_img_nachher);
   grid->addWidget(before, 3, 1, 1, 2);
   grid->addWidget(after, 4, 1, 1, 2);
   return body;

@@ -75,6 +75,9 @@ class MainWindow : public QMainWindow {
   QWidget* BuildSaveImageBody();
   QWidget* BuildFooter();
   QWidget* Heading(const char* panel);
+  // A check box or radio button bound to `s`, captioned from the language table.
+  template <class Button>
+  Button* BoundButton(Setting s);
   // Lays out `panel` as its heading bar over `frame`; returns the frame's layout.
   QVBoxLayout* HeadedPanel(QWidget* panel, Setting panelSetting, Setting headingSetting, QWidget* frame,
                            Setting frameSetting);
