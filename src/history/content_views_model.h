@@ -48,7 +48,6 @@ class ContentViewsModel {
 
   const std::u16string& Text() const { return text_; }
   ContentPage VisiblePage() const { return page_; }
-  ContentPage Page() const { return page_; }
   const std::vector<std::u16string>& Tabs() const { return tabs_; }
   // -1 while no tab is selected.
   int SelectedTab() const { return selectedTab_; }

@@ -35,8 +35,6 @@ std::u16string DecodeCp1252(std::string_view bytes) {
   return out;
 }
 
-bool HasCp1252Byte(char16_t unit) { return EncodeUnit(unit) >= 0; }
-
 std::string EncodeCp1252(std::u16string_view text) {
   std::string out(text.size(), '\0');
   for (std::size_t i = 0; i < text.size(); ++i) {

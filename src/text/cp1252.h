@@ -19,7 +19,4 @@ std::u16string DecodeCp1252(std::string_view bytes);
 // One byte per UTF-16 unit; a surrogate (either half) becomes '?'.
 std::string EncodeCp1252(std::u16string_view text);
 
-// Whether `unit` has a byte in Windows-1252.
-bool HasCp1252Byte(char16_t unit);
-
 }  // namespace tallowin

@@ -60,7 +60,6 @@ constexpr int kFooterHeight = 17;
 constexpr int kTabStripHeight = 21;
 constexpr int kFooterIntervalMs = 10000;
 const QColor kHeadingText(0x4E, 0x4E, 0x4E);
-const QColor kErrorColour(127, 28, 23);
 
 // The actions area: section headers and bodies are placed by the core's section
 // layout, so the canvas only reports its width changes.
@@ -435,9 +434,7 @@ QWidget* MainWindow::BuildSection(int index, QWidget* body) {
   binder_->BindVisibility(header, section.header);
   auto* headerLayout = new QHBoxLayout(header);
   headerLayout->setContentsMargins(6, 0, 6, 0);
-  auto* toggle = new QCheckBox;
-  binder_->BindCheck(toggle, section.toggle);
-  captioned_.emplace_back(toggle, std::string(Describe(section.toggle).name));
+  auto* toggle = BoundButton<QCheckBox>(section.toggle);
   QFont bold = toggle->font();
   bold.setBold(true);
   toggle->setFont(bold);
@@ -452,26 +449,27 @@ QWidget* MainWindow::BuildSection(int index, QWidget* body) {
 
 namespace {
 
-// A section body holding its inner group (pa_...), which carries the controls.
-QWidget* SectionBody(QWidget*& group, Setting groupSetting, SettingBinder* binder) {
+// A section body holding its inner group (pa_...), whose grid carries the
+// controls; `top` is the grid's top margin, `spacing` its row spacing (-1: the style's).
+QWidget* SectionBody(QGridLayout*& grid, Setting groupSetting, SettingBinder* binder, int top, int spacing) {
   auto* body = new QWidget;
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(3, 0, 3, 6);
-  group = new QWidget;
+  auto* group = new QWidget;
   group->setAutoFillBackground(true);
   binder->BindVisibility(group, groupSetting);
   layout->addWidget(group);
+  grid = new QGridLayout(group);
+  grid->setContentsMargins(8, top, 8, 4);
+  if (spacing >= 0) grid->setVerticalSpacing(spacing);
   return body;
 }
 
 }  // namespace
 
 QWidget* MainWindow::BuildSearchReplaceBody() {
-  QWidget* group = nullptr;
-  QWidget* body = SectionBody(group, Setting::pa_suchenersetzen, binder_);
-  auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(8, 6, 8, 4);
-  grid->setVerticalSpacing(3);
+  QGridLayout* grid = nullptr;
+  QWidget* body = SectionBody(grid, Setting::pa_suchenersetzen, binder_, 6, 3);
   const struct {
     const char* label;
     Setting field;
@@ -493,17 +491,9 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
     binder_->BindMemo(memo, r.field);
     captioned_.emplace_back(memo, std::string(Describe(r.field).name) + ".accessible");
     label->setBuddy(memo);
-    auto* regex = new QCheckBox;
-    binder_->BindCheck(regex, r.regex);
-    captioned_.emplace_back(regex, std::string(Describe(r.regex).name));
-    auto* mark = new QLabel;
+    auto* regex = BoundButton<QCheckBox>(r.regex);
+    auto* mark = new QLabel;  // styled and shown by the error view
     mark->setObjectName(Key(r.mark));
-    QFont bold = mark->font();
-    bold.setBold(true);
-    mark->setFont(bold);
-    QPalette pal = mark->palette();
-    pal.setColor(QPalette::WindowText, kErrorColour);
-    mark->setPalette(pal);
     mark->hide();
     marks[row] = mark;
     grid->addWidget(label, row, 0, Qt::AlignTop);
@@ -554,10 +544,8 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
 }
 
 QWidget* MainWindow::BuildAddTextBody() {
-  QWidget* group = nullptr;
-  QWidget* body = SectionBody(group, Setting::pa_textadd, binder_);
-  auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(8, 6, 8, 4);
+  QGridLayout* grid = nullptr;
+  QWidget* body = SectionBody(grid, Setting::pa_textadd, binder_, 6, -1);
   const std::pair<const char*, Setting> rows[] = {{"Label2", Setting::act_textadd_vorne},
                                                   {"Label3", Setting::act_textadd_hinten}};
   int row = 0;
@@ -630,10 +618,8 @@ static void AddSaveRows(QGridLayout* grid, const SaveRows& rows, SettingBinder* 
 }
 
 QWidget* MainWindow::BuildSaveTextBody() {
-  QWidget* group = nullptr;
-  QWidget* body = SectionBody(group, Setting::pa_savetxt, binder_);
-  auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(8, 6, 8, 4);
+  QGridLayout* grid = nullptr;
+  QWidget* body = SectionBody(grid, Setting::pa_savetxt, binder_, 6, -1);
   AddSaveRows(grid,
               {Setting::savetxt_ordner, Setting::savetxt_name, Setting::savetxt_format, "Label9", "savetxt_ordnerwahl",
                "Label7", "Label8"},
@@ -643,11 +629,8 @@ QWidget* MainWindow::BuildSaveTextBody() {
 }
 
 QWidget* MainWindow::BuildCutImageBody() {
-  QWidget* group = nullptr;
-  QWidget* body = SectionBody(group, Setting::pa_cutimg, binder_);
-  auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(8, 4, 8, 4);
-  grid->setVerticalSpacing(2);
+  QGridLayout* grid = nullptr;
+  QWidget* body = SectionBody(grid, Setting::pa_cutimg, binder_, 4, 2);
   auto* marquee = BoundButton<QRadioButton>(Setting::rb_cutimg_auswahl);
   auto* direct = BoundButton<QRadioButton>(Setting::rb_cutimg_direkt);
   grid->addWidget(marquee, 0, 0, 1, 8);
@@ -670,11 +653,8 @@ QWidget* MainWindow::BuildCutImageBody() {
 }
 
 QWidget* MainWindow::BuildResizeImageBody() {
-  QWidget* group = nullptr;
-  QWidget* body = SectionBody(group, Setting::pa_resizeimg, binder_);
-  auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(8, 4, 8, 4);
-  grid->setVerticalSpacing(2);
+  QGridLayout* grid = nullptr;
+  QWidget* body = SectionBody(grid, Setting::pa_resizeimg, binder_, 4, 2);
   auto add = [this](const char* key) {
     auto* label = new QLabel;
     captioned_.emplace_back(label, key);
@@ -703,11 +683,8 @@ QWidget* MainWindow::BuildResizeImageBody() {
 }
 
 QWidget* MainWindow::BuildSaveImageBody() {
-  QWidget* group = nullptr;
-  QWidget* body = SectionBody(group, Setting::pa_saveimg, binder_);
-  auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(8, 4, 8, 4);
-  grid->setVerticalSpacing(2);
+  QGridLayout* grid = nullptr;
+  QWidget* body = SectionBody(grid, Setting::pa_saveimg, binder_, 4, 2);
   AddSaveRows(grid,
               {Setting::saveimg_ordner, Setting::saveimg_name, Setting::saveimg_format, "Label4", "saveimg_ordnerwahl",
                "Label5", "Label6"},

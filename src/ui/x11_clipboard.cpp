@@ -141,7 +141,6 @@ void X11Clipboard::RequestSnapshot() {
 }
 
 void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
-  emit snapshotArrived(sequence, snapshot.ownerAnswered);
   if (snapshot.cancelled) return;
   // A newer change is already waiting for its own snapshot: this content has
   // been replaced, and the worker may even have read something newer under it.

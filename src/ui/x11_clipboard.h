@@ -46,9 +46,6 @@ class X11Clipboard : public QObject, public ContentClipboard {
   // false skips the fetch (the pass would end at its gate anyway).
   std::function<bool()> wantsContent;
 
- signals:
-  void snapshotArrived(quint64 sequence, bool ownerAnswered);
-
  private:
   void OnQtClipboardChanged();
   void RequestSnapshot();

@@ -130,7 +130,7 @@ TEST_F(PipelineTest, TextAndImageWithReplaceOnLeavesOnlyTheTextAndSkipsImageStep
   EXPECT_THROW(clipboard.ReadBitmap(), TallowinError);
   EXPECT_TRUE(images.calls.empty());
   // Both content branches ran; the image branch came last and decides the page.
-  EXPECT_EQ(views.Page(), ContentPage::Image);
+  EXPECT_EQ(views.VisiblePage(), ContentPage::Image);
   EXPECT_EQ(views.Tabs()[0], u"Image");
   EXPECT_EQ(history.Entries().size(), 2u);
 }
@@ -176,7 +176,7 @@ TEST_F(PipelineTest, TextStepsDoNothingForAnImage) {
   Set(Setting::act_textadd_vorne, u"x");
   CopyImage(SmallImage());
   EXPECT_EQ(clipboard.NotificationCount(), 1);
-  EXPECT_EQ(views.Page(), ContentPage::Image);
+  EXPECT_EQ(views.VisiblePage(), ContentPage::Image);
   ASSERT_TRUE(views.Image().has_value());
   EXPECT_EQ(views.HorizontalRange(), 3);
   EXPECT_EQ(views.VerticalRange(), 2);
@@ -201,7 +201,7 @@ TEST_F(PipelineTest, ContentWithoutTextOrImageKeepsPageTabsAndPicture) {
   EXPECT_EQ(details.Rows()[0].number, 0xC000);
   EXPECT_EQ(details.Rows()[0].value, u"file:///x\r\n");
   EXPECT_TRUE(views.Text().empty());
-  EXPECT_EQ(views.Page(), ContentPage::Image);
+  EXPECT_EQ(views.VisiblePage(), ContentPage::Image);
   EXPECT_EQ(views.Tabs()[0], u"Image");
   EXPECT_TRUE(views.Image().has_value());
 }
