@@ -1,7 +1,5 @@
 #include "clipboard/format_inspection.h"
 
-#include <cerrno>
-#include <cstring>
 #include <string_view>
 
 #include "app/errors.h"
@@ -28,11 +26,9 @@ std::string_view PredefinedName(FormatNumber f) {
   return {};
 }
 
-// No such registered format: the system's "invalid handle" error.
-[[noreturn]] void RaiseUnknownFormat() {
-  constexpr int kInvalidHandle = 6;
-  throw TallowinError("System Error.  Code: " + std::to_string(kInvalidHandle) + ".\r\nThe handle is invalid");
-}
+// A number with neither a predefined nor a registered name. No system call
+// failed here, so there is no system error number to report.
+[[noreturn]] void RaiseUnknownFormat() { throw TallowinError("A call to an OS function failed"); }
 
 }  // namespace
 

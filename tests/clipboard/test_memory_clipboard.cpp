@@ -83,7 +83,12 @@ TEST(FormatInspection, NamesCoverEveryRangeOfTheTable) {
                {1023, u"GDIOBJ"},     {html, u"text/html"}};
   for (const auto& c2 : cases) EXPECT_EQ(ClipboardFormatName(c, c2.number), c2.name) << c2.number;
   for (FormatNumber unnamed : {0, 18, 127, 132, 141, 143, 511, 1024, 0xC001}) {
-    EXPECT_THROW(ClipboardFormatName(c, unnamed), TallowinError) << unnamed;
+    try {
+      ClipboardFormatName(c, unnamed);
+      ADD_FAILURE() << unnamed << " has a name";
+    } catch (const TallowinError& e) {
+      EXPECT_STREQ(e.what(), "A call to an OS function failed") << unnamed;
+    }
   }
 }
 
