@@ -888,8 +888,12 @@ void MainWindow::ShowDetails() {
 
 void MainWindow::ShowContent() {
   const ContentViewsModel& views = core_->views;
-  const QString text = MemoToWidget(views.Text());
-  if (displayTxt_->toPlainText() != text) displayTxt_->setPlainText(text);
+  // The model changes several times per pass; the document is rebuilt only
+  // when its text did (reading a large document back would cost more).
+  if (views.Text() != shownText_) {
+    shownText_ = views.Text();
+    displayTxt_->setPlainText(MemoToWidget(shownText_));
+  }
   {
     const QSignalBlocker block(tabSet1_);
     for (int i = 0; i < 2 && i < static_cast<int>(views.Tabs().size()); ++i) {

@@ -121,6 +121,7 @@ class MainWindow : public QMainWindow {
   ReplacementTableWidget* replacementTable_ = nullptr;
   Teinstregex* regexOptions_ = nullptr;
   const std::uint8_t* shownPixels_ = nullptr;
+  std::u16string shownText_;
   std::uint64_t shownHistorySelection_ = 0;
   bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;
