@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth xclip xdotool x11-utils imagemagick python3 python3-xlib
   python3-pyatspi at-spi2-core dbus-daemon
+  qt6-image-formats-plugins
   fonts-dejavu-core
 )
 

@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
     return tallowin::RunApplyCommand(std::vector<std::string>(args.begin() + 1, args.end()));
   }
   if (!args.empty() && args[0] == "formats") {
+    QCoreApplication app(argc, argv);  // loads the image plugins that decide which pictures count as BITMAP
     return tallowin::RunFormatsCommand(std::vector<std::string>(args.begin() + 1, args.end()));
   }
   return RunProgram(argc, argv, args);

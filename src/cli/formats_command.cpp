@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "app/errors.h"
@@ -6,6 +7,7 @@
 #include "clipboard/content_clipboard.h"
 #include "clipboard/format_inspection.h"
 #include "text/utf.h"
+#include "ui/x11_clipboard.h"
 #include "ui/x11_clipboard_reader.h"
 
 namespace tallowin {
@@ -52,8 +54,12 @@ int RunFormatsCommand(const std::vector<std::string>& args) {
   }
   X11ReadPlan plan;
   plan.oneImage = false;  // the picture shows as an empty BITMAP row; its bytes are not needed
+  plan.decodableImages = DecodableImageTargets();
+  // Bounded as a whole by the reader's read limit, like every read of the program.
   const X11ClipboardSnapshot snapshot = reader.ReadSnapshot(plan);
   ContentClipboard clipboard;
+  clipboard.Registry().SetDecodableImages(
+      std::set<std::string>(plan.decodableImages.begin(), plan.decodableImages.end()));
   if (snapshot.ownerAnswered) {
     clipboard.SetContent(ContentFromTargets(clipboard.Registry(), snapshot.targets, snapshot.data));
   }

@@ -10,14 +10,7 @@ char16_t UnitAt(const std::string& block, std::size_t unit) {
                                (static_cast<unsigned char>(block[2 * unit + 1]) << 8));
 }
 
-std::u16string Utf16UpToZero(const std::string& block) {
-  const std::size_t units = block.size() / 2;
-  std::size_t length = 0;
-  while (length < units && UnitAt(block, length) != 0) ++length;
-  std::u16string text(length, u'\0');
-  for (std::size_t i = 0; i < length; ++i) text[i] = UnitAt(block, i);
-  return text;
-}
+std::u16string Utf16UpToZero(const std::string& block) { return Utf16BlockText(block, TextExtent::kUpToFirstZero); }
 
 std::string_view BytesUpToZero(const std::string& block) {
   const std::size_t end = block.find('\0');
@@ -25,6 +18,19 @@ std::string_view BytesUpToZero(const std::string& block) {
 }
 
 }  // namespace
+
+std::u16string Utf16BlockText(const std::string& block, TextExtent extent) {
+  const std::size_t units = block.size() / 2;
+  std::size_t length = 0;
+  if (extent == TextExtent::kWholeBlock) {
+    length = units;
+  } else {
+    while (length < units && UnitAt(block, length) != 0) ++length;
+  }
+  std::u16string text(length, u'\0');
+  for (std::size_t i = 0; i < length; ++i) text[i] = UnitAt(block, i);
+  return text;
+}
 
 std::u16string TextFromBlocks(const std::optional<std::string>& unicodeBlock,
                               const std::optional<std::string>& ansiBlock) {

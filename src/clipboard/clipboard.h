@@ -26,6 +26,11 @@ inline constexpr FormatNumber kFirstRegisteredFormat = 0xC000;
 inline constexpr char kCannotOpenClipboard[] = "Cannot open clipboard";
 inline constexpr char kUnsupportedClipboardFormat[] = "Unsupported clipboard format";
 
+// Where the text of a UTF-16 block ends. A Windows-style block ends with a zero
+// unit and its text is what comes before the first one; a selection target
+// carries its length, so all of it is text, zero units included.
+enum class TextExtent { kUpToFirstZero, kWholeBlock };
+
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
@@ -41,8 +46,12 @@ class Clipboard {
   // The registered name of a format numbered from kFirstRegisteredFormat up; std::nullopt when unknown.
   virtual std::optional<std::string> RegisteredFormatName(FormatNumber format) = 0;
 
-  // Format 13 up to its first zero unit; when that is absent or empty, format 1
-  // decoded from Windows-1252. Empty when there is no text; never an error.
+  // How this clipboard's UTF-16 blocks (13, 49159) are read as text.
+  virtual TextExtent UnicodeBlockExtent() const { return TextExtent::kUpToFirstZero; }
+
+  // The text of format 13 (see UnicodeBlockExtent); when that is absent or
+  // empty, format 1 decoded from Windows-1252. Empty when there is no text;
+  // never an error.
   virtual std::u16string ReadText() = 0;
   // Replaces the content by `text` as formats 1 and 13; one notification.
   virtual void WriteText(std::u16string_view text) = 0;
@@ -64,8 +73,11 @@ class Clipboard {
   std::function<void()> changeHandler_;
 };
 
-// The text rule of ReadText over two raw blocks (either may be absent).
+// The text rule of ReadText over two raw blocks (either may be absent), for
+// Windows-style blocks that end at their first zero.
 std::u16string TextFromBlocks(const std::optional<std::string>& unicodeBlock, const std::optional<std::string>& ansiBlock);
+// The UTF-16LE text of `block` under `extent` (an odd last byte is ignored).
+std::u16string Utf16BlockText(const std::string& block, TextExtent extent);
 // The zero-terminated blocks WriteText places: format 13 (UTF-16LE) and format 1 (Windows-1252).
 std::string UnicodeTextBlock(std::u16string_view text);
 std::string AnsiTextBlock(std::u16string_view text);

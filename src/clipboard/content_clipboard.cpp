@@ -1,6 +1,7 @@
 #include "clipboard/content_clipboard.h"
 
 #include "app/errors.h"
+#include "text/cp1252.h"
 
 namespace tallowin {
 
@@ -22,7 +23,14 @@ std::optional<std::string> ContentClipboard::RegisteredFormatName(FormatNumber f
 }
 
 std::u16string ContentClipboard::ReadText() {
-  return TextFromBlocks(FormatBytes(kFormatUnicodeText), FormatBytes(kFormatText));
+  if (const auto unicode = FormatBytes(kFormatUnicodeText)) {
+    std::u16string text = Utf16BlockText(*unicode, TextExtent::kWholeBlock);
+    if (!text.empty()) return text;
+  }
+  const auto ansi = FormatBytes(kFormatText);
+  if (!ansi || ansi->empty()) return {};
+  // Format 1 keeps the zero byte that ends an 8-bit block (the details list shows it); the text is all before it.
+  return DecodeCp1252(std::string_view(*ansi).substr(0, ansi->size() - 1));
 }
 
 RasterImage ContentClipboard::ReadBitmap() {

@@ -1,7 +1,8 @@
 #pragma once
 // A clipboard whose content is held in memory as numbered formats: the view of a
 // selection snapshot. Reads never fail; a write replaces the whole content and
-// notifies once. Backends that talk to a real clipboard derive from it and
+// notifies once. A selection's text carries its length, so the whole block is
+// the text, zero units included. Backends that talk to a real clipboard derive from it and
 // override the writes and the picture decoding.
 
 #include "clipboard/clipboard.h"
@@ -15,6 +16,7 @@ class ContentClipboard : public Clipboard {
   FormatNumber FormatAt(int index) override;
   std::optional<std::string> FormatBytes(FormatNumber format) override;
   std::optional<std::string> RegisteredFormatName(FormatNumber format) override;
+  TextExtent UnicodeBlockExtent() const override { return TextExtent::kWholeBlock; }
   std::u16string ReadText() override;
   // The core has no picture decoder: raises kUnsupportedClipboardFormat unless a
   // picture was written (a derived backend decodes encodedImage).

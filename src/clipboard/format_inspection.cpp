@@ -46,7 +46,7 @@ std::u16string ClipboardFormatValue(Clipboard& clipboard, FormatNumber format, V
   const std::optional<std::string> block = clipboard.FormatBytes(format);
   if (!block || block->empty()) return {};
   if (reading == ValueReading::EightBit) return DecodeCp1252(*block);
-  return TextFromBlocks(block, std::nullopt);
+  return Utf16BlockText(*block, clipboard.UnicodeBlockExtent());
 }
 
 }  // namespace tallowin

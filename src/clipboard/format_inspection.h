@@ -16,7 +16,7 @@ inline bool IsUtf16Format(FormatNumber f) { return f == 13 || f == 49159; }
 // Raises TallowinError("System Error.  Code: %d.\r\n%s") for a number that has neither.
 std::u16string ClipboardFormatName(Clipboard& clipboard, FormatNumber format);
 
-// UTF-16: the text up to the first zero unit. 8-bit: every byte of the block,
+// UTF-16: the block's text as the clipboard's UnicodeBlockExtent() says. 8-bit: every byte of the block,
 // zero bytes included, decoded from Windows-1252, one unit per byte. Empty when
 // the format has no byte block.
 std::u16string ClipboardFormatValue(Clipboard& clipboard, FormatNumber format, ValueReading reading);

@@ -13,6 +13,13 @@ constexpr char kLatin1Target[] = "STRING";
 
 std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
+// A selection's text carries its length: no terminator, so a zero unit inside is text.
+std::string WholeUnicodeBlock(std::u16string_view text) {
+  std::string block = UnicodeTextBlock(text);
+  block.resize(block.size() - 2);
+  return block;
+}
+
 }  // namespace
 
 FormatNumber TargetFormatRegistry::NumberFor(const std::string& target) {
@@ -37,19 +44,15 @@ bool ClipboardContent::Has(FormatNumber f) const {
   return std::find(formats.begin(), formats.end(), f) != formats.end();
 }
 
-bool IsImageTarget(const std::string& target) {
-  return target.rfind("image/", 0) == 0 || target == "PIXMAP" || target == "BITMAP";
-}
-
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
                                     const std::map<std::string, std::vector<std::uint8_t>>& data) {
   const bool hasUtf8 = std::find(targets.begin(), targets.end(), kUtf8Target) != targets.end();
   ClipboardContent content;
   for (const std::string& target : targets) {
-    if (IsImageTarget(target)) {
+    if (registry.IsDecodableImage(target)) {
       if (!content.Has(kFormatBitmap)) content.formats.push_back(kFormatBitmap);
       auto it = data.find(target);
-      if (content.encodedImage.empty() && it != data.end() && target.rfind("image/", 0) == 0) {
+      if (content.encodedImage.empty() && it != data.end()) {
         content.encodedImage = Bytes(it->second);
       }
       continue;
@@ -67,7 +70,7 @@ ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::v
     auto it = data.find(target);
     if (it == data.end()) continue;
     if (number == kFormatUnicodeText) {
-      content.blocks[number] = UnicodeTextBlock(Utf8ToUtf16(Bytes(it->second)));
+      content.blocks[number] = WholeUnicodeBlock(Utf8ToUtf16(Bytes(it->second)));
     } else if (number == kFormatText) {
       content.blocks[number] = Bytes(it->second) + '\0';
     } else {
@@ -81,7 +84,7 @@ ClipboardContent TextContent(std::u16string_view text) {
   ClipboardContent content;
   content.formats = {kFormatText, kFormatUnicodeText};
   content.blocks[kFormatText] = AnsiTextBlock(text);
-  content.blocks[kFormatUnicodeText] = UnicodeTextBlock(text);
+  content.blocks[kFormatUnicodeText] = WholeUnicodeBlock(text);
   return content;
 }
 

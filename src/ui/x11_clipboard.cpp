@@ -4,9 +4,15 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QMimeData>
 #include <QPointer>
+#include <malloc.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 #include <exception>
+#include <set>
 #include <utility>
 
 #include "app/errors.h"
@@ -28,10 +34,58 @@ std::unique_ptr<QMimeData> ImageMime(const void* payload) {
   return mime;
 }
 
+// After a snapshot this large, its freed pages go back to the system: glibc
+// keeps large freed blocks of a worker's arena otherwise, for good.
+constexpr std::size_t kTrimAfterBytes = std::size_t{1} << 20;
+
+std::size_t SnapshotBytes(const X11ClipboardSnapshot& snapshot) {
+  std::size_t bytes = 0;
+  for (const auto& [target, data] : snapshot.data) bytes += target.size() + data.size();
+  for (const std::string& target : snapshot.targets) bytes += target.size();
+  return bytes;
+}
+
+xcb_connection_t* QtConnection() {
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+// Restores the pass markers when a pass ends, also by an error.
+class PassScope {
+ public:
+  PassScope(quint64& sequence, std::uint32_t& owner, quint64 newSequence, std::uint32_t newOwner)
+      : sequence_(sequence), owner_(owner),
+        outerSequence_(std::exchange(sequence, newSequence)), outerOwner_(std::exchange(owner, newOwner)) {}
+  ~PassScope() {
+    sequence_ = outerSequence_;
+    owner_ = outerOwner_;
+  }
+  PassScope(const PassScope&) = delete;
+  PassScope& operator=(const PassScope&) = delete;
+
+ private:
+  quint64& sequence_;
+  std::uint32_t& owner_;
+  quint64 outerSequence_;
+  std::uint32_t outerOwner_;
+};
+
 }  // namespace
 
+std::vector<std::string> DecodableImageTargets() {
+  std::vector<std::string> targets;
+  for (const QByteArray& type : QImageReader::supportedMimeTypes()) targets.push_back(type.toStdString());
+  return targets;
+}
+
 X11Clipboard::X11Clipboard(QObject* parent)
-    : QObject(parent), reader_(std::make_unique<X11ClipboardReader>()) {
+    : QObject(parent), reader_(std::make_unique<X11ClipboardReader>()), decodableImages_(DecodableImageTargets()) {
+  Registry().SetDecodableImages(std::set<std::string>(decodableImages_.begin(), decodableImages_.end()));
+  if (xcb_connection_t* c = QtConnection()) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom{
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 9, "CLIPBOARD"), nullptr), &std::free};
+    if (atom) clipboardAtom_ = atom->atom;
+  }
   connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
     if (mode == QClipboard::Clipboard) OnQtClipboardChanged();
   });
@@ -65,6 +119,12 @@ void X11Clipboard::WriteBitmap(const RasterImage& image) {
 void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload,
                          ClipboardContent content) {
   content_ = std::move(content);
+  // A newer copy arrived while this pass ran: its result must not be put over
+  // that copy, which gets its own pass. The raised count has no write to wait for.
+  if (PassIsStale()) {
+    counter_->ConsumePending();
+    return;
+  }
   QClipboard* clipboard = QGuiApplication::clipboard();
   // The caller raised the counter once for this write. Each attempt must be
   // matched by exactly one notification; when Qt emitted none, we consume the
@@ -80,7 +140,10 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
     if (attempt == 1) {
       const int foreignBefore = foreignChanges_;
       QCoreApplication::processEvents();
-      if (foreignChanges_ != foreignBefore) break;
+      if (foreignChanges_ != foreignBefore || PassIsStale()) break;
+      // Another window took the selection after the one whose copy this pass
+      // works on: a newer copy whose change has not reached us yet.
+      if (passSequence_ != 0 && SelectionOwner() != passOwner_) break;
       counter_->Raise();
     }
     std::unique_ptr<QMimeData> mime = make(payload);
@@ -98,8 +161,28 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
 }
 
 bool X11Clipboard::OwnsCurrentData() const {
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  return clipboard->ownsClipboard() && clipboard->mimeData(QClipboard::Clipboard) == lastWritten_;
+  return SelectionOwnedByUs() && QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard) == lastWritten_;
+}
+
+// Asks the server, not Qt: Qt's ownsClipboard() is Qt's own bookkeeping, which
+// lags behind the server around a refused write or a foreign copy whose events
+// Qt has not handled yet, and would let a foreign copy pass for an echo of ours.
+std::uint32_t X11Clipboard::SelectionOwner() const {
+  xcb_connection_t* c = QtConnection();
+  if (!c || clipboardAtom_ == XCB_NONE) return XCB_NONE;
+  std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply{
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboardAtom_), nullptr), &std::free};
+  return reply ? reply->owner : XCB_NONE;
+}
+
+// A window of ours is one made on Qt's connection: its id carries that
+// connection's resource id base.
+bool X11Clipboard::SelectionOwnedByUs() const {
+  xcb_connection_t* c = QtConnection();
+  if (!c || clipboardAtom_ == XCB_NONE) return QGuiApplication::clipboard()->ownsClipboard();
+  const std::uint32_t owner = SelectionOwner();
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  return owner != XCB_NONE && (owner & ~setup->resource_id_mask) == setup->resource_id_base;
 }
 
 void X11Clipboard::OnQtClipboardChanged() {
@@ -114,9 +197,12 @@ void X11Clipboard::OnQtClipboardChanged() {
     }
     return;
   }
-  if (QGuiApplication::clipboard()->ownsClipboard()) return;  // a late echo of our own content
+  if (SelectionOwnedByUs()) return;  // a late echo of our own content
   ++foreignChanges_;
   if (wantsContent && !wantsContent()) {
+    // No read for this change, but an older read still running is outdated by it.
+    reader_->CancelPending();
+    started_ = ++requested_;
     NotifyChanged();  // the gate decides without the content
     return;
   }
@@ -126,9 +212,14 @@ void X11Clipboard::OnQtClipboardChanged() {
 void X11Clipboard::ProcessCurrentContent() { RequestSnapshot(); }
 
 void X11Clipboard::RequestSnapshot() {
+  // An older read still running is for content this change has replaced; an
+  // owner trickling it must not hold up the newer copy.
+  reader_->CancelPending();
   const quint64 sequence = ++requested_;
+  X11ReadPlan plan;
+  plan.decodableImages = decodableImages_;
   QPointer<X11Clipboard> self(this);
-  reader_->RequestSnapshot(X11ReadPlan{}, [self, sequence](X11ClipboardSnapshot snapshot) {
+  reader_->RequestSnapshot(std::move(plan), [self, sequence](X11ClipboardSnapshot snapshot) {
     // Worker thread: hand the snapshot to the GUI thread.
     if (!self) return;
     QMetaObject::invokeMethod(
@@ -147,9 +238,16 @@ void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
   if (sequence != requested_) return;
   // While we own the selection, what the worker read was our own write-back of
   // an earlier pass: processing it would treat our result as a new copy.
-  if (QGuiApplication::clipboard()->ownsClipboard()) return;
+  if (SelectionOwnedByUs()) return;
   SetContent(snapshot.ownerAnswered ? ContentFromTargets(Registry(), snapshot.targets, snapshot.data)
                                     : ClipboardContent{});
+  const std::uint32_t owner = snapshot.owner;
+  if (SnapshotBytes(snapshot) > kTrimAfterBytes) {
+    snapshot = X11ClipboardSnapshot{};
+    malloc_trim(0);
+  }
+  started_ = sequence;
+  PassScope pass(passSequence_, passOwner_, sequence, owner);
   NotifyChanged();
 }
 

@@ -10,12 +10,19 @@
 // A write can be lost when another client took the selection while the GUI
 // thread was busy: after each write we check that we own the selection and, if
 // not, process pending events and write once more, keeping the counter balanced.
+//
+// Every foreign change cancels the read still running for an older one, and a
+// pass whose content a newer copy has replaced no longer writes: the newest
+// copy is never overwritten, and only a copy replaced before it could be read
+// is skipped.
 
 #include <QObject>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "clipboard/capture_suppress_counter.h"
 #include "clipboard/content_clipboard.h"
@@ -24,6 +31,9 @@
 class QMimeData;
 
 namespace tallowin {
+
+// The image MIME types Qt's image readers present at run time can decode.
+std::vector<std::string> DecodableImageTargets();
 
 class X11Clipboard : public QObject, public ContentClipboard {
   Q_OBJECT
@@ -50,6 +60,11 @@ class X11Clipboard : public QObject, public ContentClipboard {
   void OnQtClipboardChanged();
   void RequestSnapshot();
   void OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot);
+  bool SelectionOwnedByUs() const;
+  std::uint32_t SelectionOwner() const;
+  // Inside a snapshot's pass: a newer change came whose pass has not started,
+  // so the clipboard holds a copy that nobody has processed yet.
+  bool PassIsStale() const { return passSequence_ != 0 && started_ < requested_; }
   void Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload, ClipboardContent content);
   bool OwnsCurrentData() const;
 
@@ -60,6 +75,11 @@ class X11Clipboard : public QObject, public ContentClipboard {
   int ownNotifications_ = 0;
   int foreignChanges_ = 0;  // changes made by other clients, as Qt reported them
   quint64 requested_ = 0;
+  quint64 started_ = 0;           // the newest change whose pass has started
+  quint64 passSequence_ = 0;      // the snapshot whose pass runs now; 0 outside such a pass
+  std::uint32_t passOwner_ = 0;   // the window that owned the content of that pass
+  std::uint32_t clipboardAtom_ = 0;
+  std::vector<std::string> decodableImages_;
   const QMimeData* lastWritten_ = nullptr;
 };
 

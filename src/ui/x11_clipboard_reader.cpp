@@ -7,7 +7,8 @@
 //
 // Invariants:
 // - The only waits on another client are waits for events, and every one of
-//   them has a deadline and also wakes for cancellation and shutdown.
+//   them has a deadline, never later than the snapshot's own, and also wakes
+//   for cancellation and shutdown.
 //   Replies (GetProperty, InternAtom, ...) come from the server itself.
 // - A conversion that was given up (timeout, cancellation, abandoned INCR)
 //   retires its property: later requests use the next property of a small
@@ -74,11 +75,8 @@ bool IsMetaTarget(std::string_view name) {
   return std::find(kMetaTargets.begin(), kMetaTargets.end(), name) != kMetaTargets.end();
 }
 
-bool IsImageBytesTarget(std::string_view name) { return name.starts_with("image/"); }
-
-bool IsImageTarget(std::string_view name) {
-  return IsImageBytesTarget(name) || name == "PIXMAP" || name == "BITMAP";
-}
+// Server-side pixmap and bitmap handles: ids, not bytes anyone could use.
+bool IsHandleTarget(std::string_view name) { return name == "PIXMAP" || name == "BITMAP"; }
 
 std::uint8_t EventType(const xcb_generic_event_t& ev) { return ev.response_type & 0x7f; }
 
@@ -113,11 +111,16 @@ bool OwnerStalled(Outcome o) {
   return o == Outcome::kTimedOut || o == Outcome::kConnectionLost;
 }
 
+// What to do with content beyond the size cap: fail the target, or keep the
+// first `cap` bytes and drop the rest unread.
+enum class Overflow { kFail, kTruncate };
+
 struct Fetched {
   Outcome outcome = Outcome::kDone;
   xcb_atom_t type = XCB_NONE;
   std::uint8_t format = 0;
   std::vector<std::uint8_t> bytes;
+  bool truncated = false;  // Overflow::kTruncate dropped bytes
 };
 
 Fetched Failure(Outcome outcome) {
@@ -133,18 +136,26 @@ struct Target {
 
 struct Limits {
   std::chrono::milliseconds timeout;
+  std::chrono::milliseconds readLimit;
   std::size_t sizeCap;
 };
 
 using AbortCheck = std::function<bool()>;
 
-// image/png when offered, otherwise the first image/* target, otherwise none.
-const Target* PreferredImage(const std::vector<Target>& offered) {
-  auto image = std::find_if(offered.begin(), offered.end(),
-                            [](const Target& t) { return t.name == "image/png"; });
+bool IsDecodable(const X11ReadPlan& plan, std::string_view name) {
+  return std::find(plan.decodableImages.begin(), plan.decodableImages.end(), name) !=
+         plan.decodableImages.end();
+}
+
+// image/png when offered and decodable, otherwise the first decodable image
+// target, otherwise none.
+const Target* PreferredImage(const std::vector<Target>& offered, const X11ReadPlan& plan) {
+  auto image = std::find_if(offered.begin(), offered.end(), [&](const Target& t) {
+    return t.name == "image/png" && IsDecodable(plan, t.name);
+  });
   if (image == offered.end()) {
     image = std::find_if(offered.begin(), offered.end(),
-                         [](const Target& t) { return IsImageBytesTarget(t.name); });
+                         [&](const Target& t) { return IsDecodable(plan, t.name); });
   }
   return image == offered.end() ? nullptr : &*image;
 }
@@ -152,10 +163,11 @@ const Target* PreferredImage(const std::vector<Target>& offered) {
 // The targets whose bytes `plan` asks for, in the owner's order.
 std::vector<const Target*> PlannedTargets(const std::vector<Target>& offered,
                                           const X11ReadPlan& plan) {
-  const Target* image = plan.oneImage ? PreferredImage(offered) : nullptr;
+  const Target* image = plan.oneImage ? PreferredImage(offered, plan) : nullptr;
   std::vector<const Target*> planned;
   for (const Target& t : offered) {
-    if ((plan.allTargets && !IsImageTarget(t.name)) || &t == image) planned.push_back(&t);
+    const bool inspected = plan.allTargets && !IsDecodable(plan, t.name) && !IsHandleTarget(t.name);
+    if (inspected || &t == image) planned.push_back(&t);
   }
   return planned;
 }
@@ -172,19 +184,20 @@ class SelectionRequestor {
  private:
   xcb_atom_t Intern(std::string_view name);
   std::vector<std::string> AtomNames(const std::vector<xcb_atom_t>& atoms);
-  bool HasOwner();
+  xcb_window_t Owner();
   xcb_timestamp_t ServerTime();
 
   std::vector<Target> OfferedTargets(const Fetched& targetList);
   void ReadTargets(const std::vector<const Target*>& planned, X11ClipboardSnapshot& snapshot);
-  Fetched Convert(xcb_atom_t target);
-  Fetched ReadProperty(std::size_t cap);
-  Fetched ReadIncr(const Fetched& announcement);
+  Fetched Convert(xcb_atom_t target, std::size_t cap, Overflow overflow);
+  Fetched ReadProperty(std::size_t cap, Overflow overflow);
+  Fetched ReadIncr(const Fetched& announcement, std::size_t cap, Overflow overflow);
   Outcome DiscardIncr();
   void Abandon(xcb_atom_t target);
   void RetireProperty();
 
-  // Waits at most one request timeout, and never past `latest`.
+  // Waits at most one request timeout, and never past `latest` or the end of
+  // the snapshot's read limit.
   template <class Match>
   Outcome WaitForEvent(Match match, EventPtr& event,
                        Clock::time_point latest = Clock::time_point::max());
@@ -207,7 +220,9 @@ class SelectionRequestor {
   // Per snapshot.
   xcb_atom_t property_ = XCB_NONE;
   xcb_timestamp_t time_ = XCB_CURRENT_TIME;
-  Limits limits_{X11ClipboardReader::kDefaultRequestTimeout, X11ClipboardReader::kDefaultSizeCap};
+  Limits limits_{X11ClipboardReader::kDefaultRequestTimeout, X11ClipboardReader::kDefaultReadLimit,
+                 X11ClipboardReader::kDefaultSizeCap};
+  Clock::time_point readDeadline_ = Clock::time_point::max();
   const AbortCheck* aborted_ = nullptr;
 };
 
@@ -252,6 +267,8 @@ xcb_atom_t SelectionRequestor::Intern(std::string_view name) {
 // Asks for all unknown names at once; atoms never change meaning while the
 // server runs, so the cache lives as long as the connection.
 std::vector<std::string> SelectionRequestor::AtomNames(const std::vector<xcb_atom_t>& atoms) {
+  // Owners may list ever new atoms; the cache must not grow for the life of the process.
+  if (atomNames_.size() > 16 * X11ClipboardReader::kMaxTargets) atomNames_.clear();
   std::vector<std::pair<xcb_atom_t, xcb_get_atom_name_cookie_t>> pending;
   for (xcb_atom_t atom : atoms) {
     if (atom != XCB_NONE && !atomNames_.contains(atom)) {
@@ -275,10 +292,10 @@ std::vector<std::string> SelectionRequestor::AtomNames(const std::vector<xcb_ato
   return names;
 }
 
-bool SelectionRequestor::HasOwner() {
+xcb_window_t SelectionRequestor::Owner() {
   XcbPtr<xcb_get_selection_owner_reply_t> reply{xcb_get_selection_owner_reply(
       connection_.get(), xcb_get_selection_owner(connection_.get(), clipboard_), nullptr)};
-  return reply && reply->owner != XCB_NONE;
+  return reply ? reply->owner : XCB_NONE;
 }
 
 // A zero-length append to our own window yields a PropertyNotify carrying the
@@ -296,7 +313,7 @@ xcb_timestamp_t SelectionRequestor::ServerTime() {
 
 template <class Match>
 Outcome SelectionRequestor::WaitForEvent(Match match, EventPtr& event, Clock::time_point latest) {
-  const Clock::time_point deadline = std::min(latest, Clock::now() + limits_.timeout);
+  const Clock::time_point deadline = std::min({latest, readDeadline_, Clock::now() + limits_.timeout});
   xcb_connection_t* c = connection_.get();
   for (;;) {
     while (EventPtr ev{xcb_poll_for_event(c)}) {
@@ -344,13 +361,18 @@ X11ClipboardSnapshot SelectionRequestor::Read(const X11ReadPlan& plan, Limits li
   X11ClipboardSnapshot snapshot;
   if (!Connected() || xcb_connection_has_error(connection_.get())) return snapshot;
   limits_ = limits;
+  readDeadline_ = Clock::now() + limits.readLimit;
   aborted_ = &aborted;
   property_ = propertyPool_[propertyIndex_];
   DiscardPendingEvents();
-  if (!HasOwner()) return snapshot;
+  snapshot.owner = Owner();
+  if (snapshot.owner == XCB_NONE) return snapshot;
   time_ = ServerTime();
 
-  const Fetched targetList = Convert(targetsAtom_);
+  // A list longer than kMaxTargets is cut, not refused: its first targets are
+  // as good as anyone's, and the rest never costs memory.
+  const Fetched targetList =
+      Convert(targetsAtom_, X11ClipboardReader::kMaxTargets * sizeof(xcb_atom_t), Overflow::kTruncate);
   if (targetList.outcome == Outcome::kAborted) snapshot.cancelled = true;
   if (OwnerStalled(targetList.outcome) || snapshot.cancelled) return snapshot;
   snapshot.ownerAnswered = true;
@@ -372,7 +394,7 @@ void SelectionRequestor::ReadTargets(const std::vector<const Target*>& planned,
       snapshot.failed.push_back(t->name);
       continue;
     }
-    Fetched fetched = Convert(t->atom);
+    Fetched fetched = Convert(t->atom, limits_.sizeCap, Overflow::kFail);
     if (fetched.outcome == Outcome::kAborted) {
       snapshot.cancelled = true;
       return;
@@ -405,7 +427,7 @@ std::vector<Target> SelectionRequestor::OfferedTargets(const Fetched& targetList
   return offered;
 }
 
-Fetched SelectionRequestor::Convert(xcb_atom_t target) {
+Fetched SelectionRequestor::Convert(xcb_atom_t target, std::size_t cap, Overflow overflow) {
   // Whatever an earlier transfer left in the property must not pass for the answer.
   xcb_delete_property(connection_.get(), window_, property_);
   xcb_convert_selection(connection_.get(), window_, clipboard_, target, property_, time_);
@@ -421,9 +443,10 @@ Fetched SelectionRequestor::Convert(xcb_atom_t target) {
     return Failure(Outcome::kRefused);
   }
 
-  Fetched fetched = ReadProperty(limits_.sizeCap);
+  // The INCR announcement is one 32-bit size: it is never cut short.
+  Fetched fetched = ReadProperty(std::max<std::size_t>(cap, sizeof(std::uint32_t)), overflow);
   if (fetched.outcome == Outcome::kDone && fetched.type == incrAtom_) {
-    fetched = ReadIncr(fetched);
+    fetched = ReadIncr(fetched, cap, overflow);
     const bool finished = fetched.outcome == Outcome::kDone ||
                           (fetched.outcome == Outcome::kTooLarge && DiscardIncr() == Outcome::kDone);
     if (!finished) Abandon(target);
@@ -431,23 +454,28 @@ Fetched SelectionRequestor::Convert(xcb_atom_t target) {
   return fetched;
 }
 
-// Reads the whole property in pieces and deletes it (GetProperty deletes only
-// with the last piece, when nothing is left after it). A property longer than
-// `cap` is deleted unread.
-Fetched SelectionRequestor::ReadProperty(std::size_t cap) {
+// Reads the property in pieces and deletes it (GetProperty deletes only with
+// the last piece, when nothing is left after it). Content longer than `cap` is
+// deleted unread (Overflow::kFail), or read up to `cap` and the rest deleted
+// unread (Overflow::kTruncate): either way the server never sends more than
+// `cap` bytes of it.
+Fetched SelectionRequestor::ReadProperty(std::size_t cap, Overflow overflow) {
   Fetched result;
   std::uint32_t offsetWords = 0;
   for (;;) {
-    xcb_get_property_cookie_t cookie =
-        xcb_get_property(connection_.get(), 1, window_, property_,
-                         XCB_GET_PROPERTY_TYPE_ANY, offsetWords, kChunkWords);
+    const std::size_t roomWords = (cap - result.bytes.size()) / 4;
+    const std::uint32_t words = overflow == Overflow::kTruncate
+                                    ? static_cast<std::uint32_t>(std::min<std::size_t>(kChunkWords, roomWords))
+                                    : kChunkWords;
+    xcb_get_property_cookie_t cookie = xcb_get_property(
+        connection_.get(), 1, window_, property_, XCB_GET_PROPERTY_TYPE_ANY, offsetWords, words);
     XcbPtr<xcb_get_property_reply_t> reply{
         xcb_get_property_reply(connection_.get(), cookie, nullptr)};
     if (!reply) return Failure(Outcome::kConnectionLost);
     if (reply->type == XCB_NONE) return Failure(Outcome::kRefused);
 
     const auto length = static_cast<std::size_t>(xcb_get_property_value_length(reply.get()));
-    if (result.bytes.size() + length + reply->bytes_after > cap) {
+    if (overflow == Overflow::kFail && result.bytes.size() + length + reply->bytes_after > cap) {
       xcb_delete_property(connection_.get(), window_, property_);
       return Failure(Outcome::kTooLarge);
     }
@@ -456,22 +484,29 @@ Fetched SelectionRequestor::ReadProperty(std::size_t cap) {
     result.type = reply->type;
     result.format = reply->format;
     if (reply->bytes_after == 0) return result;
+    if (cap - result.bytes.size() < 4) {  // only with Overflow::kTruncate: the cap is reached
+      xcb_delete_property(connection_.get(), window_, property_);
+      result.truncated = true;
+      return result;
+    }
     offsetWords += static_cast<std::uint32_t>(length / 4);
   }
 }
 
 // The INCR property has already been read and deleted, which tells the owner
 // to start. Each further piece arrives as a new value of our property and is
-// taken by deleting it; a zero-length piece ends the transfer.
-Fetched SelectionRequestor::ReadIncr(const Fetched& announcement) {
+// taken by deleting it; a zero-length piece ends the transfer. With
+// Overflow::kTruncate, the pieces beyond `cap` are still taken to the end, but
+// deleted unread.
+Fetched SelectionRequestor::ReadIncr(const Fetched& announcement, std::size_t cap, Overflow overflow) {
   std::uint32_t sizeHint = 0;
   if (announcement.bytes.size() >= sizeof sizeHint) {
     std::memcpy(&sizeHint, announcement.bytes.data(), sizeof sizeHint);
   }
-  if (sizeHint > limits_.sizeCap) return Failure(Outcome::kTooLarge);
+  if (overflow == Overflow::kFail && sizeHint > cap) return Failure(Outcome::kTooLarge);
 
   Fetched result;
-  result.bytes.reserve(sizeHint);
+  result.bytes.reserve(std::min<std::size_t>(sizeHint, cap));
   const xcb_atom_t property = property_;
   auto isNextPiece = [this, property](const xcb_generic_event_t& ev) {
     return IsNewValueOf(ev, property);
@@ -480,14 +515,15 @@ Fetched SelectionRequestor::ReadIncr(const Fetched& announcement) {
     EventPtr event;
     const Outcome waited = WaitForEvent(isNextPiece, event);
     if (waited != Outcome::kDone) return Failure(waited);
-    Fetched piece = ReadProperty(limits_.sizeCap - result.bytes.size());
+    Fetched piece = ReadProperty(cap - result.bytes.size(), overflow);
     if (piece.outcome != Outcome::kDone) return piece;
-    if (piece.bytes.empty()) {
+    if (piece.bytes.empty() && !piece.truncated) {
       result.type = piece.type;
       result.format = piece.format;
       return result;
     }
     result.bytes.insert(result.bytes.end(), piece.bytes.begin(), piece.bytes.end());
+    result.truncated = result.truncated || piece.truncated;
   }
 }
 
@@ -566,6 +602,7 @@ class X11ClipboardReader::Worker {
   }
 
   void SetTimeout(std::chrono::milliseconds timeout) { timeoutMs_ = timeout.count(); }
+  void SetReadLimit(std::chrono::milliseconds limit) { readLimitMs_ = limit.count(); }
   void SetSizeCap(std::size_t cap) { sizeCap_ = cap; }
 
  private:
@@ -592,7 +629,8 @@ class X11ClipboardReader::Worker {
       if (aborted()) {
         snapshot.cancelled = true;
       } else {
-        const Limits limits{std::chrono::milliseconds(timeoutMs_.load()), sizeCap_.load()};
+        const Limits limits{std::chrono::milliseconds(timeoutMs_.load()),
+                            std::chrono::milliseconds(readLimitMs_.load()), sizeCap_.load()};
         snapshot = requestor_.Read(request.plan, limits, aborted);
       }
       if (stopRequested_) return;
@@ -609,6 +647,7 @@ class X11ClipboardReader::Worker {
   std::atomic<bool> stopRequested_{false};
   std::atomic<std::uint64_t> cancelEpoch_{0};
   std::atomic<std::int64_t> timeoutMs_{kDefaultRequestTimeout.count()};
+  std::atomic<std::int64_t> readLimitMs_{kDefaultReadLimit.count()};
   std::atomic<std::size_t> sizeCap_{kDefaultSizeCap};
   std::thread thread_;  // last: starts after everything it uses exists
 };
@@ -636,6 +675,10 @@ void X11ClipboardReader::CancelPending() { worker_->CancelPending(); }
 
 void X11ClipboardReader::SetRequestTimeout(std::chrono::milliseconds timeout) {
   worker_->SetTimeout(timeout);
+}
+
+void X11ClipboardReader::SetReadLimit(std::chrono::milliseconds wholeSnapshot) {
+  worker_->SetReadLimit(wholeSnapshot);
 }
 
 void X11ClipboardReader::SetSizeCap(std::size_t bytesPerTarget) { worker_->SetSizeCap(bytesPerTarget); }

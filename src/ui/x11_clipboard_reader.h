@@ -28,6 +28,8 @@ struct X11ClipboardSnapshot {
   // the connection is gone. An owner that answers but refuses TARGETS counts
   // as answered, with an empty `targets`.
   bool ownerAnswered = false;
+  // The window that owned CLIPBOARD when the read began; 0 when nobody did.
+  std::uint32_t owner = 0;
   // True only when CancelPending() ended this request; everything else is then
   // as incomplete as the cancellation left it.
   bool cancelled = false;
@@ -46,23 +48,30 @@ struct X11ClipboardSnapshot {
 
 // What to fetch besides the target list.
 struct X11ReadPlan {
-  // The bytes of every listed target that is not an image (image/*, PIXMAP,
-  // BITMAP), for the format inspector.
+  // The bytes of every listed target except the decodable images and the
+  // server-side handles PIXMAP and BITMAP, for the format inspector.
   bool allTargets = true;
-  // The bytes of one image target: image/png when listed, otherwise the first
-  // image/* target. PIXMAP and BITMAP are never read (they are server-side
-  // handles, not bytes).
+  // The bytes of one decodable image target: image/png when listed and
+  // decodable, otherwise the first decodable one listed.
   bool oneImage = true;
+  // The image targets (MIME types) the caller's picture decoder reads. An
+  // image type not named here is a target like any other.
+  std::vector<std::string> decodableImages;
 };
 
 // One xcb connection, one hidden requestor window and one worker thread.
 //
 // Every request to the owner waits at most the request timeout (default
 // kDefaultRequestTimeout) for the owner's answer, and an INCR transfer waits at
-// most that long for each chunk. The first request that times out ends the
-// snapshot: the targets not yet read go to `failed` without being asked for,
-// so an owner that has stopped answering costs about one timeout per
-// snapshot, not one per target. Conversions are made with a fresh server
+// most that long for each chunk. A whole snapshot takes at most the read limit
+// (default kDefaultReadLimit), so an owner that trickles its content piece by
+// piece, each just in time, cannot hold the reader either. The first request
+// that times out (or meets the read limit) ends the snapshot: the targets not
+// yet read go to `failed` without being asked for, so an owner that has
+// stopped answering costs about one timeout per snapshot, not one per target.
+//
+// Only the first kMaxTargets targets of the owner's list are taken; the rest
+// of a longer list is never fetched. Conversions are made with a fresh server
 // timestamp, never for the meta targets, and into a property of the reader's
 // own; an answer that arrives after its request gave up is recognised and
 // dropped.
@@ -81,7 +90,9 @@ struct X11ReadPlan {
 class X11ClipboardReader {
  public:
   static constexpr std::chrono::milliseconds kDefaultRequestTimeout{1000};
+  static constexpr std::chrono::milliseconds kDefaultReadLimit{5000};
   static constexpr std::size_t kDefaultSizeCap = std::size_t{64} << 20;
+  static constexpr std::size_t kMaxTargets = 1000;
 
   // Opens its own xcb connection to `displayName` (empty: $DISPLAY), creates
   // the requestor window and starts the worker thread. Never throws for a
@@ -118,6 +129,7 @@ class X11ClipboardReader {
 
   // Apply to requests that start after the call.
   void SetRequestTimeout(std::chrono::milliseconds timeout);
+  void SetReadLimit(std::chrono::milliseconds wholeSnapshot);
   void SetSizeCap(std::size_t bytesPerTarget);
 
  private:

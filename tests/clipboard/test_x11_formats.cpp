@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "clipboard/content_clipboard.h"
+#include "clipboard/format_inspection.h"
 #include "clipboard/x11_formats.h"
 
 namespace tallowin {
@@ -8,6 +10,12 @@ namespace {
 using Data = std::map<std::string, std::vector<std::uint8_t>>;
 
 std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+// UTF-16LE of `text` with nothing added: how a selection's text is held.
+std::string Utf16Le(std::u16string_view text) {
+  std::string block = UnicodeTextBlock(text);
+  return block.substr(0, block.size() - 2);
+}
 
 TEST(TargetFormatRegistry, NumbersFrom49152InOrderOfFirstSightForTheLifeOfTheRegistry) {
   TargetFormatRegistry registry;
@@ -35,7 +43,7 @@ TEST(ContentFromTargets, TextTargetsTakeTheTextNumbersAndOthersRegisteredOnes) {
        {"STRING", Bytes("\xE4")}, {"text/plain;charset=utf-8", Bytes("x")}});
 
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatUnicodeText, kFormatText, 49153}));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"ä€"));
+  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), Utf16Le(u"ä€"));
   EXPECT_EQ(c.blocks.at(kFormatText), std::string("\xE4\0", 2));
   EXPECT_EQ(c.blocks.at(49152), "<b>\xC3\xA4</b>");  // raw bytes, no terminator added
   EXPECT_EQ(registry.NameOf(49153), "text/plain;charset=utf-8");
@@ -46,19 +54,35 @@ TEST(ContentFromTargets, Utf8MimeTextStandsInWhenUtf8StringIsNotOffered) {
   const ClipboardContent c =
       ContentFromTargets(registry, {"TEXT", "text/plain;charset=utf-8"}, {{"text/plain;charset=utf-8", Bytes("hi")}});
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatUnicodeText}));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"hi"));
+  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), Utf16Le(u"hi"));
   EXPECT_FALSE(c.blocks.contains(49152));  // listed, but not read: an empty value
 }
 
-TEST(ContentFromTargets, AllPictureTargetsAreOneBitmapWhereTheFirstStands) {
+TEST(ContentFromTargets, DecodablePictureTargetsAreOneBitmapWhereTheFirstStands) {
   TargetFormatRegistry registry;
+  registry.SetDecodableImages({"image/png", "image/bmp", "image/webp"});
   const ClipboardContent c = ContentFromTargets(
-      registry, {"text/x-moz-url", "PIXMAP", "image/png", "UTF8_STRING", "image/bmp", "BITMAP"},
+      registry, {"text/x-moz-url", "image/webp", "image/png", "UTF8_STRING", "image/bmp"},
       {{"image/png", Bytes("\x89PNG")}, {"UTF8_STRING", Bytes("t")}});
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatBitmap, kFormatUnicodeText}));
-  EXPECT_TRUE(c.Has(kFormatBitmap));
   EXPECT_FALSE(c.blocks.contains(kFormatBitmap));  // a handle format: no byte block
-  EXPECT_EQ(c.encodedImage, "\x89PNG");
+  EXPECT_EQ(c.encodedImage, "\x89PNG");           // the first decodable picture that was read
+}
+
+// An image type nothing here decodes, and the server-side handle targets, are
+// formats like any other: listing them must not promise a picture that no
+// step can read.
+TEST(ContentFromTargets, UndecodablePictureTargetsAreRegisteredFormats) {
+  TargetFormatRegistry registry;
+  registry.SetDecodableImages({"image/png"});
+  const ClipboardContent c = ContentFromTargets(
+      registry, {"image/svg+xml", "PIXMAP", "UTF8_STRING", "BITMAP"},
+      {{"image/svg+xml", Bytes("<svg/>")}, {"UTF8_STRING", Bytes("t")}});
+  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, 49153, kFormatUnicodeText, 49154}));
+  EXPECT_FALSE(c.Has(kFormatBitmap));
+  EXPECT_TRUE(c.encodedImage.empty());
+  EXPECT_EQ(c.blocks.at(49152), "<svg/>");
+  EXPECT_EQ(registry.NameOf(49152), "image/svg+xml");
 }
 
 TEST(ContentFromTargets, RepeatedTargetsAreListedOnce) {
@@ -79,8 +103,55 @@ TEST(TextContent, PlacesTheTwoTextFormatsLikeAWindowsStyleWrite) {
   const ClipboardContent c = TextContent(u"1€\u0416");
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{kFormatText, kFormatUnicodeText}));
   EXPECT_EQ(c.blocks.at(kFormatText), std::string("1\x80?\0", 4));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"1€\u0416"));
+  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), Utf16Le(u"1€\u0416"));
   EXPECT_TRUE(c.encodedImage.empty());
+}
+
+// A selection's text carries its length: a zero inside it is text like any
+// other character, for the text steps, the details value and a write-back.
+struct ZeroCase {
+  const char* name;
+  std::vector<std::string> targets;
+  Data data;
+  std::u16string text;
+};
+
+class SelectionTextWithZeros : public ::testing::TestWithParam<ZeroCase> {};
+
+TEST_P(SelectionTextWithZeros, IsReadWholeAndShownWhole) {
+  const ZeroCase& c = GetParam();
+  ContentClipboard clipboard;
+  clipboard.SetContent(ContentFromTargets(clipboard.Registry(), c.targets, c.data));
+  EXPECT_EQ(ReadClipboardText(clipboard), c.text);
+  if (clipboard.Content().Has(kFormatUnicodeText)) {
+    EXPECT_EQ(ClipboardFormatValue(clipboard, kFormatUnicodeText, ValueReading::Utf16), c.text);
+  }
+
+  WriteClipboardText(clipboard, c.text);
+  EXPECT_EQ(ReadClipboardText(clipboard), c.text);
+  EXPECT_EQ(ClipboardFormatValue(clipboard, kFormatUnicodeText, ValueReading::Utf16), c.text);
+}
+
+using namespace std::string_literals;
+using namespace std::string_view_literals;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SelectionTextWithZeros,
+    ::testing::Values(
+        ZeroCase{"ZeroInside", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("abc\0def"sv)}}, u"abc\0def"s},
+        ZeroCase{"LeadingZero", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("\0abc"sv)}}, u"\0abc"s},
+        ZeroCase{"TrailingZero", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("abc\0"sv)}}, u"abc\0"s},
+        ZeroCase{"OnlyLatin1", {"STRING"}, {{"STRING", Bytes("a\0\xE4"sv)}}, u"a\0ä"s},
+        ZeroCase{"EmptyUtf8FallsBackToLatin1",
+                 {"UTF8_STRING", "STRING"},
+                 {{"UTF8_STRING", Bytes("")}, {"STRING", Bytes("x\0y"sv)}},
+                 u"x\0y"s}),
+    [](const ::testing::TestParamInfo<ZeroCase>& info) { return std::string(info.param.name); });
+
+TEST(SelectionTextWithZeros, Latin1ValueStillShowsTheBlockEndingZero) {
+  ContentClipboard clipboard;
+  clipboard.SetContent(ContentFromTargets(clipboard.Registry(), {"STRING"}, {{"STRING", Bytes("a\0b"sv)}}));
+  EXPECT_EQ(ClipboardFormatValue(clipboard, kFormatText, ValueReading::EightBit), u"a\0b\0"s);
 }
 
 }  // namespace

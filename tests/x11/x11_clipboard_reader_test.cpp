@@ -21,6 +21,7 @@
 namespace tallowin {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
@@ -38,8 +39,10 @@ constexpr auto kMustReturnWithin = 10s;
 // into a missing one.
 constexpr auto kLiveOwnerTimeout = 5s;
 
-constexpr X11ReadPlan kEverything{true, true};
-constexpr X11ReadPlan kTargetsOnly{false, false};
+// The pictures the tests pretend to decode.
+const std::vector<std::string> kDecodable = {"image/png", "image/bmp", "image/jpeg"};
+const X11ReadPlan kEverything{true, true, kDecodable};
+const X11ReadPlan kTargetsOnly{false, false, kDecodable};
 
 const std::vector<std::string> kMetaTargets = {"TARGETS", "MULTIPLE",    "TIMESTAMP",
                                                "DELETE",  "INCR",        "SAVE_TARGETS"};
@@ -285,15 +288,21 @@ TEST_P(ImageChoiceTest, RequestsExactlyThePlannedTargets) {
 INSTANTIATE_TEST_SUITE_P(
     Plans, ImageChoiceTest,
     ::testing::Values(
-        ImageCase{"PngPreferred", {"image/bmp", "PIXMAP", "image/png", "text/plain"}, {false, true},
-                  {"image/png"}},
-        ImageCase{"FirstImageWithoutPng", {"BITMAP", "image/jpeg", "image/bmp"}, {false, true},
+        ImageCase{"PngPreferred", {"image/bmp", "PIXMAP", "image/png", "text/plain"},
+                  {false, true, kDecodable}, {"image/png"}},
+        ImageCase{"FirstImageWithoutPng", {"BITMAP", "image/jpeg", "image/bmp"}, {false, true, kDecodable},
                   {"image/jpeg"}},
-        ImageCase{"HandlesAreNeverRead", {"PIXMAP", "BITMAP"}, {false, true}, {}},
+        ImageCase{"HandlesAreNeverRead", {"PIXMAP", "BITMAP"}, {true, true, kDecodable}, {}},
         ImageCase{"AllTargetsSkipsImages", {"text/plain", "image/png", "PIXMAP", "text/html"},
-                  {true, false}, {"text/plain", "text/html"}},
-        ImageCase{"AllTargetsAndOneImage", {"image/bmp", "text/plain", "image/png"}, {true, true},
-                  {"text/plain", "image/png"}}),
+                  {true, false, kDecodable}, {"text/plain", "text/html"}},
+        ImageCase{"AllTargetsAndOneImage", {"image/bmp", "text/plain", "image/png"}, {true, true, kDecodable},
+                  {"text/plain", "image/png"}},
+        // A picture nothing decodes is a target like any other: read for the
+        // inspector, never taken for the picture.
+        ImageCase{"UndecodableImageIsAnOrdinaryTarget", {"image/svg+xml", "image/png", "text/plain"},
+                  {true, true, {"image/png"}}, {"image/svg+xml", "image/png", "text/plain"}},
+        ImageCase{"PictureIsTheFirstDecodable", {"image/png", "image/x-rare"}, {false, true, {"image/x-rare"}},
+                  {"image/x-rare"}}),
     [](const ::testing::TestParamInfo<ImageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(X11ReaderTest, SizeCapFailsLargeTargetsAndKeepsReadingOthers) {
@@ -391,6 +400,79 @@ INSTANTIATE_TEST_SUITE_P(Kinds, LateAnswerTest, ::testing::Values("answer", "ref
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return std::string(info.param);
                          });
+
+// Each piece comes just within the request timeout, so only a bound on the
+// whole read ends it; without one the reader is held for as long as the owner
+// likes (here 40 pieces at 0.3 s: 12 s).
+TEST_F(X11ReaderTest, TricklingOwnerIsCutOffAtTheReadLimit) {
+  ScriptedOwner({"--trickle", "UTF8_STRING:40:0.3", "UTF8_STRING", "text/x-after"});
+  X11ClipboardReader reader;
+  reader.SetRequestTimeout(1s);
+  reader.SetReadLimit(2s);
+  const Clock::time_point start = Clock::now();
+  const X11ClipboardSnapshot snapshot = reader.ReadSnapshot(kEverything);
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, 1500ms);  // the pieces did come in time until the limit
+  EXPECT_LT(took, 6s);
+  EXPECT_TRUE(snapshot.ownerAnswered);
+  EXPECT_THAT(snapshot.failed, ElementsAre("UTF8_STRING", "text/x-after"));
+  EXPECT_THAT(snapshot.data, IsEmpty());
+}
+
+// A cancelled trickle frees the reader at once for the next request.
+TEST_F(X11ReaderTest, CancelEndsATricklingTransfer) {
+  ChildProcess& owner = ScriptedOwner({"--trickle", "UTF8_STRING:100:0.3", "UTF8_STRING"});
+  X11ClipboardReader reader;
+  reader.SetRequestTimeout(1s);
+  reader.SetReadLimit(60s);
+  std::promise<X11ClipboardSnapshot> first;
+  auto firstDone = first.get_future();
+  reader.RequestSnapshot(kEverything, [&](X11ClipboardSnapshot s) { first.set_value(std::move(s)); });
+  const Clock::time_point asked = Clock::now();
+  while (Requests(owner).empty() || Clock::now() - asked < 1s) std::this_thread::sleep_for(50ms);
+  reader.CancelPending();
+  ASSERT_EQ(firstDone.wait_for(2s), std::future_status::ready);
+  EXPECT_TRUE(firstDone.get().cancelled);
+}
+
+struct TargetListCase {
+  const char* name;
+  std::vector<std::string> ownerArgs;
+  std::size_t listed;  // how many of the owner's named targets come back
+};
+
+class LongTargetListTest : public X11ReaderTest, public ::testing::WithParamInterface<TargetListCase> {};
+
+// Only the first kMaxTargets entries of a target list are taken, whether the
+// list comes in one property or through INCR; a list of atoms without names
+// (millions of them) costs neither time nor memory beyond that.
+TEST_P(LongTargetListTest, KeepsOnlyTheFirstTargets) {
+  const TargetListCase& c = GetParam();
+  ScriptedOwner(c.ownerArgs);
+  X11ClipboardReader reader;
+  reader.SetRequestTimeout(kLiveOwnerTimeout);
+  reader.SetReadLimit(20s);
+  const X11ClipboardSnapshot snapshot = reader.ReadSnapshot(kEverything);
+  EXPECT_TRUE(snapshot.ownerAnswered);
+  ASSERT_EQ(snapshot.targets.size(), c.listed);
+  EXPECT_EQ(snapshot.targets.front(), "UTF8_STRING");
+  EXPECT_THAT(snapshot.data, Contains(Pair("UTF8_STRING", Placeholder("UTF8_STRING"))));
+  EXPECT_THAT(snapshot.failed, IsEmpty());
+}
+
+std::vector<std::string> ManyNamedTargets(int count) {
+  std::vector<std::string> args = {"UTF8_STRING"};
+  for (int i = 1; i < count; ++i) args.push_back("text/x-" + std::to_string(i));
+  return args;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, LongTargetListTest,
+    ::testing::Values(
+        TargetListCase{"UnnamedAtomsInOneProperty", {"--junk-targets", "50000", "UTF8_STRING"}, 1},
+        TargetListCase{"MillionsOfUnnamedAtomsThroughIncr", {"--junk-targets", "8000000", "UTF8_STRING"}, 1},
+        TargetListCase{"MoreNamedTargetsThanTheCap", ManyNamedTargets(1200), X11ClipboardReader::kMaxTargets - 1}),
+    [](const ::testing::TestParamInfo<TargetListCase>& info) { return std::string(info.param.name); });
 
 // --- Owners that never answer, and none at all -----------------------------
 
