@@ -114,6 +114,7 @@ struct ZeroCase {
   std::vector<std::string> targets;
   Data data;
   std::u16string text;
+  std::u16string unicodeValue;  // the details value of format 13, when listed
 };
 
 class SelectionTextWithZeros : public ::testing::TestWithParam<ZeroCase> {};
@@ -124,7 +125,7 @@ TEST_P(SelectionTextWithZeros, IsReadWholeAndShownWhole) {
   clipboard.SetContent(ContentFromTargets(clipboard.Registry(), c.targets, c.data));
   EXPECT_EQ(ReadClipboardText(clipboard), c.text);
   if (clipboard.Content().Has(kFormatUnicodeText)) {
-    EXPECT_EQ(ClipboardFormatValue(clipboard, kFormatUnicodeText, ValueReading::Utf16), c.text);
+    EXPECT_EQ(ClipboardFormatValue(clipboard, kFormatUnicodeText, ValueReading::Utf16), c.unicodeValue);
   }
 
   WriteClipboardText(clipboard, c.text);
@@ -138,14 +139,14 @@ using namespace std::string_view_literals;
 INSTANTIATE_TEST_SUITE_P(
     Cases, SelectionTextWithZeros,
     ::testing::Values(
-        ZeroCase{"ZeroInside", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("abc\0def"sv)}}, u"abc\0def"s},
-        ZeroCase{"LeadingZero", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("\0abc"sv)}}, u"\0abc"s},
-        ZeroCase{"TrailingZero", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("abc\0"sv)}}, u"abc\0"s},
-        ZeroCase{"OnlyLatin1", {"STRING"}, {{"STRING", Bytes("a\0\xE4"sv)}}, u"a\0ä"s},
+        ZeroCase{"ZeroInside", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("abc\0def"sv)}}, u"abc\0def"s, u"abc\0def"s},
+        ZeroCase{"LeadingZero", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("\0abc"sv)}}, u"\0abc"s, u"\0abc"s},
+        ZeroCase{"TrailingZero", {"UTF8_STRING"}, {{"UTF8_STRING", Bytes("abc\0"sv)}}, u"abc\0"s, u"abc\0"s},
+        ZeroCase{"OnlyLatin1", {"STRING"}, {{"STRING", Bytes("a\0\xE4"sv)}}, u"a\0ä"s, u""s},
         ZeroCase{"EmptyUtf8FallsBackToLatin1",
                  {"UTF8_STRING", "STRING"},
                  {{"UTF8_STRING", Bytes("")}, {"STRING", Bytes("x\0y"sv)}},
-                 u"x\0y"s}),
+                 u"x\0y"s, u""s}),
     [](const ::testing::TestParamInfo<ZeroCase>& info) { return std::string(info.param.name); });
 
 TEST(SelectionTextWithZeros, Latin1ValueStillShowsTheBlockEndingZero) {

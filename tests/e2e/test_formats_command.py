@@ -12,7 +12,8 @@ separated by tabs, control characters as \\xNN and a backslash doubled.
 - an owner of our own that offers many targets in a chosen order, meta targets
   among them: the rows follow the owner's order, meta targets are neither
   listed nor asked for, all image targets make one BITMAP row where the first
-  of them stands, STRING is TEXT 1 (Latin-1, with the
+  of them stands (PIXMAP, a server-side handle, is a registered format whose
+  bytes are not read), STRING is TEXT 1 (Latin-1, with the
   zero byte that ends an 8-bit text block), registered numbers count up from
   49152 in order of first sight, the one numbered 49159 is read as UTF-16, and
   other registered formats keep embedded zero bytes.
@@ -115,6 +116,7 @@ def test_many_targets(executable, scratch):
         ("x-f", "49158", "f"),
         ("x-utf16", "49159", "hé"),
         ("x-zero", "49160", "a\\x00b"),
+        ("PIXMAP", "49161", ""),  # a server-side handle, not a picture's bytes: never read
     ]
     owner = SelectionOwner()
     try:
