@@ -17,6 +17,7 @@
 // is skipped.
 
 #include <QObject>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>

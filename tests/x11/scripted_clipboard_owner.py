@@ -128,6 +128,7 @@ class Owner:
             if len(atoms) * 4 > PIECE:
                 self.start_incr(req, atoms, prop_type=Xatom.ATOM, prop_format=32, piece=JUNK_PIECE)
                 return
+            atoms = atoms.tobytes()
         if self.first_targets and self.args.late_first:
             seconds, kind = self.args.late_first.split(":")
             time.sleep(float(seconds))
@@ -161,7 +162,8 @@ class Owner:
         key = (ev.window.id, ev.atom)
         window, prop_type, prop_format, data, size, _ = self.transfers[key]
         piece, rest = data[:size], data[size:]
-        window.change_property(ev.atom, prop_type, prop_format, piece)
+        window.change_property(ev.atom, prop_type, prop_format,
+                               piece.tobytes() if isinstance(piece, array.array) else piece)
         self.d.flush()
         if not piece:
             del self.transfers[key]

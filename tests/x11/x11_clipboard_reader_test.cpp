@@ -428,8 +428,14 @@ TEST_F(X11ReaderTest, CancelEndsATricklingTransfer) {
   std::promise<X11ClipboardSnapshot> first;
   auto firstDone = first.get_future();
   reader.RequestSnapshot(kEverything, [&](X11ClipboardSnapshot s) { first.set_value(std::move(s)); });
-  const Clock::time_point asked = Clock::now();
-  while (Requests(owner).empty() || Clock::now() - asked < 1s) std::this_thread::sleep_for(50ms);
+  std::vector<std::string> requests;
+  const Clock::time_point deadline = Clock::now() + kMustReturnWithin;
+  while (std::find(requests.begin(), requests.end(), "UTF8_STRING") == requests.end()) {
+    ASSERT_LT(Clock::now(), deadline) << "the reader never asked for the trickled target";
+    std::this_thread::sleep_for(50ms);
+    for (std::string& r : Requests(owner)) requests.push_back(std::move(r));
+  }
+  std::this_thread::sleep_for(1s);  // a few pieces into the transfer
   reader.CancelPending();
   ASSERT_EQ(firstDone.wait_for(2s), std::future_status::ready);
   EXPECT_TRUE(firstDone.get().cancelled);
