@@ -28,8 +28,10 @@ def copy_with_printf(clipboard, printf_format):
     child = subprocess.Popen(["sh", "-c", f"printf '{printf_format}' | exec xclip -quiet -selection clipboard -i"],
                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     clipboard.children.append(child)
-    wait_for(lambda: clipboard.owner() != before, 10, what=f"xclip to take CLIPBOARD with {printf_format!r}")
-    clipboard.copier = clipboard.owner()
+    wait_for(lambda: clipboard.owner() != before or child.poll() is not None, 10,
+             what=f"xclip to take CLIPBOARD with {printf_format!r}")
+    # The owner now, unless a write-back has already replaced xclip (which then ends).
+    clipboard.copier = clipboard.owner() if child.poll() is None else 0
 
 
 def raw_clipboard_bytes():
