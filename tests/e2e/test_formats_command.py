@@ -15,7 +15,8 @@ separated by tabs, control characters as \\xNN and a backslash doubled.
   of them stands (PIXMAP, a server-side handle, is a registered format whose
   bytes are not read), STRING is TEXT 1 (Latin-1, with the
   zero byte that ends an 8-bit text block), registered numbers count up from
-  49152 in order of first sight, the one numbered 49159 is read as UTF-16, and
+  49152 in order of first sight, the one numbered 49159 is read as UTF-16 (all
+  of it: a selection target carries its length, so a zero unit is text), and
   other registered formats keep embedded zero bytes.
 
 Usage: test_formats_command.py PATH-TO-TALLOWIN   (runs under its own Xvfb when DISPLAY is unset)
@@ -114,7 +115,7 @@ def test_many_targets(executable, scratch):
         ("x-d", "49156", "d"),
         ("x-e", "49157", "e"),
         ("x-f", "49158", "f"),
-        ("x-utf16", "49159", "hé"),
+        ("x-utf16", "49159", "hé\\x00zz"),
         ("x-zero", "49160", "a\\x00b"),
         ("PIXMAP", "49161", ""),  # a server-side handle, not a picture's bytes: never read
     ]
