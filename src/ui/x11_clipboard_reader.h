@@ -79,8 +79,8 @@ struct X11ReadPlan {
 // The size cap (default kDefaultSizeCap, 64 MiB) limits the bytes of one
 // target, INCR transfers included; a larger target goes to `failed`. A larger
 // INCR transfer is still run to its end without fetching its bytes (for at
-// most ten request timeouts), because some owners serve nobody else until an
-// open transfer ends.
+// most ten request timeouts, and never past the read limit), because some
+// owners serve nobody else until an open transfer ends.
 //
 // Thread safety: every public member may be called from any thread, except
 // that ReadSnapshot() must not be called from inside a `done` callback.
