@@ -4,7 +4,7 @@
 Many bursts of twenty xclip copies made without any pause, each xclip taking the
 clipboard from the one before. A copy that a newer one replaced before the
 program could read it may be skipped; the newest copy of a burst never may: with
-brackets added, the clipboard must settle on the newest text of each burst,
+search and replace on and brackets added, the clipboard must settle on the newest text of each burst,
 wrapped, never on an older one and never unwrapped.
 
 TALLOWIN_BURSTS sets another number of bursts.
@@ -19,14 +19,18 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tallowin_e2e import check, end_process, main, session, shorten, step  # noqa: E402
 
-ADD_BRACKETS = ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"]
+# Search and replace (matching nothing) and brackets: every pass writes back twice,
+# so a newer copy can arrive between a pass's two writes.
+SETTINGS = ["--set", "cb_suchenersetzen=1", "--set", "act_ers_text_suchen=nowhere", "--set",
+            "act_ers_text_ersetzen=x", "--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set",
+            "act_textadd_hinten=]"]
 BURSTS = 12
 COPIES = 20
 
 
 def test(executable):
     bursts = int(os.environ.get("TALLOWIN_BURSTS", BURSTS))
-    with session(executable, ADD_BRACKETS) as (program, clipboard):
+    with session(executable, SETTINGS) as (program, clipboard):
         program.start()
         program.find_main_window(timeout=15)
         program.wait_for_splash_to_close(timeout=10)
