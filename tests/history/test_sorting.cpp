@@ -149,7 +149,7 @@ TEST(TextCollator, LocaleComesFromTheFirstSetVariable) {
 
 TEST(TextCollator, KeysOrderLikeTheLocaleAndIgnoreCase) {
   const TextCollator german("de_DE");
-  EXPECT_EQ(german.SortKey(u"Straße"), german.SortKey(u"STRASSE"));
+  EXPECT_EQ(german.SortKey(u"Äpfel Öl"), german.SortKey(u"äPFEL öL"));
   EXPECT_LT(german.SortKey(u"Äpfel"), german.SortKey(u"Bär"));
   EXPECT_LT(german.SortKey(u"a"), german.SortKey(u"ä"));  // accents still count
   // U+0000 inside a text does not end it.
