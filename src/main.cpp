@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -59,7 +60,9 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   try {
     options.programFolder = tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(exeFolder));
   } catch (const tallowin::TallowinError& e) {
+    // Started from a menu there is no terminal to read standard error in.
     std::fprintf(stderr, "tallowin: %s\n", e.what());
+    QMessageBox::critical(nullptr, QStringLiteral("Tallowin"), QString::fromUtf8(e.what()));
     return 1;
   }
   options.docsFolder = DocsFolder(exeFolder);
