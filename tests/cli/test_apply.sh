@@ -298,6 +298,11 @@ if [ "$status" -eq 1 ] && grep -q 'Broken pipe' "$work/err"; then pass; else
   fail "apply into a pipe closed early exits 1" "exit $status" "stderr: $(cat "$work/err")"
 fi
 
+"$program" apply <&- >"$work/out" 2>"$work/err"
+status=$?
+if [ "$status" -eq 1 ] && grep -q 'Cannot read standard input' "$work/err" && [ ! -s "$work/out" ]; then pass; else
+  fail "apply with standard input closed exits 1" "exit $status" "stderr: $(cat "$work/err")"
+fi
 expect_status "a folder as INPUT" 1 '' "$work"
 if grep -q 'Is a directory' "$work/err"; then pass; else fail "the folder INPUT names the cause" "$(cat "$work/err")"; fi
 truncate -s 4G "$work/huge.txt"
