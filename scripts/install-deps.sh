@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libxcb1-dev libxcb-xfixes0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  unicode-data libpcre2-dev
+  unicode-data libpcre2-dev libicu-dev
   clang libclang-rt-14-dev
   xvfb xauth xclip xdotool x11-utils imagemagick python3 python3-xlib
   python3-pyatspi at-spi2-core dbus-daemon

@@ -4,11 +4,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/errors.h"
 #include "app/program_folder.h"
+#include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "lang/ui_texts.h"
 #include "text/utf.h"
@@ -54,7 +57,14 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   app.setQuitOnLastWindowClosed(false);
   const std::string exeFolder = ExecutableFolder(argv[0]);
   options.language = tallowin::GermanMarkerPresent(".") ? tallowin::Language::German : tallowin::Language::English;
-  options.programFolder = tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(exeFolder));
+  try {
+    options.programFolder = tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(exeFolder));
+  } catch (const tallowin::TallowinError& e) {
+    // Started from a menu there is no terminal to read standard error in.
+    std::fprintf(stderr, "tallowin: %s\n", e.what());
+    QMessageBox::critical(nullptr, QStringLiteral("Tallowin"), QString::fromUtf8(e.what()));
+    return 1;
+  }
   options.docsFolder = DocsFolder(exeFolder);
 
   tallowin::StartForm start(options.language);
@@ -67,6 +77,7 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tallowin::ProtectStandardStreams();
   const std::vector<std::string> args(argv + 1, argv + argc);
   // --help and --version as options of the program or of a command; a value that
   // happens to read "--help" (after --set or --row) is not an option.
@@ -77,11 +88,9 @@ int main(int argc, char** argv) {
     } else if (a == "--row") {
       i += 3;
     } else if (a == "--help" || a == "-h") {
-      std::fputs(tallowin::UsageText().c_str(), stdout);
-      return 0;
+      return tallowin::WriteStandardOutput(tallowin::UsageText(), "tallowin") ? 0 : 1;
     } else if (a == "--version") {
-      std::fputs(tallowin::VersionText().c_str(), stdout);
-      return 0;
+      return tallowin::WriteStandardOutput(tallowin::VersionText(), "tallowin") ? 0 : 1;
     }
   }
   if (!args.empty() && args[0] == "apply") {

@@ -2,18 +2,26 @@
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <new>
 #include <optional>
+#include <stdexcept>
 
 #include "app/errors.h"
 #include "app/program_core.h"
 #include "app/program_folder.h"
+#include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "clipboard/memory_clipboard.h"
+#include "text/atomic_file.h"
 #include "text/utf.h"
 #include "ui/raster_qimage.h"
 
@@ -64,13 +72,42 @@ ApplyOptions ParseApplyArguments(const std::vector<std::string>& args) {
   return o;
 }
 
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// The whole INPUT, read with every failure reported: a folder, an unreadable
+// file, a read error. A file larger than the memory available raises
+// std::bad_alloc (the size is reserved up front when it is known).
 std::string ReadAll(const std::optional<std::string>& path) {
-  if (!path || *path == "-") {
-    return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  const bool standardInput = !path || *path == "-";
+  const std::string shown = standardInput ? std::string("standard input") : "\"" + *path + "\"";
+  int fd = STDIN_FILENO;
+  if (!standardInput) {
+    do {
+      fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) throw TallowinError("Cannot open file " + shown + ". " + ErrnoText(errno));
   }
-  std::ifstream in(*path, std::ios::binary);
-  if (!in) throw TallowinError("Cannot open file \"" + *path + "\"");
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  struct CloseOnExit {
+    int fd;
+    bool owned;
+    ~CloseOnExit() {
+      if (owned) ::close(fd);
+    }
+  } closer{fd, !standardInput};
+  struct stat info;
+  if (::fstat(fd, &info) == 0) {
+    if (S_ISDIR(info.st_mode)) throw TallowinError("Cannot open file " + shown + ". " + ErrnoText(EISDIR));
+  }
+  std::string bytes;
+  if (S_ISREG(info.st_mode) && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw TallowinError("Cannot read " + shown + ". " + ErrnoText(errno));
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
 }
 
 void PlaceInput(MemoryClipboard& clipboard, const ApplyOptions& o) {
@@ -85,15 +122,41 @@ void PlaceInput(MemoryClipboard& clipboard, const ApplyOptions& o) {
   clipboard.PlaceFromOtherProgram({{kFormatBitmap, {}}}, &*raster);
 }
 
-void WriteOutput(const std::string& bytes, const std::optional<std::string>& output) {
-  if (!output || *output == "-") {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+[[noreturn]] void RaiseCannotWrite(const std::string& name, int error) {
+  throw TallowinError("Cannot write \"" + name + "\". " + ErrnoText(error));
+}
+
+// --output FILE. A regular file (or a new one) is replaced only by a complete
+// one: written beside it and renamed over it. A symbolic link is followed, as
+// the user named it; a FIFO or device is written directly, as a shell
+// redirection would.
+void WriteOutputFile(const std::string& bytes, const std::string& name) {
+  std::string target = name;
+  struct stat info;
+  if (::lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    if (char* resolved = ::realpath(name.c_str(), nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
+  }
+  if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    int fd;
+    do {
+      fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) RaiseCannotWrite(name, errno);
+    int error = WriteAll(fd, bytes);
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+    if (error != 0) RaiseCannotWrite(name, error);
     return;
   }
-  std::ofstream out(*output, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out.flush()) throw TallowinError("Cannot write \"" + *output + "\"");
+  try {
+    AtomicFileSink file(target);
+    file.Put(bytes);
+    file.Commit();
+  } catch (const AtomicFileError& e) {
+    RaiseCannotWrite(name, e.error());
+  }
 }
 
 std::string FinalContent(MemoryClipboard& clipboard) {
@@ -115,9 +178,7 @@ std::string ExecutableFolder() {
   return ec ? std::string() : exe.parent_path().string();
 }
 
-}  // namespace
-
-int RunApplyCommand(const std::vector<std::string>& args) {
+int RunApply(const std::vector<std::string>& args) {
   ApplyOptions options;
   try {
     options = ParseApplyArguments(args);
@@ -141,7 +202,14 @@ int RunApplyCommand(const std::vector<std::string>& args) {
     return 1;
   }
   core.state.captureActive = true;
-  core.FinishStartup(Utf8ToUtf16(ResolveProgramFolder(ExecutableFolder())));
+  std::string programFolder;
+  try {
+    programFolder = ResolveProgramFolder(ExecutableFolder());
+  } catch (const TallowinError& e) {
+    std::fprintf(stderr, "tallowin apply: %s\n", e.what());
+    return 1;
+  }
+  core.FinishStartup(Utf8ToUtf16(programFolder));
   for (const std::string& assignment : options.assignments) {
     const std::string error = ApplySettingAssignment(core.settings, assignment);
     if (!error.empty()) {
@@ -154,14 +222,34 @@ int RunApplyCommand(const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s\n", Utf16ToUtf8(message).c_str());
   };
 
+  std::string result;
   try {
     core.pipeline->ProcessClipboardChange();
-    WriteOutput(FinalContent(clipboard), options.output);
+    result = FinalContent(clipboard);
+    if (options.output && *options.output != "-") {
+      WriteOutputFile(result, *options.output);
+      return 0;
+    }
   } catch (const TallowinError& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }
-  return 0;
+  return WriteStandardOutput(result, "tallowin apply") ? 0 : 1;
+}
+
+}  // namespace
+
+int RunApplyCommand(const std::vector<std::string>& args) {
+  // An input or result too large for memory ends the command with a message,
+  // not with an abort.
+  try {
+    return RunApply(args);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "tallowin apply: not enough memory for the input\n");
+  } catch (const std::length_error&) {
+    std::fprintf(stderr, "tallowin apply: not enough memory for the input\n");
+  }
+  return 1;
 }
 
 }  // namespace tallowin

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/errors.h"
+#include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "clipboard/content_clipboard.h"
 #include "clipboard/format_inspection.h"
@@ -63,14 +64,14 @@ int RunFormatsCommand(const std::vector<std::string>& args) {
   if (snapshot.ownerAnswered) {
     clipboard.SetContent(ContentFromTargets(clipboard.Registry(), snapshot.targets, snapshot.data));
   }
+  std::string lines;
   try {
-    const std::string lines = DetailsLines(clipboard);
-    std::fwrite(lines.data(), 1, lines.size(), stdout);
+    lines = DetailsLines(clipboard);
   } catch (const TallowinError& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }
-  return 0;
+  return WriteStandardOutput(lines, "tallowin formats") ? 0 : 1;
 }
 
 }  // namespace tallowin

@@ -5,11 +5,11 @@
 namespace tallowin {
 namespace {
 
-SortKey DetailsSortKey(const DetailsRow& row, std::int32_t column) {
+SortKey DetailsSortKey(const TextCollator& collator, const DetailsRow& row, std::int32_t column) {
   switch (column) {
-    case 0: return TextSortKey(row.format);
+    case 0: return TextSortKey(collator, row.format);
     case 1: return NumberSortKey(row.number);
-    case 2: return TextSortKey(row.value);
+    case 2: return TextSortKey(collator, row.value);
     default: return {};  // no such column: every row compares equal
   }
 }
@@ -33,7 +33,11 @@ void DetailsModel::ColumnClick(SortState& sort, std::int32_t column) {
 
 void DetailsModel::Sort(const SortState& sort) {
   const std::int32_t column = sort.sortColumn;
-  SortRowsByKey(rows_, [column](const DetailsRow& row) { return DetailsSortKey(row, column); }, sort.Descending());
+  if (!collator_) collator_ = TextCollator::ForUserLocale();
+  const TextCollator& collator = *collator_;
+  SortRowsByKey(
+      rows_, [&collator, column](const DetailsRow& row) { return DetailsSortKey(collator, row, column); },
+      sort.Descending());
   Changed();
 }
 

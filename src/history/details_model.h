@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "clipboard/clipboard.h"
 #include "history/sort_state.h"
+#include "history/text_collator.h"
 
 namespace tallowin {
 
@@ -27,11 +29,14 @@ class DetailsModel {
   // A click on column `column` of the list: updates the shared state (the same
   // object the history list uses), then sorts once.
   void ColumnClick(SortState& sort, std::int32_t column);
-  // One reordering: column 0 by name and column 2 by value, as texts ignoring
-  // case; column 1 by number, as numbers (2 before 13 before 49161). Reversed
+  // One reordering: column 0 by name and column 2 by value, as texts in the
+  // locale order ignoring case; column 1 by number, as numbers (2 before 13 before 49161). Reversed
   // when the state is descending. The next processed change refills the list in
   // the clipboard's order.
   void Sort(const SortState& sort);
+  // The text order of both calls: the user's locale (TextCollator::ForUserLocale),
+  // made at the first sort unless set before.
+  void SetCollator(std::shared_ptr<const TextCollator> collator) { collator_ = std::move(collator); }
 
   std::function<void()> onChanged;
 
@@ -39,6 +44,7 @@ class DetailsModel {
   void Changed() {
     if (onChanged) onChanged();
   }
+  std::shared_ptr<const TextCollator> collator_;
   std::vector<DetailsRow> rows_;
 };
 

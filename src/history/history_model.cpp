@@ -119,10 +119,12 @@ void HistoryModel::ColumnClick(SortState& sort, std::int32_t column) {
 
 void HistoryModel::Sort(const SortState& sort) {
   const std::int32_t column = sort.sortColumn;
+  if (!collator_) collator_ = TextCollator::ForUserLocale();
+  const TextCollator& collator = *collator_;
   SortRowsByKey(
       entries_,
-      [column](const HistoryEntry& e) {
-        return column == 0 ? NumberSortKey(TimeNumber(e.time)) : TextSortKey(Cell(e, column));
+      [&collator, column](const HistoryEntry& e) {
+        return column == 0 ? NumberSortKey(TimeNumber(e.time)) : TextSortKey(collator, Cell(e, column));
       },
       sort.Descending());
   ++layoutRevision_;

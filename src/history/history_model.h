@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 
 #include "clipboard/clipboard.h"
 #include "history/sort_state.h"
+#include "history/text_collator.h"
 
 namespace tallowin {
 
@@ -97,10 +99,13 @@ class HistoryModel {
   void ColumnClick(SortState& sort, std::int32_t column);
   // One reordering by the state's column and direction. Column 0 compares the
   // capture times as numbers (the ":" removed); other columns compare their
-  // cells as texts ignoring case. Raises TallowinError("'<time>' is not a valid
+  // cells as texts by the locale order, ignoring case. Raises TallowinError("'<time>' is not a valid
   // integer value") for a time that is no whole number, before anything moves.
   // Entries added later are appended unsorted.
   void Sort(const SortState& sort);
+  // The text order of both calls: the user's locale (TextCollator::ForUserLocale),
+  // made at the first sort unless set before.
+  void SetCollator(std::shared_ptr<const TextCollator> collator) { collator_ = std::move(collator); }
 
   // Double click and the popup entry "Copy to Clipboard again": writes the
   // stored text of the first selected entry with WriteClipboardText, without
@@ -126,6 +131,7 @@ class HistoryModel {
   void Changed() {
     if (onChanged) onChanged();
   }
+  std::shared_ptr<const TextCollator> collator_;
   bool Select(std::size_t row, bool selected);
   template <class Pred>
   void RemoveWhere(Pred pred);

@@ -13,21 +13,21 @@
 #include <string_view>
 #include <vector>
 
-#include "text/case_mapping.h"
+#include "history/text_collator.h"
 
 namespace tallowin {
 
-// A number column sets `number` only; a text column sets `text` only. Texts are
-// compared ignoring case: each is mapped unit by unit to its simple upper case
-// (TextSortKey) and the results compared by code unit. This stands in for the
-// user's locale order; it applies no collation rules (accented letters sort after
-// "Z", punctuation by its code).
+// A number column sets `number` only; a text column sets `text` only, to the
+// collation key of the cell (TextCollator::SortKey): the texts are compared by
+// the user's locale, ignoring case, by comparing these keys as bytes.
 struct SortKey {
   std::int64_t number = 0;
-  std::u16string text;
+  std::string text;
 };
 
-inline SortKey TextSortKey(std::u16string_view text) { return {0, UpperCaseUnits(text)}; }
+inline SortKey TextSortKey(const TextCollator& collator, std::u16string_view text) {
+  return {0, collator.SortKey(text)};
+}
 inline SortKey NumberSortKey(std::int64_t number) { return {number, {}}; }
 
 inline int CompareSortKeys(const SortKey& a, const SortKey& b) {

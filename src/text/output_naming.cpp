@@ -69,12 +69,20 @@ std::u16string HyphenatedNumbers(const char* format, int a, int b, int c) {
   return Utf8ToUtf16(text);
 }
 
+// The name and extension must make one file name inside the chosen folder: a
+// "/" would let a name such as "../x" reach another folder, and "." or ".."
+// name folders, not files.
+bool IsUsableFileName(std::u16string_view fileName) {
+  return fileName.find(kSeparator) == std::u16string_view::npos && fileName != u"." && fileName != u"..";
+}
+
 // The save's fixed order: non-empty settings, folder, path, placeholders.
 template <class MakePath>
 std::optional<std::u16string> PrepareOutputPath(std::u16string_view folderText, std::u16string_view name,
                                                 std::u16string_view format, std::int32_t& counter,
                                                 const LocalTimeSource& now, MakePath makePath) {
   if (folderText.empty() || name.empty() || format.empty()) return std::nullopt;
+  if (!IsUsableFileName(makePath(u"", name, format))) return std::nullopt;
   const std::optional<std::u16string> folder = PrepareOutputFolder(folderText);
   if (!folder) return std::nullopt;
   return ResolvePlaceholders(makePath(*folder, name, format), counter, now);

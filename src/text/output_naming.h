@@ -48,8 +48,9 @@ std::u16string ImageFilePath(std::u16string_view folder, std::u16string_view nam
 std::u16string ResolvePlaceholders(std::u16string_view path, std::int32_t& counter, const LocalTimeSource& now);
 
 // One save's complete naming, in the order a save makes it: std::nullopt, with
-// `counter` untouched, when the folder, name or format text is empty or
-// PrepareOutputFolder fails; otherwise the resolved path of TextFilePath /
+// `counter` untouched and no folder created, when the folder, name or format
+// text is empty or the name with its extension is no plain file name (it holds
+// "/", or is "." or ".."); std::nullopt as well when PrepareOutputFolder fails; otherwise the resolved path of TextFilePath /
 // ImageFilePath (the counter advanced as ResolvePlaceholders says, also when the
 // write that follows fails).
 std::optional<std::u16string> PrepareTextOutputPath(std::u16string_view folderText, std::u16string_view name,

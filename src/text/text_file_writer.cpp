@@ -1,68 +1,19 @@
 #include "text/text_file_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
-#include <utility>
 
 #include "app/errors.h"
+#include "text/atomic_file.h"
 #include "text/utf.h"
 
 namespace tallowin {
 namespace {
 
 constexpr std::string_view kStreamWriteError = "Stream write error";
-
-// Owns an open file descriptor. Close() reports whether the kernel accepted the
-// close; the destructor closes silently, for the paths that are already failing.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&&) = delete;
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-
-  int get() const { return fd_; }
-
-  // Returns 0, or the errno of a failed close. Never retried: after close()
-  // returns, the descriptor is gone whatever the result.
-  int Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
-
-// Sends every piece to the file; a write that cannot store the whole piece
-// (disk full, I/O error) raises, leaving what was written so far.
-class FileSink : public ByteSink {
- public:
-  explicit FileSink(int fd) : fd_(fd) {}
-
-  void Put(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw TallowinError(std::string(kStreamWriteError));
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-  }
-
- private:
-  int fd_;
-};
 
 bool EqualsIgnoringAsciiCase(std::u16string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char y) {
@@ -92,21 +43,6 @@ bool IsRefusedExtension(std::u16string_view path) {
   const std::filesystem::path shown = std::filesystem::absolute(fileName, ignored);
   throw TallowinError("Cannot create file \"" + (ignored ? fileName : shown.string()) + "\". " +
                       std::generic_category().message(error));
-}
-
-// Opens for writing, creating or truncating. O_NONBLOCK only guards the open
-// itself: a FIFO without a reader would otherwise block the program forever.
-UniqueFd CreateFile(const std::string& fileName) {
-  if (fileName.find('\0') != std::string::npos) RaiseCannotCreate(fileName, EINVAL);
-  int fd;
-  do {
-    fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) RaiseCannotCreate(fileName, errno);
-  UniqueFd file(fd);
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  return file;
 }
 
 }  // namespace
@@ -140,12 +76,21 @@ bool WriteTextFile(std::u16string_view text, std::u16string_view path, std::int3
     throw std::invalid_argument("not a text file code page: " + std::to_string(codePage));
   }
   if (IsRefusedExtension(path)) return false;
-  UniqueFd file = CreateFile(Utf16ToUtf8(path));
-  FileSink sink(file.get());
-  EncodeText(text, codePage, sink);
-  // A failed close can be the first report of a lost write (quota, network file
-  // systems); the content is then not known to be complete.
-  if (file.Close() != 0) throw TallowinError(std::string(kStreamWriteError));
+  const std::string fileName = Utf16ToUtf8(path);
+  std::optional<AtomicFileSink> file;
+  try {
+    file.emplace(fileName);
+  } catch (const AtomicFileError& e) {
+    RaiseCannotCreate(fileName, e.error());
+  }
+  try {
+    EncodeText(text, codePage, *file);
+    file->Commit();
+  } catch (const AtomicFileError& e) {
+    // A rename that fails leaves the name as it was: the file was not created.
+    if (e.stage() == AtomicFileError::Stage::Create) RaiseCannotCreate(fileName, e.error());
+    throw TallowinError(std::string(kStreamWriteError));
+  }
   return true;
 }
 

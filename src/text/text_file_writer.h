@@ -26,15 +26,21 @@ std::int32_t CodePageForAnsiOrUtf8(std::u16string_view text);
 std::optional<std::int32_t> CodePageForEncodingButton(std::string_view buttonName);
 
 // Writes `text` to `path` (UTF-16 path, converted to UTF-8 for the file system)
-// in the encoding `codePage` selects, replacing an existing file completely.
+// in the encoding `codePage` selects, replacing an existing file completely but
+// only with a complete one: the bytes go to a temporary file beside it that is
+// renamed over the name once written (text/atomic_file.h). A symbolic link at
+// `path` is replaced, its target never written.
 //
 // Returns false, creating and changing nothing, when the extension of the last
 // path component is ".bmp", ".gif", ".jpg" or ".jpeg" in any letter case; true
 // when the file was written. Raises TallowinError with
 //   "Cannot create file "<path>". <strerror text>"  when the file cannot be
-//       opened (nothing was written), and
+//       made (missing folder, no access; a folder at `path` gives "Is a
+//       directory", a FIFO, device or socket "Operation not supported"), and
 //   "Stream write error"  when a write stores fewer bytes than given or the
-//       file cannot be closed cleanly (the file keeps what was written).
+//       file cannot be synced or closed cleanly.
+// Either way the old file of that name is left as it was and nothing else
+// remains in its folder.
 // A path holding U+0000 cannot name a file and fails to open (EINVAL).
 // `codePage` must satisfy IsTextCodePage (std::invalid_argument otherwise,
 // before the file is touched).

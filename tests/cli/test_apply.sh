@@ -192,6 +192,192 @@ expect_status "a file that cannot be created is a raised error" 1 'x' \
   --set cb_savetxt=1 --set "savetxt_ordner=$blocked"
 if grep -q 'Clipboard Text 1.txt' "$work/err"; then pass; else fail "error names the file" "$(cat "$work/err")"; fi
 
+# --- Saving only into regular files, whole or not at all --------------------------
+fixed=(--set cb_savetxt=1 --set savetxt_name=fixed --set savetxt_format=txt)
+large_text=$(head -c 300000 /dev/zero | tr '\0' 'x')
+
+# A FIFO at the file's name, with a reader that stops after one byte: the program
+# must not die of SIGPIPE, and must not write into it at all.
+special="$work/special"
+mkdir -p "$special"
+mkfifo "$special/fixed.txt"
+(head -c 1 <"$special/fixed.txt" >/dev/null) &
+reader=$!
+sleep 0.3
+printf '%s' "$large_text" | timeout 20 "$program" apply "${fixed[@]}" --set "savetxt_ordner=$special" \
+  >/dev/null 2>"$work/err"
+status=$?
+kill "$reader" 2>/dev/null
+wait "$reader" 2>/dev/null
+if [ "$status" -eq 1 ] && grep -qF "Cannot create file \"$special/fixed.txt\". Operation not supported" "$work/err"; then
+  pass
+else
+  fail "a FIFO whose reader stops early is refused like an uncreatable file" "exit $status" "stderr: $(cat "$work/err")"
+fi
+# A FIFO held open by a process that never reads: no hang.
+sleep 600 <>"$special/fixed.txt" &
+holder=$!
+printf '%s' "$large_text" | timeout 20 "$program" apply "${fixed[@]}" --set "savetxt_ordner=$special" \
+  >/dev/null 2>"$work/err"
+status=$?
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+if [ "$status" -eq 1 ] && grep -qF 'Operation not supported' "$work/err"; then pass; else
+  fail "a FIFO nobody reads is refused at once" "exit $status (124: hung)" "stderr: $(cat "$work/err")"
+fi
+if [ -p "$special/fixed.txt" ] && [ "$(find "$special" -mindepth 1 | wc -l)" -eq 1 ]; then pass; else
+  fail "the FIFO stays and nothing else is left" "$(ls -la "$special")"
+fi
+
+# A fixed name held by a symbolic link: the link is replaced, its target untouched.
+linked="$work/linked"
+mkdir -p "$linked"
+printf 'precious' >"$work/precious.txt"
+ln -s "$work/precious.txt" "$linked/fixed.txt"
+expect_text "saving over a symbolic link" 'new' 'new' "${fixed[@]}" --set "savetxt_ordner=$linked"
+if [ "$(cat "$work/precious.txt")" = precious ] && [ -f "$linked/fixed.txt" ] && [ ! -L "$linked/fixed.txt" ]; then
+  pass
+else
+  fail "the link's target must stay untouched" "target: $(cat "$work/precious.txt")" "$(ls -la "$linked")"
+fi
+expect_bytes "the link was replaced by the saved file" "$linked/fixed.txt" "6e 65 77"
+
+# A name that climbs out of the chosen folder is unusable: nothing saved, no error.
+mkdir -p "$work/inside"
+expect_text "a name holding ../ saves nothing" 'x' 'x' \
+  --set cb_savetxt=1 --set "savetxt_ordner=$work/inside" --set 'savetxt_name=../escaped'
+if [ -e "$work/escaped.txt" ] || [ -n "$(ls -A "$work/inside")" ]; then
+  fail "nothing may be written for a name holding /" "$(ls -la "$work" "$work/inside")"
+else
+  pass
+fi
+
+# A full disk: a tiny tmpfs. The old file stays whole, no partial file is left.
+tiny="$work/tiny"
+mkdir -p "$tiny"
+if mount -t tmpfs -o size=64k tmpfs "$tiny" 2>/dev/null; then
+  printf 'old' >"$tiny/fixed.txt"
+  printf '%s' "$large_text" | "$program" apply "${fixed[@]}" --set "savetxt_ordner=$tiny" >/dev/null 2>"$work/err"
+  status=$?
+  if [ "$status" -eq 1 ] && grep -qx 'Stream write error' "$work/err"; then pass; else
+    fail "a full disk is a Stream write error" "exit $status" "stderr: $(cat "$work/err")"
+  fi
+  if [ "$(cat "$tiny/fixed.txt")" = old ] && [ "$(find "$tiny" -mindepth 1 | wc -l)" -eq 1 ]; then pass; else
+    fail "a failed save leaves the old file whole and nothing else" "$(ls -la "$tiny")"
+  fi
+  printf '%s' "$large_text" | "$program" apply --output "$tiny/out.txt" >/dev/null 2>"$work/err"
+  status=$?
+  if [ "$status" -eq 1 ] && [ ! -e "$tiny/out.txt" ] && [ "$(find "$tiny" -mindepth 1 | wc -l)" -eq 1 ]; then pass; else
+    fail "--output on a full disk fails and leaves nothing" "exit $status" "$(ls -la "$tiny")"
+  fi
+  umount "$tiny"
+else
+  printf 'SKIP full-disk cases: mounting a tmpfs is not permitted here\n'
+fi
+
+# --- Standard output and INPUT failures are reported, never hidden -----------------
+for redirect in full closed; do
+  if [ "$redirect" = full ]; then
+    printf 'x' | "$program" apply >/dev/full 2>"$work/err"
+  else
+    printf 'x' | "$program" apply >&- 2>"$work/err"
+  fi
+  status=$?
+  if [ "$status" -eq 1 ] && grep -q 'cannot write standard output' "$work/err"; then pass; else
+    fail "apply with standard output $redirect exits 1" "exit $status" "stderr: $(cat "$work/err")"
+  fi
+done
+"$program" --help >/dev/full 2>"$work/err"
+status=$?
+if [ "$status" -eq 1 ] && [ -s "$work/err" ]; then pass; else fail "--help into a full device exits 1" "exit $status"; fi
+# A reader that stops early: an error, not death by SIGPIPE (141).
+printf '%s' "$large_text" >"$work/large.txt"
+"$program" apply "$work/large.txt" 2>"$work/err" | head -c 1 >/dev/null
+status=${PIPESTATUS[0]}
+if [ "$status" -eq 1 ] && grep -q 'Broken pipe' "$work/err"; then pass; else
+  fail "apply into a pipe closed early exits 1" "exit $status" "stderr: $(cat "$work/err")"
+fi
+
+"$program" apply <&- >"$work/out" 2>"$work/err"
+status=$?
+if [ "$status" -eq 1 ] && grep -q 'Cannot read standard input' "$work/err" && [ ! -s "$work/out" ]; then pass; else
+  fail "apply with standard input closed exits 1" "exit $status" "stderr: $(cat "$work/err")"
+fi
+expect_status "a folder as INPUT" 1 '' "$work"
+if grep -q 'Is a directory' "$work/err"; then pass; else fail "the folder INPUT names the cause" "$(cat "$work/err")"; fi
+truncate -s 4G "$work/huge.txt"
+(ulimit -v 1500000 && "$program" apply "$work/huge.txt" >"$work/out" 2>"$work/err")
+status=$?
+if [ "$status" -eq 1 ] && grep -q 'not enough memory' "$work/err" && [ ! -s "$work/out" ]; then pass; else
+  fail "an INPUT larger than the memory available exits 1 with a message" "exit $status" "stderr: $(cat "$work/err")"
+fi
+rm -f "$work/huge.txt"
+
+# --output through a symbolic link writes the file it points to; the link stays.
+printf 'old' >"$work/pointed.txt"
+ln -s "$work/pointed.txt" "$work/output-link"
+printf 'new' | "$program" apply --output "$work/output-link" >/dev/null 2>"$work/err"
+if [ "$(cat "$work/pointed.txt")" = new ] && [ -L "$work/output-link" ]; then pass; else
+  fail "--output follows a link the user named" "stderr: $(cat "$work/err")"
+fi
+
+if [ -n "${DISPLAY:-}" ] && command -v xclip >/dev/null; then
+  # -quiet keeps xclip in the foreground, so it can be ended here.
+  printf 'on the clipboard' | xclip -selection clipboard -quiet >/dev/null 2>&1 &
+  owner_pid=$!
+  sleep 0.3
+  "$program" formats >/dev/full 2>"$work/err"
+  status=$?
+  if [ "$status" -eq 1 ] && grep -q 'cannot write standard output' "$work/err"; then pass; else
+    fail "formats into a full device exits 1" "exit $status" "stderr: $(cat "$work/err")"
+  fi
+  "$program" formats >&- 2>"$work/err"
+  status=$?
+  if [ "$status" -eq 1 ]; then pass; else fail "formats with standard output closed exits 1" "exit $status"; fi
+  kill "$owner_pid" 2>/dev/null
+  wait "$owner_pid" 2>/dev/null
+else
+  printf 'SKIP formats output cases: no X display or no xclip\n'
+fi
+
+# --- The program folder when nothing else is usable --------------------------------
+# An unprivileged user without HOME or XDG_DATA_HOME, whose executable's folder it
+# cannot write: the fallback folder under TMPDIR belongs to that user alone.
+if command -v setpriv >/dev/null && [ "$(id -u)" -eq 0 ] && ! [ -d "$(getent passwd nobody | cut -d: -f6)" ]; then
+  chmod 755 "$work"
+  shared="$work/tmp"
+  mkdir -p "$shared"
+  chmod 1777 "$shared"
+  as_nobody() {
+    setpriv --reuid=65534 --regid=65534 --clear-groups \
+      env -u HOME -u XDG_DATA_HOME -u TALLOWIN_HOME TMPDIR="$shared" "$program" apply --set cb_savetxt=1 "$@"
+  }
+  # Another user prepared the folder, open to everyone: refused with a clear message.
+  mkdir -m 777 "$shared/tallowin-65534"
+  chmod 777 "$shared/tallowin-65534"
+  printf 'secret' | as_nobody >/dev/null 2>"$work/err"
+  status=$?
+  if [ "$status" -eq 1 ] && grep -q "tallowin-65534/ is owned by another user" "$work/err" &&
+    [ -z "$(ls -A "$shared/tallowin-65534")" ]; then
+    pass
+  else
+    fail "a fallback folder another user controls is refused" "exit $status" "stderr: $(cat "$work/err")" \
+      "$(ls -la "$shared/tallowin-65534")"
+  fi
+  rmdir "$shared/tallowin-65534"
+  printf 'mine' | as_nobody >/dev/null 2>"$work/err"
+  status=$?
+  owner=$(stat -c '%u %a' "$shared/tallowin-65534" 2>&1)
+  if [ "$status" -eq 0 ] && [ "$owner" = "65534 700" ] && [ -f "$shared/tallowin-65534/Clipboard Text 1.txt" ]; then
+    pass
+  else
+    fail "the fallback folder is made for the user alone" "exit $status, owner and mode: $owner" \
+      "stderr: $(cat "$work/err")"
+  fi
+else
+  printf 'SKIP program folder cases: needs root, setpriv and a user "nobody" without a home folder\n'
+fi
+
 # --- Images ------------------------------------------------------------------------
 if command -v convert >/dev/null && command -v identify >/dev/null; then
   convert -size 3x2 xc:red "png:$work/red.png"

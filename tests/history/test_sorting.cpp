@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "app/errors.h"
 #include "history/details_model.h"
 #include "history/history_model.h"
+#include "history/text_collator.h"
 #include "history_test_support.h"
 
 namespace tallowin::testing {
@@ -74,6 +77,7 @@ TEST(HistorySort, TimesCompareAsNumbersNotAsTexts) {
 
 TEST(HistorySort, TextColumnsIgnoreCaseAndReverseWhenDescending) {
   HistoryModel history;
+  history.SetCollator(std::make_shared<TextCollator>("en_US.UTF-8"));
   AddText(history, u"zebra");
   AddText(history, u"Äpfel");
   AddText(history, u"apple");
@@ -82,9 +86,76 @@ TEST(HistorySort, TextColumnsIgnoreCaseAndReverseWhenDescending) {
 
   history.Sort(SortState{2, 2, 0});
   EXPECT_EQ(Column(history, 2),
-            (Texts{u"10 x 20", u"apple\r\n", u"Banana\r\n", u"zebra\r\n", u"Äpfel\r\n"}));
+            (Texts{u"10 x 20", u"Äpfel\r\n", u"apple\r\n", u"Banana\r\n", u"zebra\r\n"}));
   history.Sort(SortState{1, 1, 1});
   EXPECT_EQ(Column(history, 1), (Texts{u"Text", u"Text", u"Text", u"Text", u"Image"}));
+}
+
+// Texts sort by the rules of the locale the collator was made for: an accented
+// letter beside its base letter in German and English, "Ä" after "Z" in Swedish.
+TEST(HistorySort, TextsFollowTheLocale) {
+  const struct {
+    const char* locale;
+    Texts order;
+  } cases[] = {
+      {"de_DE.UTF-8", {u"Äpfel", u"Apfelsine", u"apple", u"Banana", u"Öl", u"zebra"}},
+      {"en_GB.UTF-8", {u"Äpfel", u"Apfelsine", u"apple", u"Banana", u"Öl", u"zebra"}},
+      {"de", {u"Äpfel", u"Apfelsine", u"apple", u"Banana", u"Öl", u"zebra"}},
+      {"sv_SE.UTF-8", {u"Apfelsine", u"apple", u"Banana", u"zebra", u"Äpfel", u"Öl"}},
+  };
+  for (const auto& c : cases) {
+    HistoryModel history;
+    history.SetCollator(std::make_shared<TextCollator>(c.locale));
+    for (const char16_t* text : {u"zebra", u"Öl", u"Äpfel", u"apple", u"Banana", u"Apfelsine"}) {
+      history.AddTextEntry(text, text, At(12, 0, 0));
+    }
+    history.Sort(SortState{2, 2, 0});
+    EXPECT_EQ(Column(history, 2), c.order) << c.locale;
+    history.Sort(SortState{2, 2, 1});
+    EXPECT_EQ(Column(history, 2), Texts(c.order.rbegin(), c.order.rend())) << c.locale;
+  }
+}
+
+// Texts that differ only in case compare equal; the sort keeps their order in
+// both directions, and an accent still tells two texts apart.
+TEST(DetailsSort, CaseOnlyDifferencesKeepTheirOrder) {
+  DetailsModel details = DetailsOf({{u"text", 1, {}}, {u"Täxt", 2, {}}, {u"TEXT", 3, {}}, {u"Text", 4, {}}});
+  details.SetCollator(std::make_shared<TextCollator>("de_DE"));
+  details.Sort(SortState{0, 0, 0});
+  EXPECT_EQ(Numbers(details), (std::vector<int>{2, 1, 3, 4}));
+  details.Sort(SortState{0, 0, 1});
+  EXPECT_EQ(Numbers(details), (std::vector<int>{1, 3, 4, 2}));
+  details.Sort(SortState{2, 2, 0});  // equal (empty) values: nothing moves
+  EXPECT_EQ(Numbers(details), (std::vector<int>{1, 3, 4, 2}));
+}
+
+TEST(TextCollator, LocaleComesFromTheFirstSetVariable) {
+  const struct {
+    const char *lcAll, *lcCollate, *lang, *expected, *collationLocale;
+  } cases[] = {
+      {"de_DE.UTF-8", "sv_SE.UTF-8", "en_US.UTF-8", "de_DE.UTF-8", "de_DE"},
+      {"", "sv_SE.UTF-8@euro", "en_US.UTF-8", "sv_SE.UTF-8@euro", "sv_SE"},
+      {nullptr, nullptr, "en_US.ISO-8859-1", "en_US.ISO-8859-1", "en_US"},
+      {nullptr, "", "", "", ""},
+      {"C.UTF-8", nullptr, "de_DE", "C.UTF-8", ""},
+      {"POSIX", nullptr, nullptr, "POSIX", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string name = TextCollator::UserLocaleName(c.lcAll, c.lcCollate, c.lang);
+    EXPECT_EQ(name, c.expected);
+    EXPECT_EQ(TextCollator(name).collationLocale(), c.collationLocale) << name;
+  }
+}
+
+TEST(TextCollator, KeysOrderLikeTheLocaleAndIgnoreCase) {
+  const TextCollator german("de_DE");
+  EXPECT_EQ(german.SortKey(u"Äpfel Öl"), german.SortKey(u"äPFEL öL"));
+  EXPECT_LT(german.SortKey(u"Äpfel"), german.SortKey(u"Bär"));
+  EXPECT_LT(german.SortKey(u"a"), german.SortKey(u"ä"));  // accents still count
+  // U+0000 inside a text does not end it.
+  EXPECT_NE(german.SortKey(std::u16string(u"a\0b", 3)), german.SortKey(u"a"));
+  const std::u16string large(1 << 20, u'x');
+  EXPECT_LT(german.SortKey(large), german.SortKey(large + u"y"));
 }
 
 // Times are always "HH:mm:ss" here, so only an hour beyond 32 bits once the

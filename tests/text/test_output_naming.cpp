@@ -194,6 +194,26 @@ TEST_F(TextOutputPathTest, SkippedSaveLeavesTheCounterAlone) {
   EXPECT_EQ(counter_, 0);
 }
 
+// A name or extension that is no plain file name could place the file outside
+// the chosen folder ("../"); it is an unusable name: skipped silently, nothing
+// created, the counter untouched.
+TEST_F(TextOutputPathTest, NamesThatLeaveTheFolderAreSkipped) {
+  const std::u16string out = folder_.Text("out");
+  const struct {
+    std::u16string_view name, format;
+  } cases[] = {{u"../escaped %num%", u"txt"}, {u"sub/n%num%", u"txt"}, {u"/abs", u"txt"},
+               {u"n%num%", u"./../x"},        {u"n%num%", u"txt/"},   {u".", u"."}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Prepare(out, c.name, c.format), std::nullopt) << Utf16ToUtf8(c.name) << " " << Utf16ToUtf8(c.format);
+  }
+  EXPECT_EQ(PrepareImageOutputPath(out, u"n", u"*./../x - trick", counter_, kMorning), std::nullopt);
+  EXPECT_EQ(PrepareImageOutputPath(out, u"../n", u"*.png - PNG", counter_, kMorning), std::nullopt);
+  EXPECT_EQ(counter_, 0);
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "out"));
+  // Dots inside a name are plain characters.
+  EXPECT_EQ(Prepare(out, u"..n", u"txt"), folder_.Text("out/..n.txt"));
+}
+
 // "%num%" in the folder part: the folder is made under its literal name, the
 // resolved path names a folder that does not exist, and the write fails; the
 // number is used up all the same.

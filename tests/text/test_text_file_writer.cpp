@@ -1,7 +1,14 @@
 #include "text/text_file_writer.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
 
 #include <filesystem>
 #include <string>
@@ -94,17 +101,97 @@ TEST_F(WriteTextFileTest, NulInPathIsRefusedNotTruncated) {
   EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
 }
 
-// Opening a FIFO nobody reads would block the program for good.
-TEST_F(WriteTextFileTest, FifoWithoutReaderFailsInsteadOfBlocking) {
+// Only regular files are replaced. A FIFO, held open by a process that never
+// reads or by one that stopped reading, must neither block the save nor end the
+// program; a device must never be written.
+TEST_F(WriteTextFileTest, SpecialFilesAreRefusedWithoutBlocking) {
   const std::string fifo = (folder_.path() / "pipe.txt").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(RaisedMessage([&] { Write("pipe.txt", u"A", kCodePageUtf8); }),
-            "Cannot create file \"" + fifo + "\". No such device or address");
+            "Cannot create file \"" + fifo + "\". Operation not supported");
+  // A holder that keeps the FIFO open for reading and never reads.
+  const int holder = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(holder, 0);
+  EXPECT_EQ(RaisedMessage([&] { Write("pipe.txt", std::u16string(1 << 20, u'x'), kCodePageUtf8); }),
+            "Cannot create file \"" + fifo + "\". Operation not supported");
+  char byte;
+  EXPECT_EQ(::read(holder, &byte, 1), -1) << "nothing may reach the FIFO";
+  ::close(holder);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path()), {}), 1);
+
+  EXPECT_EQ(RaisedMessage([] { WriteTextFile(u"A", u"/dev/full", kCodePageUtf8); }),
+            "Cannot create file \"/dev/full\". Operation not supported");
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
-TEST(WriteTextFileFull, ShortWriteRaisesStreamWriteError) {
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
-  EXPECT_EQ(RaisedMessage([] { WriteTextFile(u"A", u"/dev/full", kCodePageUtf8); }), "Stream write error");
+// A fixed name held by a symbolic link: the link is replaced by the new file and
+// what it pointed to is never written.
+TEST_F(WriteTextFileTest, SymbolicLinkIsReplacedNotFollowed) {
+  folder_.CreateFile("precious", "keep me");
+  std::filesystem::create_symlink(folder_.path() / "precious", folder_.path() / "out.txt");
+  std::filesystem::create_symlink(folder_.path() / "nowhere", folder_.path() / "dangling.txt");
+  ASSERT_TRUE(Write("out.txt", u"new", kCodePageAnsi));
+  ASSERT_TRUE(Write("dangling.txt", u"new", kCodePageAnsi));
+  EXPECT_EQ(folder_.Read("precious"), "keep me");
+  for (const char* name : {"out.txt", "dangling.txt"}) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(folder_.path() / name))) << name;
+    EXPECT_EQ(folder_.Read(name), "new") << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder_.path() / "nowhere"));
+}
+
+// The new file gets the mode a plain create would give it, whatever the old one had.
+TEST_F(WriteTextFileTest, NewFileModeHonoursTheUmask) {
+  folder_.CreateFile("old.txt", "old");
+  std::filesystem::permissions(folder_.path() / "old.txt", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const mode_t saved = ::umask(027);
+  const bool written = Write("old.txt", u"A", kCodePageAnsi) && Write("new.txt", u"A", kCodePageAnsi);
+  ::umask(saved);
+  ASSERT_TRUE(written);
+  for (const char* name : {"old.txt", "new.txt"}) {
+    struct stat info;
+    ASSERT_EQ(::stat((folder_.path() / name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u) << name;
+  }
+}
+
+// A real full file system: a tiny tmpfs. A write that does not fit raises
+// "Stream write error" and leaves the old file whole and no partial file behind.
+class FullDiskTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mountPoint_ = folder_.path() / "tiny";
+    std::filesystem::create_directory(mountPoint_);
+    if (::mount("tmpfs", mountPoint_.c_str(), "tmpfs", 0, "size=64k") != 0) {
+      GTEST_SKIP() << "cannot mount a 64 KiB tmpfs here (" << std::strerror(errno)
+                   << "); run as root with mount rights to test a full disk";
+    }
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_) ::umount2(mountPoint_.c_str(), MNT_DETACH);
+  }
+  std::u16string Path(const std::string& name) const { return Utf8ToUtf16((mountPoint_ / name).string()); }
+  std::string Read(const std::string& name) const { return folder_.Read("tiny/" + name); }
+
+  ScratchFolder folder_;
+  std::filesystem::path mountPoint_;
+  bool mounted_ = false;
+};
+
+TEST_F(FullDiskTest, FailedWriteKeepsTheOldFileAndLeavesNothing) {
+  ASSERT_TRUE(WriteTextFile(u"old content", Path("keep.txt"), kCodePageAnsi));
+  const std::u16string tooLarge(256 * 1024, u'x');
+  EXPECT_EQ(RaisedMessage([&] { WriteTextFile(tooLarge, Path("keep.txt"), kCodePageAnsi); }), "Stream write error");
+  EXPECT_EQ(RaisedMessage([&] { WriteTextFile(tooLarge, Path("new.txt"), kCodePageAnsi); }), "Stream write error");
+  EXPECT_EQ(Read("keep.txt"), "old content");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(mountPoint_)) names.push_back(entry.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"keep.txt"});
+  // The space of the failed attempts is free again.
+  EXPECT_TRUE(WriteTextFile(u"fits", Path("next.txt"), kCodePageAnsi));
+  EXPECT_EQ(Read("next.txt"), "fits");
 }
 
 TEST(WriteTextFileCodePage, UnknownValueIsAProgrammingError) {
