@@ -115,6 +115,28 @@ constexpr UiTextRow kTexts[] = {
     {"act_textadd_vorne", u"Text in front", u"Text vorne"},
     {"act_textadd_hinten", u"Text behind", u"Text hinten"},
     {"TabSet1", u"Content pages", u"Inhaltsseiten"},
+    // Controls whose caption (or buddy label) reads the same in two places, and
+    // boxes named only by their value otherwise.
+    {"act_ers_text_suchen_regex.name", u"Search text is a RegEx", u"Suchtext als RegEx"},
+    {"act_ers_text_ersetzen_regex.name", u"Replacement is a RegEx", u"Ersetzung als RegEx"},
+    {"savetxt_ordner.name", u"Directory for texts", u"Ordner für Texte"},
+    {"savetxt_ordnerwahl.name", u"Select directory for texts..", u"Ordner für Texte wählen.."},
+    {"savetxt_name.name", u"File name for texts", u"Dateiname für Texte"},
+    {"savetxt_format.name", u"File format for texts", u"Dateiformat für Texte"},
+    {"saveimg_ordner.name", u"Directory for images", u"Ordner für Bilder"},
+    {"saveimg_ordnerwahl.name", u"Select directory for images..", u"Ordner für Bilder wählen.."},
+    {"saveimg_name.name", u"File name for images", u"Dateiname für Bilder"},
+    {"saveimg_format.name", u"File format for images", u"Dateiformat für Bilder"},
+    {"act_zuschlinks.name", u"Pixels to cut off on the left", u"Links abzuschneidende Pixel"},
+    {"act_zuschrechts.name", u"Pixels to cut off on the right", u"Rechts abzuschneidende Pixel"},
+    {"act_zuschoben.name", u"Pixels to cut off above", u"Oben abzuschneidende Pixel"},
+    {"act_zuschunten.name", u"Pixels to cut off below", u"Unten abzuschneidende Pixel"},
+    {"act_sizebenutzer_x.name", u"Maximum width in pixels", u"Maximale Breite in Pixel"},
+    {"act_sizebenutzer_y.name", u"Maximum height in pixels", u"Maximale Höhe in Pixel"},
+    // The edit box inside an editable choice box: the box's name and this.
+    {"combo_edit", u" (typed text)", u" (Eingabe)"},
+    {"ScrollBox1", u"Actions area", u"Aktionsbereich"},
+    {"ScrollBox2", u"Clipboard image area", u"Bildbereich der Zwischenablage"},
     // Start form.
     {"splash_line", u"Clipboard capture and cleaning", u"Zwischenablage erfassen und bereinigen"},
     {"splash_hint", u"Click to continue", u"Klicken zum Fortfahren"},

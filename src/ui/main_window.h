@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/program_core.h"
+#include "lang/ui_texts.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -92,6 +93,14 @@ class MainWindow : public QMainWindow {
   void ShowDetails();
   void FooterTick();
   void OpenDoc(const QString& page);
+  void ShowFooterLink(FooterLink link);
+  void ApplyStartGeometry();
+
+ public:
+  // The file a help page opens: its German version under the German interface.
+  QString DocPath(const QString& page) const;
+
+ private:
   void FormShow();
 
   MainWindowOptions options_;
@@ -121,6 +130,8 @@ class MainWindow : public QMainWindow {
   ReplacementTableWidget* replacementTable_ = nullptr;
   Teinstregex* regexOptions_ = nullptr;
   const std::uint8_t* shownPixels_ = nullptr;
+  std::uint64_t shownTextRevision_ = ~std::uint64_t{0};
+  QString footerPage_;
   std::u16string shownText_;
   std::uint64_t shownHistorySelection_ = 0;
   bool applyingHistorySelection_ = false;

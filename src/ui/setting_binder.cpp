@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -20,6 +21,15 @@ class KeyFilter : public QObject {
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::InputMethod) {
+      // A composed character arrives without a key press; it is typed all the same.
+      auto* input = static_cast<QInputMethodEvent*>(event);
+      const QString text = input->commitString();
+      for (QChar c : text) {
+        if (Refuses(c)) return true;
+      }
+      return false;
+    }
     if (event->type() != QEvent::KeyPress) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     const QString text = key->text();
@@ -86,17 +96,22 @@ QString MemoToWidget(const std::u16string& text) {
 }
 
 std::u16string MemoFromWidget(const QString& text) {
+  // Line breaks on the Linux clipboard are LF; a pasted CR LF is stored as LF.
   QString q = text;
   q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  q.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+  q.replace(QChar::LineSeparator, QChar(u'\n'));  // Shift+Enter
   return ToU16(q);
 }
 
 void InstallInputFilter(QWidget* box, InputFilter filter) {
   if (filter == InputFilter::None) return;
-  QWidget* target = box;
-  if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit()) target = combo->lineEdit();
-  target->installEventFilter(new KeyFilter(filter, box));
+  // An editable combo box keeps the keyboard focus itself and hands its keys to
+  // its line edit by a direct call, past the edit's event filters; so the filter
+  // watches the combo box, and the edit too for keys sent straight to it.
+  box->installEventFilter(new KeyFilter(filter, box));
+  if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit()) {
+    combo->lineEdit()->installEventFilter(new KeyFilter(filter, box));
+  }
 }
 
 SettingBinder::SettingBinder(CaptureSettings& settings, QObject* parent) : QObject(parent), settings_(settings) {
@@ -126,8 +141,11 @@ void SettingBinder::BindCheck(QAbstractButton* box, Setting s) {
   view();
   views_.emplace_back(s, view);
   const bool radio = Describe(s).kind == SettingKind::Choice;
-  connect(box, &QAbstractButton::clicked, this, [this, box, s, radio](bool checked) {
-    // A click on a radio button always selects it.
+  // Every change of the box's state reaches the setting, whatever caused it (a
+  // click, a key, an accessibility action, a programmatic toggle); the view above
+  // blocks the signal, so a setting shown by the box does not come back as a change.
+  connect(box, &QAbstractButton::toggled, this, [this, box, s, radio](bool checked) {
+    // A radio button cannot be switched off by itself, only by its group.
     settings_.SetFlag(s, radio ? true : checked);
     const QSignalBlocker block(box);
     box->setChecked(settings_.Flag(s));

@@ -48,7 +48,8 @@ void InstallInputFilter(QWidget* box, InputFilter filter);
 // The control name of `s`, used as the widget's objectName.
 QString SettingObjectName(Setting s);
 
-// Memo text: CR LF in the model, "\n" in the widget.
+// Memo text: every line break is LF in the model and in the widget (a CR LF
+// read from the model is shown as one break; one typed or pasted is stored as LF).
 QString MemoToWidget(const std::u16string& text);
 std::u16string MemoFromWidget(const QString& text);
 
