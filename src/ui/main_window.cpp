@@ -494,7 +494,7 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
     label->setBuddy(memo);
     auto* regex = BoundButton<QCheckBox>(r.regex);
     captioned_.emplace_back(regex, std::string(Describe(r.regex).name) + ".name.accessible");
-    auto* mark = new QLabel;  // styled and shown by the error view
+    auto* mark = new ElidingLabel;  // styled and shown by the error view
     mark->setObjectName(Key(r.mark));
     mark->hide();
     marks[row] = mark;

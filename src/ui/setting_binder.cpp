@@ -159,6 +159,7 @@ void SettingBinder::BindLine(QLineEdit* edit, Setting s) {
     if (edit->text() == text) return;
     const QSignalBlocker block(edit);
     edit->setText(text);
+    edit->setCursorPosition(0);  // a text put in shows its start, not its end
   };
   view();
   views_.emplace_back(s, view);
