@@ -10,6 +10,7 @@ temporary folder; their paths are printed.
 """
 import contextlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -27,6 +28,12 @@ TOOLS_DIR = os.path.join(os.path.dirname(TESTS_DIR), "tools")
 
 class CheckFailed(AssertionError):
     pass
+
+
+# How a sanitizer report begins ("==123==ERROR: AddressSanitizer: ...",
+# "file.cpp:12:3: runtime error: ...", "SUMMARY: UndefinedBehaviorSanitizer: ...").
+SANITIZER_REPORT = re.compile(r"ERROR: (Address|Leak|Memory|Thread)Sanitizer|: runtime error: |"
+                              r"SUMMARY: (Address|UndefinedBehavior)Sanitizer")
 
 
 def check(condition, message):
@@ -213,6 +220,12 @@ class Program:
     def stop(self):
         end_process(self.proc)
 
+    def sanitizer_findings(self):
+        """The lines of the program's output in which AddressSanitizer or
+        UndefinedBehaviorSanitizer reported a fault (a sanitizer build writes them
+        to standard error, which goes to the log)."""
+        return [line for line in self.log().splitlines() if SANITIZER_REPORT.search(line)]
+
     def running(self):
         return self.proc is not None and self.proc.poll() is None
 
@@ -367,6 +380,11 @@ def session(executable, args=()):
     program = Program(executable, scratch, args)
     try:
         yield program, clipboard
+        # A sanitizer build reports faults on standard error and may go on (or
+        # end the program); either way the session fails.
+        program.stop()
+        findings = program.sanitizer_findings()
+        check(not findings, "the program reported sanitizer findings:\n" + "\n".join(findings[:20]))
     except BaseException:
         log = program.log()
         print("---- program output ----\n" + (log[-4000:] if log else "(none)") + "\n------------------------",
