@@ -135,6 +135,7 @@ constexpr UiTextRow kTexts[] = {
     {"act_sizebenutzer_y.name", u"Maximum height in pixels", u"Maximale Höhe in Pixel"},
     // The edit box inside an editable choice box: the box's name and this.
     {"combo_edit", u" (typed text)", u" (Eingabe)"},
+    {"combo_list", u" (items)", u" (Auswahl)"},
     {"ScrollBox1", u"Actions area", u"Aktionsbereich"},
     {"ScrollBox2", u"Clipboard image area", u"Bildbereich der Zwischenablage"},
     // Start form.

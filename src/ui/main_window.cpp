@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -138,6 +139,7 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
 
   // FormCreate, in order.
   SetErrorReportLanguage(options_.language);
+  InstallAccessibleChoiceBoxes();
   ApplyLanguageTexts();
   core_->state.suppress.Reset();
   clipboard_->wantsContent = [this] {
@@ -769,8 +771,10 @@ void MainWindow::ApplyLanguageTexts() {
   ShowFooterLink(FooterLink::Donate);
   // An editable choice box shows its edit box as a control of its own.
   const QString editSuffix = ToQString(UiText("combo_edit", language));
+  const QString listSuffix = ToQString(UiText("combo_list", language));
   for (QComboBox* combo : findChildren<QComboBox*>()) {
     if (combo->lineEdit()) combo->lineEdit()->setAccessibleName(combo->accessibleName() + editSuffix);
+    combo->view()->setAccessibleName(combo->accessibleName() + listSuffix);
   }
 }
 
@@ -850,17 +854,12 @@ void MainWindow::HistorySelectionChanged() {
 void MainWindow::HistoryRecopy() {
   const RecopyOutcome outcome = core_->history.Recopy(core_->historySwitches, *clipboard_);
   if (outcome != RecopyOutcome::ShowImageMessage) return;
-  // Centred on the screen, not on the window.
+  // Without a parent the box is centred on the screen, not on the window; it
+  // takes its final size only when shown, so Qt places it then.
   QMessageBox box(QMessageBox::Information, ToQString(kRecopyMessageCaption),
                   ToQString(RecopyImageMessage(core_->CurrentLanguage() == Language::German)), QMessageBox::Ok);
   box.setObjectName(QStringLiteral("recopy_message"));
   box.setWindowModality(Qt::ApplicationModal);
-  box.adjustSize();
-  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-    QRect frame = box.frameGeometry();
-    frame.moveCenter(screen->geometry().center());
-    box.move(frame.topLeft());
-  }
   box.exec();
 }
 
@@ -1024,15 +1023,20 @@ void MainWindow::ApplyStartGeometry() {
   // and the first showing finds every part at its size (the resize rule then
   // runs on real sizes).
   const auto layOut = [this] {
-    layout()->activate();
-    centralWidget()->layout()->activate();
+    for (QLayout* level : {layout(), centralWidget()->layout()}) {
+      level->invalidate();  // a hidden window's resize does not
+      level->activate();
+    }
   };
   resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
   layOut();
   resize(kClientWidth, height() + kClientHeight - centralWidget()->height());
   layOut();
   splitter1_->setSizes({kHistoryWidth, splitter1_->width() - splitter1_->handleWidth() - kHistoryWidth});
-  if (QWidget* right = splitter1_->widget(1); right && right->layout()) right->layout()->activate();
+  if (QWidget* right = splitter1_->widget(1); right && right->layout()) {
+    right->layout()->invalidate();
+    right->layout()->activate();
+  }
   splitter2_->setSizes({splitter2_->height() - splitter2_->handleWidth() - kActionsHeight, kActionsHeight});
 }
 

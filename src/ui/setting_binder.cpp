@@ -1,6 +1,8 @@
 #include "ui/setting_binder.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QEvent>
 #include <QInputMethodEvent>
@@ -82,7 +84,42 @@ class SelectAllOnDoubleClick : public QObject {
   QLineEdit* edit_;
 };
 
+// A choice box named by its accessible name (by its text when it has none),
+// with its text as the value and the action that opens its list.
+class NamedChoiceBox : public QAccessibleWidget {
+ public:
+  explicit NamedChoiceBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+  QString text(QAccessible::Text t) const override {
+    const QComboBox* box = combo();
+    if (t == QAccessible::Name && !box->accessibleName().isEmpty()) return box->accessibleName();
+    if (t == QAccessible::Name || t == QAccessible::Value) return box->currentText();
+    return QAccessibleWidget::text(t);
+  }
+  QStringList actionNames() const override { return {showMenuAction()}; }
+  void doAction(const QString& action) override {
+    if (action == showMenuAction()) combo()->showPopup();
+  }
+
+ private:
+  QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* ChoiceBoxFactory(const QString& className, QObject* object) {
+  if (className != QLatin1String("QComboBox")) return nullptr;
+  auto* combo = qobject_cast<QComboBox*>(object);
+  return combo ? new NamedChoiceBox(combo) : nullptr;
+}
+
 }  // namespace
+
+void InstallAccessibleChoiceBoxes() {
+  static const bool installed = [] {
+    QAccessible::installFactory(&ChoiceBoxFactory);
+    return true;
+  }();
+  (void)installed;
+}
 
 QString SettingObjectName(Setting s) {
   const std::string_view name = Describe(s).name;

@@ -42,6 +42,13 @@ class SettingBinder : public QObject {
   std::vector<std::pair<Setting, std::function<void()>>> views_;
 };
 
+// Gives every choice box an accessible
+// interface whose name is the box's accessible name and whose value is its
+// text; Qt's own names a box by its value on Linux, so a screen reader could not
+// tell the boxes apart. Call before the boxes are first seen by an
+// accessibility client; later calls do nothing.
+void InstallAccessibleChoiceBoxes();
+
 // Refuses typed characters by the box's filter; pasted or loaded text passes.
 void InstallInputFilter(QWidget* box, InputFilter filter);
 

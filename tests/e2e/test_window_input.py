@@ -14,6 +14,8 @@ through AT-SPI as a screen reader reads it.
   German; the footer link is reached with Tab and opened with Return.
 - With saving failing, 50 quick copies leave one message box open that counts
   the repeats.
+- The error raised by the regex options dialog (which stays on top) opens in a
+  box that is transient for the dialog, so it is shown above it.
 
 Usage: test_window_input.py PATH-TO-TALLOWIN   (runs under its own Xvfb and D-Bus session when needed)
 """
@@ -293,7 +295,39 @@ def test_error_boxes_do_not_pile_up(executable):
         check(program.running(), "the program ended")
 
 
+def transient_for(window):
+    """The window id that `window` names in WM_TRANSIENT_FOR, or None."""
+    status, out = run_tool(["xprop", "-id", str(window), "WM_TRANSIENT_FOR"])
+    found = re.search(r"window id # (0x[0-9a-fA-F]+)", out) if status == 0 else None
+    return int(found.group(1), 16) if found else None
+
+
+def test_dialog_error_shows_over_the_dialog(executable):
+    step("the regex options dialog's error box stands over the dialog")
+    with session(executable) as (program, clipboard):
+        clipboard.copy("start")
+        program.start()
+        program.find_main_window()
+        program.wait_for_splash_to_close()
+        app = a11y.application(program.proc.pid)
+        item = a11y.find(app, "menu item", "Options regarding Regular Expressions..")
+        item.queryAction().doAction(0)
+        dialog = wait_for(lambda: program.windows_titled("Options regarding Regular Expressions"), 10,
+                          what="the regex options dialog")[0]
+        space = a11y.find(app, "text", "Space \\s:")
+        check(space.queryEditableText().setTextContents("$zz"), "could not put '$zz' into the Space box")
+        a11y.click_on(a11y.find(app, "push button", "Assume"))
+        box = wait_for(lambda: [w for w in program.windows_titled() if transient_for(w) == dialog], 10,
+                       what="a message box transient for the dialog")[0]
+        screenshot("window_dialog_error")
+        focus_window(box)
+        keys("Return")
+        wait_for(lambda: box not in program.windows_titled(), 5, what="the message box to close")
+        check(program.running(), "the program ended")
+
+
 def test(executable):
+    test_dialog_error_shows_over_the_dialog(executable)
     test_key_filters_and_paste(executable)
     test_accessible_toggles_and_lf_search(executable)
     test_names_and_footer_link(executable)
