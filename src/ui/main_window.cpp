@@ -88,6 +88,7 @@ QString Key(const char* name) { return QString::fromLatin1(name); }
 MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
     : options_(std::move(options)), startForm_(startForm) {
   setObjectName(QStringLiteral("Tprog"));
+  InstallAccessibleChoiceBoxes();  // before the first box exists
   setAttribute(Qt::WA_QuitOnClose, false);
   QFont base = font();
   base.setFamily(QStringLiteral("Sans Serif"));
@@ -139,7 +140,6 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
 
   // FormCreate, in order.
   SetErrorReportLanguage(options_.language);
-  InstallAccessibleChoiceBoxes();
   ApplyLanguageTexts();
   core_->state.suppress.Reset();
   clipboard_->wantsContent = [this] {
@@ -384,6 +384,7 @@ QWidget* MainWindow::BuildContentArea() {
   displayTxt_->setObjectName(QStringLiteral("display_txt"));
   displayTxt_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   displayTxt_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  displayTxt_->setTabChangesFocus(true);
   scrollBox2_ = new QScrollArea;
   scrollBox2_->setObjectName(QStringLiteral("ScrollBox2"));
   scrollBox2_->setBackgroundRole(QPalette::Base);

@@ -96,9 +96,10 @@ class NamedChoiceBox : public QAccessibleWidget {
     if (t == QAccessible::Name || t == QAccessible::Value) return box->currentText();
     return QAccessibleWidget::text(t);
   }
-  QStringList actionNames() const override { return {showMenuAction()}; }
+  QStringList actionNames() const override { return QAccessibleWidget::actionNames() << showMenuAction(); }
   void doAction(const QString& action) override {
-    if (action == showMenuAction()) combo()->showPopup();
+    if (action == showMenuAction()) return combo()->showPopup();
+    QAccessibleWidget::doAction(action);  // taking the focus
   }
 
  private:
@@ -231,6 +232,7 @@ void SettingBinder::BindCombo(QComboBox* combo, Setting s) {
 
 void SettingBinder::BindMemo(QPlainTextEdit* memo, Setting s) {
   memo->setObjectName(SettingObjectName(s));
+  memo->setTabChangesFocus(true);  // Tab moves on, so the keyboard can leave the field
   auto view = [this, memo, s] {
     if (MemoFromWidget(memo->toPlainText()) == settings_.Text(s)) return;
     const QSignalBlocker block(memo);

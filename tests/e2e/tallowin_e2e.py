@@ -284,7 +284,12 @@ def geometry(window, timeout=10):
 
 
 def is_borderless(window):
-    """Whether the window asks the window manager for no decorations (Motif hints)."""
+    """Whether the window asks the window manager for no decorations: a splash
+    window (which window managers draw without a frame and keep off the taskbar)
+    or one whose Motif hints turn the decorations off."""
+    status, out = run_tool(["xprop", "-id", str(window), "_NET_WM_WINDOW_TYPE"])
+    if status == 0 and "=" in out and out.split("=", 1)[1].split(",")[0].strip() == "_NET_WM_WINDOW_TYPE_SPLASH":
+        return True
     status, out = run_tool(["xprop", "-id", str(window), "_MOTIF_WM_HINTS"])
     if status != 0 or "=" not in out:
         return False

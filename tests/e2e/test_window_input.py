@@ -22,6 +22,7 @@ Usage: test_window_input.py PATH-TO-TALLOWIN   (runs under its own Xvfb and D-Bu
 import os
 import re
 import stat
+import subprocess
 import sys
 import time
 
@@ -32,8 +33,16 @@ import accessibility as a11y  # noqa: E402
 
 
 def focus_window(window):
-    status, _ = run_tool(["xdotool", "windowfocus", "--sync", str(window)])
-    check(status == 0, f"could not focus window {window}")
+    """Gives `window` the X input focus and waits until the server reports it."""
+    def has_focus():
+        status, out = run_tool(["xdotool", "getwindowfocus"])
+        return status == 0 and out.strip() == str(window)
+    if not has_focus():  # `windowfocus --sync` would wait forever for a window that has it
+        done = subprocess.run(["xdotool", "windowfocus", str(window)], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=10)
+        check(done.returncode == 0, f"could not focus window {window}: {done.stderr.decode(errors='replace')}")
+    wait_for(has_focus, 5, what=f"window {window} to have the input focus")
+    time.sleep(0.2)  # the program takes the focus event
 
 
 def focus(node):
@@ -172,7 +181,9 @@ def test_accessible_toggles_and_lf_search(executable):
 
 
 def unnamed_or_repeated(app):
-    """Focusable controls without a name, and names given to more than one."""
+    """Focusable controls without a name, and names given to more than one.
+    A tab strip reports the caption of its current tab as its own name (Qt's
+    bridge does so), so a tab is not counted against its own strip."""
     pyatspi = a11y._pyatspi()
     names, missing = {}, []
     for node in a11y.descendants(app):
@@ -180,9 +191,11 @@ def unnamed_or_repeated(app):
             state = node.getState()
             role = node.getRoleName()
             name = node.name
+            parent = node.parent
+            strip = parent is not None and parent.getRoleName() == "page tab list" and parent.name == name
         except Exception:
             continue
-        if not state.contains(pyatspi.STATE_FOCUSABLE):
+        if not state.contains(pyatspi.STATE_FOCUSABLE) or (role == "page tab" and strip):
             continue
         if not name:
             missing.append(role)
@@ -314,9 +327,14 @@ def test_dialog_error_shows_over_the_dialog(executable):
         item.queryAction().doAction(0)
         dialog = wait_for(lambda: program.windows_titled("Options regarding Regular Expressions"), 10,
                           what="the regex options dialog")[0]
+
         space = a11y.find(app, "text", "Space \\s:")
         check(space.queryEditableText().setTextContents("$zz"), "could not put '$zz' into the Space box")
-        a11y.click_on(a11y.find(app, "push button", "Assume"))
+        # Pressed from the keyboard: without a window manager nothing keeps the
+        # dialog above the main window, which the splash timer raises.
+        focus_window(dialog)
+        focus(a11y.find(app, "push button", "Assume"))
+        keys("space")
         box = wait_for(lambda: [w for w in program.windows_titled() if transient_for(w) == dialog], 10,
                        what="a message box transient for the dialog")[0]
         screenshot("window_dialog_error")
