@@ -233,6 +233,7 @@ def test_names_and_footer_link(executable):
             window = program.find_main_window()
             program.wait_for_splash_to_close()
             app = a11y.application(program.proc.pid)
+            screenshot(f"window_{language}")
             missing, repeated = unnamed_or_repeated(app)
             check(not missing and not repeated,
                   f"focusable controls without a name: {missing}; names used more than once: {repeated}")
@@ -277,8 +278,9 @@ def box_text(box):
 
 def test_error_boxes_do_not_pile_up(executable):
     step("50 quick copies with saving failing: one box that counts the repeats")
-    # The name leads into a folder that does not exist, so the file cannot be created.
-    with session(executable, ["--set", "cb_savetxt=1", "--set", "savetxt_name=no such folder/x %num%"]) as (
+    # The name leads into a folder that does not exist, so the file cannot be
+    # created; without %num% every copy raises the same message.
+    with session(executable, ["--set", "cb_savetxt=1", "--set", "savetxt_name=no such folder/x"]) as (
             program, clipboard):
         clipboard.copy("start")
         program.start()
