@@ -54,6 +54,9 @@ class MainWindow : public QMainWindow {
   // FormResize: the actions area takes three fifths of the right column, the
   // history column a third of the width.
   void ApplyResizeRule();
+  // The file a help page opens: its German version ("<name>_de.html") under the
+  // German interface.
+  QString DocPath(const QString& page) const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -95,12 +98,6 @@ class MainWindow : public QMainWindow {
   void OpenDoc(const QString& page);
   void ShowFooterLink(FooterLink link);
   void ApplyStartGeometry();
-
- public:
-  // The file a help page opens: its German version under the German interface.
-  QString DocPath(const QString& page) const;
-
- private:
   void FormShow();
 
   MainWindowOptions options_;
