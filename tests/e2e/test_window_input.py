@@ -246,6 +246,7 @@ def test_names_and_footer_link(executable):
                 if focused(link):
                     break
                 keys("Tab")
+                time.sleep(0.25)  # one step at a time, also for a slow (sanitized) program
             check(focused(link), "Tab never reached the footer link")
             keys("Return")
             page = "donate_de.html" if language == "de" else "donate.html"
@@ -340,9 +341,6 @@ def test_dialog_error_shows_over_the_dialog(executable):
         box = wait_for(lambda: [w for w in program.windows_titled() if transient_for(w) == dialog], 10,
                        what="a message box transient for the dialog")[0]
         screenshot("window_dialog_error")
-        focus_window(box)
-        keys("Return")
-        wait_for(lambda: box not in program.windows_titled(), 5, what="the message box to close")
         check(program.running(), "the program ended")
 
 
