@@ -171,10 +171,14 @@ def test_accessible_toggles_and_lf_search(executable):
         type_text("x")
         keys("Return")
         type_text("y")
+        wait_for(lambda: a11y.text_of(search) == "x\ny", 5,
+                 what=f"the search field to read 'x', a line break, 'y' (it reads {a11y.text_of(search)!r})")
         replacement = a11y.find(app, "text", "Replace by")
         focus(replacement)
         keys("ctrl+a", "BackSpace")
         type_text("Z")
+        wait_for(lambda: a11y.text_of(replacement) == "Z", 5,
+                 what=f"the replacement field to read 'Z' (it reads {a11y.text_of(replacement)!r})")
         clipboard.copy("1x\ny2")
         clipboard.wait_for_write_back("1Z2")
         check(program.running(), "the program ended")
