@@ -31,8 +31,9 @@ std::vector<QMessageBox*> OpenBoxes() {
 }
 
 // Runs `inside` once from the event loop of the first box that opens, then
-// closes every open box. A box left open by a fault is closed after two seconds,
-// so a failing test does not hang.
+// closes every open box. A box left open by a fault (one opened inside `inside`,
+// whose event loop blocks it) is closed by a second timer after two seconds, so a
+// failing test does not hang: a timer's slot is not entered again while it runs.
 void ShowAndRunInside(const QString& message, const std::function<void()>& inside) {
   bool started = false;
   bool done = false;
@@ -46,13 +47,22 @@ void ShowAndRunInside(const QString& message, const std::function<void()>& insid
       inside();
       done = true;
     }
-    if (done || since.elapsed() > 2000) {
+    if (done) {
+      for (QMessageBox* box : OpenBoxes()) box->accept();
+    }
+  });
+  QTimer safety;
+  safety.setInterval(50);
+  QObject::connect(&safety, &QTimer::timeout, [&] {
+    if (since.elapsed() > 2000) {
       for (QMessageBox* box : OpenBoxes()) box->accept();
     }
   });
   watch.start();
+  safety.start();
   ShowErrorReport(message);
   watch.stop();
+  safety.stop();
 }
 
 class ErrorReportTest : public ::testing::Test {
