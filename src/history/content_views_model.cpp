@@ -6,12 +6,14 @@ namespace tallowin {
 
 void ContentViewsModel::ClearText() {
   text_.clear();
+  ++textRevision_;
   Changed();
 }
 
 void ContentViewsModel::AddTextLine(std::u16string_view text) {
   text_.append(text);
   text_.append(u"\r\n");
+  ++textRevision_;
   Changed();
 }
 

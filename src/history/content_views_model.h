@@ -47,6 +47,9 @@ class ContentViewsModel {
   void ShowImage(RasterImage image);
 
   const std::u16string& Text() const { return text_; }
+  // Advances with every clearing and every added line, also when the text ends
+  // up as it was, so a view can tell that its own edits are to be replaced.
+  std::uint64_t TextRevision() const { return textRevision_; }
   ContentPage VisiblePage() const { return page_; }
   const std::vector<std::u16string>& Tabs() const { return tabs_; }
   // -1 while no tab is selected.
@@ -90,6 +93,7 @@ class ContentViewsModel {
   static std::int32_t Clamp(std::int64_t position, std::int32_t range, std::int32_t viewport);
 
   std::u16string text_;
+  std::uint64_t textRevision_ = 0;
   ContentPage page_ = ContentPage::Text;
   std::vector<std::u16string> tabs_;
   int selectedTab_ = 0;

@@ -5,13 +5,32 @@
 #include <QApplication>
 #include <QString>
 
+#include "lang/ui_texts.h"
+
+class QWidget;
+
 namespace tallowin {
 
 // The message as shown: a full stop is added when the text ends in a character
 // that sorts after ".".
 QString ErrorReportText(const QString& message);
 
+// The line added under a message that was raised again `repeats` times while its
+// box was open.
+QString ErrorRepeatLine(int repeats, Language language);
+
+// Shows the message box and returns when it is closed. While a box with the
+// same text is open (this call was made from its event loop), no second box
+// opens: the open one counts the repeat and this call returns at once. The box
+// stands over the window that was active (a modal dialog first), so it is never
+// hidden behind a window that stays on top.
 void ShowErrorReport(const QString& message);
+
+// The language of the repeat line; English until set.
+void SetErrorReportLanguage(Language language);
+
+// The window a box shown now would stand over; nullptr when none is active.
+QWidget* ErrorReportOwner();
 
 class TallowinApplication : public QApplication {
  public:

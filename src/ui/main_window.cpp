@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,6 +19,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -86,6 +88,7 @@ QString Key(const char* name) { return QString::fromLatin1(name); }
 MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
     : options_(std::move(options)), startForm_(startForm) {
   setObjectName(QStringLiteral("Tprog"));
+  InstallAccessibleChoiceBoxes();  // before the first box exists
   setAttribute(Qt::WA_QuitOnClose, false);
   QFont base = font();
   base.setFamily(QStringLiteral("Sans Serif"));
@@ -125,10 +128,6 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   outer->addWidget(BuildFooter());
   setCentralWidget(central);
 
-  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-  splitter1_->setSizes({kHistoryWidth, kClientWidth - kHistoryWidth});
-  splitter2_->setSizes({kClientHeight - kActionsHeight, kActionsHeight});
-
   core_->details.onChanged = [this] { ShowDetails(); };
   core_->views.onChanged = [this] { ShowContent(); };
   core_->history.onChanged = [this] { ShowHistory(); };
@@ -140,6 +139,7 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   });
 
   // FormCreate, in order.
+  SetErrorReportLanguage(options_.language);
   ApplyLanguageTexts();
   core_->state.suppress.Reset();
   clipboard_->wantsContent = [this] {
@@ -150,6 +150,7 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   ApplyPanelColours();
   binder_->RefreshAll();
   RelayoutSections();
+  ApplyStartGeometry();
 
   timer1_.setInterval(kFooterIntervalMs);
   connect(&timer1_, &QTimer::timeout, this, &MainWindow::FooterTick);
@@ -260,7 +261,7 @@ void MainWindow::BuildMenus() {
   QMenu* help = menu("help_menu");
   connect(action(help, "help_contents"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("index.html")); });
   connect(action(help, "help_regex"), &QAction::triggered, this, [this] {
-    OpenDoc(core_->CurrentLanguage() == Language::German ? QStringLiteral("regex_de.html") : QStringLiteral("regex.html"));
+    OpenDoc(QStringLiteral("regex.html"));
   });
   connect(action(help, "help_about"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("about.html")); });
 }
@@ -383,10 +384,12 @@ QWidget* MainWindow::BuildContentArea() {
   displayTxt_->setObjectName(QStringLiteral("display_txt"));
   displayTxt_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   displayTxt_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  displayTxt_->setTabChangesFocus(true);
   scrollBox2_ = new QScrollArea;
   scrollBox2_->setObjectName(QStringLiteral("ScrollBox2"));
   scrollBox2_->setBackgroundRole(QPalette::Base);
   scrollBox2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  captioned_.emplace_back(scrollBox2_, "ScrollBox2.accessible");
   displayImg_ = new QLabel;
   displayImg_->setObjectName(QStringLiteral("display_img"));
   displayImg_->setCursor(Qt::SizeAllCursor);
@@ -417,6 +420,7 @@ QWidget* MainWindow::BuildActionsArea() {
   scrollBox1_->setObjectName(QStringLiteral("ScrollBox1"));
   scrollBox1_->setWidgetResizable(true);
   scrollBox1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  captioned_.emplace_back(scrollBox1_, "ScrollBox1.accessible");
   auto* canvas = new ActionsCanvas;
   canvas->onResize = [this] { RelayoutSections(); };
   actionsCanvas_ = canvas;
@@ -492,7 +496,8 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
     captioned_.emplace_back(memo, std::string(Describe(r.field).name) + ".accessible");
     label->setBuddy(memo);
     auto* regex = BoundButton<QCheckBox>(r.regex);
-    auto* mark = new QLabel;  // styled and shown by the error view
+    captioned_.emplace_back(regex, std::string(Describe(r.regex).name) + ".name.accessible");
+    auto* mark = new ElidingLabel;  // styled and shown by the error view
     mark->setObjectName(Key(r.mark));
     mark->hide();
     marks[row] = mark;
@@ -588,6 +593,9 @@ static void AddSaveRows(QGridLayout* grid, const SaveRows& rows, SettingBinder* 
   auto* pick = new QPushButton;
   pick->setObjectName(QString::fromLatin1(rows.pickButton));
   captioned.emplace_back(pick, rows.pickButton);
+  // Both save sections read alike; the accessible names say which one a control is in.
+  captioned.emplace_back(pick, std::string(rows.pickButton) + ".name.accessible");
+  captioned.emplace_back(folder, std::string(Describe(rows.folder).name) + ".name.accessible");
   const Setting folderSetting = rows.folder;
   QObject::connect(pick, &QPushButton::clicked, parent, [parent, pickerTitle, folderSetting, &settings] {
     // SelectOutputFolder: a confirmed folder replaces the text; cancelling keeps it.
@@ -607,6 +615,8 @@ static void AddSaveRows(QGridLayout* grid, const SaveRows& rows, SettingBinder* 
   auto* format = new QComboBox;
   binder->BindCombo(format, rows.format);
   formatLabel->setBuddy(format);
+  captioned.emplace_back(name, std::string(Describe(rows.name).name) + ".name.accessible");
+  captioned.emplace_back(format, std::string(Describe(rows.format).name) + ".name.accessible");
   grid->addWidget(folderLabel, 0, 0);
   grid->addWidget(folder, 0, 1);
   grid->addWidget(pick, 0, 2);
@@ -646,6 +656,7 @@ QWidget* MainWindow::BuildCutImageBody() {
     auto* combo = new QComboBox;
     binder_->BindCombo(combo, setting);
     label->setBuddy(combo);
+    captioned_.emplace_back(combo, std::string(Describe(setting).name) + ".name.accessible");
     grid->addWidget(label, 2, column++);
     grid->addWidget(combo, 2, column++);
   }
@@ -665,6 +676,7 @@ QWidget* MainWindow::BuildResizeImageBody() {
   auto* x = new QComboBox;
   binder_->BindCombo(x, Setting::act_sizebenutzer_x);
   width->setBuddy(x);
+  captioned_.emplace_back(x, "act_sizebenutzer_x.name.accessible");
   grid->addWidget(width, 0, 1);
   grid->addWidget(x, 0, 2);
   grid->addWidget(add("Label13"), 0, 3);
@@ -672,6 +684,7 @@ QWidget* MainWindow::BuildResizeImageBody() {
   auto* y = new QComboBox;
   binder_->BindCombo(y, Setting::act_sizebenutzer_y);
   height->setBuddy(y);
+  captioned_.emplace_back(y, "act_sizebenutzer_y.name.accessible");
   grid->addWidget(height, 1, 1);
   grid->addWidget(y, 1, 2);
   grid->addWidget(add("Label14"), 1, 3);
@@ -709,6 +722,8 @@ QWidget* MainWindow::BuildFooter() {
   laspenden_->setCursor(Qt::PointingHandCursor);
   laspenden_->setTextFormat(Qt::RichText);
   laspenden_->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+  laspenden_->setFocusPolicy(Qt::StrongFocus);
+  laspenden_->installEventFilter(this);  // Enter and Space open the page
   connect(laspenden_, &QLabel::linkActivated, this, [this](const QString& page) { OpenDoc(page); });
   layout->addWidget(laspenden_);
   return panel1;
@@ -754,8 +769,23 @@ void MainWindow::ApplyLanguageTexts() {
     core_->settings.SetItems(s, DefaultItems(s, language));
   }
   footerTicks_ = 0;
-  laspenden_->setText(QStringLiteral("<a href=\"donate.html\" style=\"color:#B3820F\">%1</a>")
-                          .arg(ToQString(FooterLinkCaption(FooterLink::Donate, language)).toHtmlEscaped()));
+  ShowFooterLink(FooterLink::Donate);
+  // An editable choice box shows its edit box as a control of its own.
+  const QString editSuffix = ToQString(UiText("combo_edit", language));
+  const QString listSuffix = ToQString(UiText("combo_list", language));
+  for (QComboBox* combo : findChildren<QComboBox*>()) {
+    if (combo->lineEdit()) combo->lineEdit()->setAccessibleName(combo->accessibleName() + editSuffix);
+    combo->view()->setAccessibleName(combo->accessibleName() + listSuffix);
+  }
+}
+
+void MainWindow::ShowFooterLink(FooterLink link) {
+  static const char* const kPages[] = {"donate.html", "index.html", "support.html"};
+  footerPage_ = QString::fromLatin1(kPages[static_cast<int>(link)]);
+  const QString caption = ToQString(FooterLinkCaption(link, core_->CurrentLanguage()));
+  laspenden_->setText(QStringLiteral("<a href=\"%1\" style=\"color:#B3820F\">%2</a>")
+                          .arg(footerPage_, caption.toHtmlEscaped()));
+  laspenden_->setAccessibleName(caption);
 }
 
 void MainWindow::ApplyPanelColours() {
@@ -825,8 +855,12 @@ void MainWindow::HistorySelectionChanged() {
 void MainWindow::HistoryRecopy() {
   const RecopyOutcome outcome = core_->history.Recopy(core_->historySwitches, *clipboard_);
   if (outcome != RecopyOutcome::ShowImageMessage) return;
+  // Without a parent the box is centred on the screen, not on the window; it
+  // takes its final size only when shown, so Qt places it then.
   QMessageBox box(QMessageBox::Information, ToQString(kRecopyMessageCaption),
-                  ToQString(RecopyImageMessage(core_->CurrentLanguage() == Language::German)), QMessageBox::Ok, this);
+                  ToQString(RecopyImageMessage(core_->CurrentLanguage() == Language::German)), QMessageBox::Ok);
+  box.setObjectName(QStringLiteral("recopy_message"));
+  box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }
 
@@ -857,16 +891,22 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   if (displayImg_ && watched == displayImg_) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    const auto screen = [mouse] {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
       const QPoint p = mouse->globalPosition().toPoint();
-      return ScreenPoint{p.x(), p.y()};
-    };
-    switch (event->type()) {
-      case QEvent::MouseButtonPress: core_->views.ImageMouseDown(screen()); return true;
-      case QEvent::MouseMove: core_->views.ImageMouseMove(screen(), mouse->buttons() & Qt::LeftButton); return true;
-      case QEvent::MouseButtonRelease: core_->views.ImageMouseUp(); return true;
-      default: break;
+      const ScreenPoint at{p.x(), p.y()};
+      if (type == QEvent::MouseButtonPress) core_->views.ImageMouseDown(at);
+      if (type == QEvent::MouseMove) core_->views.ImageMouseMove(at, mouse->buttons() & Qt::LeftButton);
+      if (type == QEvent::MouseButtonRelease) core_->views.ImageMouseUp();
+      return true;
+    }
+  }
+  if (laspenden_ && watched == laspenden_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+      OpenDoc(footerPage_);
+      return true;
     }
   }
   if (scrollBox2_ && watched == scrollBox2_->viewport() && event->type() == QEvent::Resize) {
@@ -890,9 +930,13 @@ void MainWindow::ShowContent() {
   const ContentViewsModel& views = core_->views;
   // The model changes several times per pass; the document is rebuilt only
   // when its text did (reading a large document back would cost more).
-  if (views.Text() != shownText_) {
-    shownText_ = views.Text();
-    displayTxt_->setPlainText(MemoToWidget(shownText_));
+  // The user may type into the view; a processed change replaces that too.
+  if (views.TextRevision() != shownTextRevision_) {
+    shownTextRevision_ = views.TextRevision();
+    if (views.Text() != shownText_ || displayTxt_->document()->isModified()) {
+      shownText_ = views.Text();
+      displayTxt_->setPlainText(MemoToWidget(shownText_));
+    }
   }
   {
     const QSignalBlocker block(tabSet1_);
@@ -922,16 +966,20 @@ void MainWindow::ShowContent() {
 
 void MainWindow::FooterTick() {
   ++footerTicks_;
-  const FooterLink link = FooterLinkForTick(footerTicks_);
-  static const char* const kPages[] = {"donate.html", "index.html", "support.html"};
-  laspenden_->setText(QStringLiteral("<a href=\"%1\" style=\"color:#B3820F\">%2</a>")
-                          .arg(QString::fromLatin1(kPages[static_cast<int>(link)]),
-                               ToQString(FooterLinkCaption(link, core_->CurrentLanguage())).toHtmlEscaped()));
+  ShowFooterLink(FooterLinkForTick(footerTicks_));
 }
 
 void MainWindow::OpenDoc(const QString& page) {
-  const QString path = ToQString(options_.docsFolder) + page;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  QDesktopServices::openUrl(QUrl::fromLocalFile(DocPath(page)));
+}
+
+QString MainWindow::DocPath(const QString& page) const {
+  // Every page has a German version "<name>_de.html" beside it.
+  QString name = page;
+  if (core_->CurrentLanguage() == Language::German && !name.endsWith(QLatin1String("_de.html"))) {
+    name.replace(QRegularExpression(QStringLiteral("\\.html$")), QStringLiteral("_de.html"));
+  }
+  return ToQString(options_.docsFolder) + name;
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -967,6 +1015,30 @@ void MainWindow::changeEvent(QEvent* event) {
     maximizeOnActivate_ = false;
     showMaximized();
   }
+}
+
+void MainWindow::ApplyStartGeometry() {
+  // The client area is measured, not computed from the menu bar's size hint:
+  // the bar's height is known only once its captions are set and it is laid out.
+  // Hidden widgets are laid out only on demand, so each level is laid out here,
+  // and the first showing finds every part at its size (the resize rule then
+  // runs on real sizes).
+  const auto layOut = [this] {
+    for (QLayout* level : {layout(), centralWidget()->layout()}) {
+      level->invalidate();  // a hidden window's resize does not
+      level->activate();
+    }
+  };
+  resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  layOut();
+  resize(kClientWidth, height() + kClientHeight - centralWidget()->height());
+  layOut();
+  splitter1_->setSizes({kHistoryWidth, splitter1_->width() - splitter1_->handleWidth() - kHistoryWidth});
+  if (QWidget* right = splitter1_->widget(1); right && right->layout()) {
+    right->layout()->invalidate();
+    right->layout()->activate();
+  }
+  splitter2_->setSizes({splitter2_->height() - splitter2_->handleWidth() - kActionsHeight, kActionsHeight});
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

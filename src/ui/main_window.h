@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/program_core.h"
+#include "lang/ui_texts.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -53,6 +54,9 @@ class MainWindow : public QMainWindow {
   // FormResize: the actions area takes three fifths of the right column, the
   // history column a third of the width.
   void ApplyResizeRule();
+  // The file a help page opens: its German version ("<name>_de.html") under the
+  // German interface.
+  QString DocPath(const QString& page) const;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -92,6 +96,8 @@ class MainWindow : public QMainWindow {
   void ShowDetails();
   void FooterTick();
   void OpenDoc(const QString& page);
+  void ShowFooterLink(FooterLink link);
+  void ApplyStartGeometry();
   void FormShow();
 
   MainWindowOptions options_;
@@ -121,6 +127,8 @@ class MainWindow : public QMainWindow {
   ReplacementTableWidget* replacementTable_ = nullptr;
   Teinstregex* regexOptions_ = nullptr;
   const std::uint8_t* shownPixels_ = nullptr;
+  std::uint64_t shownTextRevision_ = ~std::uint64_t{0};
+  QString footerPage_;
   std::u16string shownText_;
   std::uint64_t shownHistorySelection_ = 0;
   bool applyingHistorySelection_ = false;

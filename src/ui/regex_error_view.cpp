@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
+#include <QStyle>
 #include <QPlainTextEdit>
 #include <QPointer>
 
@@ -37,6 +39,16 @@ void ShowField(const RegexErrorMark& mark, QPlainTextEdit* field, QLabel* label)
 }
 
 }  // namespace
+
+QString ElidingLabel::ShownText() const {
+  return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
+void ElidingLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(), isEnabled(), ShownText(),
+                        foregroundRole());
+}
 
 RegexErrorView::RegexErrorView(RegexErrorDisplay& display, QPlainTextEdit* searchField, QLabel* searchMark,
                                QPlainTextEdit* replacementField, QLabel* replacementMark, QObject* parent)

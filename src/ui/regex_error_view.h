@@ -3,14 +3,28 @@
 // label (bold, dark red) with the error as its caption, and the field's text in
 // dark red while its mark is shown, in the window text colour otherwise.
 
+#include <QLabel>
 #include <QObject>
 
 #include "text/regex_error_display.h"
 
-class QLabel;
 class QPlainTextEdit;
 
 namespace tallowin {
+
+// A one-line label that shows as much of its text as fits, ending in "…" when
+// cut; text(), the tool tip and the accessible name keep the whole text.
+class ElidingLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  using QLabel::QLabel;
+  // The text as drawn at the label's present width.
+  QString ShownText() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
 
 class RegexErrorView : public QObject {
   Q_OBJECT

@@ -72,7 +72,9 @@ void ReplacementTableWidget::SetLanguage(Language language) {
   setAccessibleName(AccessibleTableName(language));
 }
 
-bool ReplacementTableWidget::act_ers_text_listeDragOver(QObject*) const { return true; }
+// Only the table's own rows may be dropped: a foreign drag accepted as a move
+// would have its source delete what it sent, while the drop adds nothing.
+bool ReplacementTableWidget::act_ers_text_listeDragOver(QObject* source) const { return source == this; }
 
 void ReplacementTableWidget::act_ers_text_listeDragDrop(QObject* source, const QPoint& pos) {
   if (source != this) return;
@@ -121,6 +123,7 @@ void ReplacementTableWidget::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void ReplacementTableWidget::dropEvent(QDropEvent* event) {
+  if (!act_ers_text_listeDragOver(event->source())) return event->ignore();
   act_ers_text_listeDragDrop(event->source(), event->position().toPoint());
   event->setDropAction(Qt::MoveAction);
   event->accept();

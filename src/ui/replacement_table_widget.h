@@ -23,7 +23,7 @@ class ReplacementTableWidget : public QTreeWidget {
   // Column captions and the accessible name in `language`.
   void SetLanguage(Language language);
 
-  // act_ers_text_listeDragOver: any drag over the table may drop.
+  // act_ers_text_listeDragOver: only a drag that started in this table may drop.
   bool act_ers_text_listeDragOver(QObject* source) const;
   // act_ers_text_listeDragDrop: a drag that started in this table moves the
   // selected rows before the row at `pos` (viewport coordinates), or to the end

@@ -1,8 +1,11 @@
 #include "ui/setting_binder.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -20,6 +23,15 @@ class KeyFilter : public QObject {
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::InputMethod) {
+      // A composed character arrives without a key press; it is typed all the same.
+      auto* input = static_cast<QInputMethodEvent*>(event);
+      const QString text = input->commitString();
+      for (QChar c : text) {
+        if (Refuses(c)) return true;
+      }
+      return false;
+    }
     if (event->type() != QEvent::KeyPress) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     const QString text = key->text();
@@ -72,7 +84,43 @@ class SelectAllOnDoubleClick : public QObject {
   QLineEdit* edit_;
 };
 
+// A choice box named by its accessible name (by its text when it has none),
+// with its text as the value and the action that opens its list.
+class NamedChoiceBox : public QAccessibleWidget {
+ public:
+  explicit NamedChoiceBox(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+  QString text(QAccessible::Text t) const override {
+    const QComboBox* box = combo();
+    if (t == QAccessible::Name && !box->accessibleName().isEmpty()) return box->accessibleName();
+    if (t == QAccessible::Name || t == QAccessible::Value) return box->currentText();
+    return QAccessibleWidget::text(t);
+  }
+  QStringList actionNames() const override { return QAccessibleWidget::actionNames() << showMenuAction(); }
+  void doAction(const QString& action) override {
+    if (action == showMenuAction()) return combo()->showPopup();
+    QAccessibleWidget::doAction(action);  // taking the focus
+  }
+
+ private:
+  QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* ChoiceBoxFactory(const QString& className, QObject* object) {
+  if (className != QLatin1String("QComboBox")) return nullptr;
+  auto* combo = qobject_cast<QComboBox*>(object);
+  return combo ? new NamedChoiceBox(combo) : nullptr;
+}
+
 }  // namespace
+
+void InstallAccessibleChoiceBoxes() {
+  static const bool installed = [] {
+    QAccessible::installFactory(&ChoiceBoxFactory);
+    return true;
+  }();
+  (void)installed;
+}
 
 QString SettingObjectName(Setting s) {
   const std::string_view name = Describe(s).name;
@@ -86,17 +134,22 @@ QString MemoToWidget(const std::u16string& text) {
 }
 
 std::u16string MemoFromWidget(const QString& text) {
+  // Line breaks on the Linux clipboard are LF; a pasted CR LF is stored as LF.
   QString q = text;
   q.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  q.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+  q.replace(QChar::LineSeparator, QChar(u'\n'));  // Shift+Enter
   return ToU16(q);
 }
 
 void InstallInputFilter(QWidget* box, InputFilter filter) {
   if (filter == InputFilter::None) return;
-  QWidget* target = box;
-  if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit()) target = combo->lineEdit();
-  target->installEventFilter(new KeyFilter(filter, box));
+  // An editable combo box keeps the keyboard focus itself and hands its keys to
+  // its line edit by a direct call, past the edit's event filters; so the filter
+  // watches the combo box, and the edit too for keys sent straight to it.
+  box->installEventFilter(new KeyFilter(filter, box));
+  if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit()) {
+    combo->lineEdit()->installEventFilter(new KeyFilter(filter, box));
+  }
 }
 
 SettingBinder::SettingBinder(CaptureSettings& settings, QObject* parent) : QObject(parent), settings_(settings) {
@@ -126,8 +179,11 @@ void SettingBinder::BindCheck(QAbstractButton* box, Setting s) {
   view();
   views_.emplace_back(s, view);
   const bool radio = Describe(s).kind == SettingKind::Choice;
-  connect(box, &QAbstractButton::clicked, this, [this, box, s, radio](bool checked) {
-    // A click on a radio button always selects it.
+  // Every change of the box's state reaches the setting, whatever caused it (a
+  // click, a key, an accessibility action, a programmatic toggle); the view above
+  // blocks the signal, so a setting shown by the box does not come back as a change.
+  connect(box, &QAbstractButton::toggled, this, [this, box, s, radio](bool checked) {
+    // A radio button cannot be switched off by itself, only by its group.
     settings_.SetFlag(s, radio ? true : checked);
     const QSignalBlocker block(box);
     box->setChecked(settings_.Flag(s));
@@ -141,6 +197,7 @@ void SettingBinder::BindLine(QLineEdit* edit, Setting s) {
     if (edit->text() == text) return;
     const QSignalBlocker block(edit);
     edit->setText(text);
+    edit->setCursorPosition(0);  // a text put in shows its start, not its end
   };
   view();
   views_.emplace_back(s, view);
@@ -175,6 +232,7 @@ void SettingBinder::BindCombo(QComboBox* combo, Setting s) {
 
 void SettingBinder::BindMemo(QPlainTextEdit* memo, Setting s) {
   memo->setObjectName(SettingObjectName(s));
+  memo->setTabChangesFocus(true);  // Tab moves on, so the keyboard can leave the field
   auto view = [this, memo, s] {
     if (MemoFromWidget(memo->toPlainText()) == settings_.Text(s)) return;
     const QSignalBlocker block(memo);

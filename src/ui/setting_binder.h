@@ -42,13 +42,21 @@ class SettingBinder : public QObject {
   std::vector<std::pair<Setting, std::function<void()>>> views_;
 };
 
+// Gives every choice box an accessible
+// interface whose name is the box's accessible name and whose value is its
+// text; Qt's own names a box by its value on Linux, so a screen reader could not
+// tell the boxes apart. Call before the boxes are first seen by an
+// accessibility client; later calls do nothing.
+void InstallAccessibleChoiceBoxes();
+
 // Refuses typed characters by the box's filter; pasted or loaded text passes.
 void InstallInputFilter(QWidget* box, InputFilter filter);
 
 // The control name of `s`, used as the widget's objectName.
 QString SettingObjectName(Setting s);
 
-// Memo text: CR LF in the model, "\n" in the widget.
+// Memo text: every line break is LF in the model and in the widget (a CR LF
+// read from the model is shown as one break; one typed or pasted is stored as LF).
 QString MemoToWidget(const std::u16string& text);
 std::u16string MemoFromWidget(const QString& text);
 

@@ -19,7 +19,7 @@ constexpr int kTickMs = 600;
 
 }  // namespace
 
-StartForm::StartForm(Language language) : QWidget(nullptr, Qt::FramelessWindowHint), language_(language) {
+StartForm::StartForm(Language language) : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint), language_(language) {
   setObjectName(QStringLiteral("Tstart"));
   setFixedSize(kWidth, kHeight);
   setCursor(Qt::PointingHandCursor);

@@ -10,6 +10,7 @@ temporary folder; their paths are printed.
 """
 import contextlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -27,6 +28,12 @@ TOOLS_DIR = os.path.join(os.path.dirname(TESTS_DIR), "tools")
 
 class CheckFailed(AssertionError):
     pass
+
+
+# How a sanitizer report begins ("==123==ERROR: AddressSanitizer: ...",
+# "file.cpp:12:3: runtime error: ...", "SUMMARY: UndefinedBehaviorSanitizer: ...").
+SANITIZER_REPORT = re.compile(r"ERROR: (Address|Leak|Memory|Thread)Sanitizer|: runtime error: |"
+                              r"SUMMARY: (Address|UndefinedBehavior)Sanitizer")
 
 
 def check(condition, message):
@@ -213,6 +220,12 @@ class Program:
     def stop(self):
         end_process(self.proc)
 
+    def sanitizer_findings(self):
+        """The lines of the program's output in which AddressSanitizer or
+        UndefinedBehaviorSanitizer reported a fault (a sanitizer build writes them
+        to standard error, which goes to the log)."""
+        return [line for line in self.log().splitlines() if SANITIZER_REPORT.search(line)]
+
     def running(self):
         return self.proc is not None and self.proc.poll() is None
 
@@ -271,7 +284,12 @@ def geometry(window, timeout=10):
 
 
 def is_borderless(window):
-    """Whether the window asks the window manager for no decorations (Motif hints)."""
+    """Whether the window asks the window manager for no decorations: a splash
+    window (which window managers draw without a frame and keep off the taskbar)
+    or one whose Motif hints turn the decorations off."""
+    status, out = run_tool(["xprop", "-id", str(window), "_NET_WM_WINDOW_TYPE"])
+    if status == 0 and "=" in out and out.split("=", 1)[1].split(",")[0].strip() == "_NET_WM_WINDOW_TYPE_SPLASH":
+        return True
     status, out = run_tool(["xprop", "-id", str(window), "_MOTIF_WM_HINTS"])
     if status != 0 or "=" not in out:
         return False
@@ -367,6 +385,11 @@ def session(executable, args=()):
     program = Program(executable, scratch, args)
     try:
         yield program, clipboard
+        # A sanitizer build reports faults on standard error and may go on (or
+        # end the program); either way the session fails.
+        program.stop()
+        findings = program.sanitizer_findings()
+        check(not findings, "the program reported sanitizer findings:\n" + "\n".join(findings[:20]))
     except BaseException:
         log = program.log()
         print("---- program output ----\n" + (log[-4000:] if log else "(none)") + "\n------------------------",

@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTimer>
+#include <ctime>
+#include <map>
+#include <optional>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -13,6 +22,7 @@
 
 #include "lang/ui_texts.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 #include "ui/start_form.h"
 #include "ui_test_main.h"
 
@@ -63,8 +73,17 @@ TEST_F(MainWindowTest, WidgetsFollowSettingsChangedElsewhere) {
   CaptureSettings& s = window->Core().settings;
   s.SetText(Setting::act_textadd_vorne, u"line1\r\nline2");
   EXPECT_EQ(Find<QPlainTextEdit>("act_textadd_vorne")->toPlainText(), QStringLiteral("line1\nline2"));
+  // Line breaks typed or pasted into a field are stored as LF, the Linux
+  // clipboard's line break (a pasted CR LF too).
   Find<QPlainTextEdit>("act_textadd_hinten")->setPlainText(QStringLiteral("a\nb"));
-  EXPECT_EQ(s.Text(Setting::act_textadd_hinten), u"a\r\nb");
+  EXPECT_EQ(s.Text(Setting::act_textadd_hinten), u"a\nb");
+  Find<QPlainTextEdit>("act_textadd_hinten")->setPlainText(QStringLiteral("HEAD\r\nx\ny"));
+  EXPECT_EQ(s.Text(Setting::act_textadd_hinten), u"HEAD\nx\ny");
+  QTest::keyClicks(Find<QPlainTextEdit>("act_ers_text_suchen"), QStringLiteral("p"));
+  QTest::keyClick(Find<QPlainTextEdit>("act_ers_text_suchen"), Qt::Key_Return);
+  QTest::keyClick(Find<QPlainTextEdit>("act_ers_text_suchen"), Qt::Key_Return, Qt::ShiftModifier);
+  QTest::keyClicks(Find<QPlainTextEdit>("act_ers_text_suchen"), QStringLiteral("q"));
+  EXPECT_EQ(s.Text(Setting::act_ers_text_suchen), u"p\n\nq");
   s.SetFlag(Setting::cb_history_img, false);
   EXPECT_FALSE(Find<QCheckBox>("cb_history_img")->isChecked());
 }
@@ -119,6 +138,193 @@ TEST_F(MainWindowTest, TypedCharactersAreFilteredPastedOnesAreNot) {
   EXPECT_EQ(margin->currentText(), QStringLiteral("abc"));
   QTest::mouseDClick(folder, Qt::LeftButton);
   EXPECT_EQ(folder->selectedText(), QStringLiteral("/data/xyz"));
+}
+
+// An editable combo box keeps the focus and passes its keys to its line edit
+// directly, so keys sent to the combo box (as a real keyboard does) must be
+// filtered there.
+TEST_F(MainWindowTest, KeysTypedIntoComboBoxesAreFiltered) {
+  const struct {
+    const char* box;
+    QString typed;
+    QString kept;
+  } cases[] = {
+      {"savetxt_name", QStringLiteral("a\"b*c/d:e<f>g?h\\i|j"), QStringLiteral("abcdefghij")},
+      {"savetxt_format", QStringLiteral(".t?x*t"), QStringLiteral(".txt")},
+      {"saveimg_name", QStringLiteral("x|y:z"), QStringLiteral("xyz")},
+      {"saveimg_format", QStringLiteral("*.p<n>g"), QStringLiteral(".png")},
+      {"act_zuschlinks", QStringLiteral("a1b2-"), QStringLiteral("12")},
+      {"act_zuschunten", QStringLiteral("9x"), QStringLiteral("9")},
+      {"act_sizebenutzer_x", QStringLiteral("a3b3-"), QStringLiteral("33")},
+      {"act_sizebenutzer_y", QStringLiteral("3 4"), QStringLiteral("34")},
+  };
+  window->show();
+  QApplication::processEvents();
+  for (const auto& c : cases) {
+    auto* combo = Find<QComboBox>(c.box);
+    combo->setEditText(QString());
+    combo->setFocus();
+    QTest::keyClicks(combo, c.typed);
+    EXPECT_EQ(combo->currentText(), c.kept) << c.box;
+  }
+  // Backspace passes the digit filter.
+  auto* margin = Find<QComboBox>("act_zuschlinks");
+  QTest::keyClick(margin, Qt::Key_Backspace);
+  EXPECT_EQ(margin->currentText(), QStringLiteral("1"));
+  EXPECT_EQ(window->Core().settings.Text(Setting::act_zuschlinks), u"1");
+}
+
+// A box toggled by anything but a click (an accessibility action, a key, the
+// program) changes its setting exactly once, with the setting's reactions, and
+// a setting shown by the box is not reported back as a second change.
+TEST_F(MainWindowTest, EveryStateChangeOfABoxReachesItsSettingOnce) {
+  window->show();
+  QApplication::processEvents();
+  CaptureSettings& s = window->Core().settings;
+  std::map<Setting, int> changes;
+  const int observer = s.AddObserver([&changes](Setting changed) { ++changes[changed]; });
+  for (Setting setting : {Setting::act_ers_casesensitive, Setting::cb_textadd, Setting::cb_history_img}) {
+    auto* box = Find<QCheckBox>(std::string(Describe(setting).name).c_str());
+    const bool before = s.Flag(setting);
+    changes.clear();
+    box->toggle();
+    EXPECT_EQ(s.Flag(setting), !before) << Describe(setting).name;
+    EXPECT_EQ(changes[setting], 1) << Describe(setting).name;
+    changes.clear();
+    s.SetFlag(setting, before);
+    EXPECT_EQ(box->isChecked(), before) << Describe(setting).name;
+    EXPECT_EQ(changes[setting], 1) << Describe(setting).name;
+  }
+  // A section switch toggled that way opens its section.
+  Find<QCheckBox>("cb_textadd")->setChecked(true);
+  QApplication::processEvents();
+  EXPECT_TRUE(s.Flag(Setting::cb_textadd));
+  EXPECT_TRUE(Find<QWidget>("pa002b")->isVisible());
+  s.RemoveObserver(observer);
+}
+
+// Read at once after show(): the offscreen screen is smaller than the window
+// plus 50 pixels, so the first activation (in the event loop) maximizes it.
+TEST_F(MainWindowTest, FirstShowingHasTheClientSizeAndFollowsTheResizeRule) {
+  window->show();
+  EXPECT_EQ(window->centralWidget()->size(), QSize(758, 569));
+  auto* splitter1 = Find<QSplitter>("Splitter1");
+  auto* splitter2 = Find<QSplitter>("Splitter2");
+  const int rows = splitter2->sizes()[0] + splitter2->sizes()[1];
+  const int columns = splitter1->sizes()[0] + splitter1->sizes()[1];
+  EXPECT_GT(rows, 500);
+  EXPECT_EQ(splitter2->sizes()[1], (rows / 5) * 3);
+  EXPECT_EQ(splitter1->sizes()[0], columns / 3);
+  EXPECT_EQ(Find<QWidget>("Panel4")->height(), (rows / 5) * 3);
+}
+
+TEST_F(MainWindowTest, AProcessedChangeReplacesWhatWasTypedIntoTheTextView) {
+  auto* view = Find<QPlainTextEdit>("display_txt");
+  QTest::keyClicks(view, QStringLiteral("typed by hand"));
+  ASSERT_EQ(view->toPlainText(), QStringLiteral("typed by hand"));
+  window->Core().views.ClearText();  // a change without text
+  EXPECT_EQ(view->toPlainText(), QString());
+  QTest::keyClicks(view, QStringLiteral("again"));
+  window->Core().views.ClearText();
+  window->Core().views.AddTextLine(u"copied");
+  EXPECT_EQ(view->toPlainText(), QStringLiteral("copied\n"));
+}
+
+TEST_F(MainWindowTest, RecopiedImageMessageIsCentredOnTheScreen) {
+  // The window nearly fills the small offscreen screen, so the two centres are
+  // close there; a box owned by the window would be placed over the window
+  // (and follow it), so the box must have no owner.
+  window->show();
+  QApplication::processEvents();
+  HistoryModel& history = window->Core().history;
+  history.AddImageEntry(10, 10, false, std::tm{});
+  history.SetSelected(0, true);
+  std::optional<QPoint> centre;
+  QWidget* owner = nullptr;
+  QTimer watch;
+  watch.setInterval(5);
+  QObject::connect(&watch, &QTimer::timeout, [&centre, &owner] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      centre = box->frameGeometry().center();
+      owner = box->parentWidget();
+      box->accept();
+    }
+  });
+  watch.start();
+  auto* list = Find<QTreeView>("zuletzt");
+  emit list->doubleClicked(list->model()->index(0, 0));
+  watch.stop();
+  ASSERT_TRUE(centre.has_value());
+  EXPECT_EQ(owner, nullptr);
+  const QPoint screenCentre = window->screen()->geometry().center();
+  EXPECT_LE((*centre - screenCentre).manhattanLength(), 4) << centre->x() << "," << centre->y();
+}
+
+// What a screen reader reads: every control that can take the focus has a
+// name, and no two have the same, in both languages.
+TEST(MainWindowNames, EveryFocusableControlHasItsOwnName) {
+  TestApplication();
+  for (Language language : {Language::English, Language::German}) {
+    StartForm start(language);
+    MainWindowOptions options;
+    options.language = language;
+    options.programFolder = u"/nonexistent-test-folder/";
+    MainWindow window(options, &start);
+    std::map<QString, QString> owners;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+      if (w->focusPolicy() == Qt::NoFocus || w->focusProxy()) continue;
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+      ASSERT_NE(a, nullptr);
+      const QString name = a->text(QAccessible::Name);
+      const QString who = QString::fromLatin1(w->metaObject()->className()) + " " + w->objectName() + " in " +
+                          (w->parentWidget() ? w->parentWidget()->objectName() : QString());
+      EXPECT_FALSE(name.isEmpty()) << who.toStdString();
+      if (name.isEmpty()) continue;
+      const auto [it, fresh] = owners.emplace(name, who);
+      EXPECT_TRUE(fresh) << name.toStdString() << ": " << who.toStdString() << " and " << it->second.toStdString();
+    }
+  }
+}
+
+TEST(MainWindowHelp, PagesOpenInTheInterfaceLanguage) {
+  TestApplication();
+  for (Language language : {Language::English, Language::German}) {
+    StartForm start(language);
+    MainWindowOptions options;
+    options.language = language;
+    options.programFolder = u"/nonexistent-test-folder/";
+    options.docsFolder = ToU16(QStringLiteral(TALLOWIN_SOURCE_DIR "/docs/"));
+    MainWindow window(options, &start);
+    for (const QString& page : QDir(QStringLiteral(TALLOWIN_SOURCE_DIR "/docs/")).entryList({"*.html"})) {
+      if (page.endsWith(QLatin1String("_de.html"))) continue;
+      const QString path = window.DocPath(page);
+      EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+      EXPECT_EQ(path.endsWith(QLatin1String("_de.html")), language == Language::German) << path.toStdString();
+    }
+  }
+}
+
+TEST(StartFormWindow, IsASplashWindowWithoutTaskbarEntry) {
+  TestApplication();
+  StartForm start(Language::English);
+  EXPECT_EQ(start.windowType(), Qt::SplashScreen);
+}
+
+// Events other than mouse events reach the image view too (showing, painting,
+// entering); none of them may be read as a mouse event.
+TEST_F(MainWindowTest, ImageViewTakesEveryKindOfEvent) {
+  window->show();
+  QApplication::processEvents();
+  auto* image = Find<QLabel>("display_img");
+  QEvent enter(QEvent::Enter);
+  QApplication::sendEvent(image, &enter);
+  QResizeEvent resize(QSize(20, 20), QSize(10, 10));
+  QApplication::sendEvent(image, &resize);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(101, 201), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(image, &press);
+  EXPECT_EQ(window->Core().views.DragOrigin().x, 101);
+  EXPECT_EQ(window->Core().views.DragOrigin().y, 201);
 }
 
 TEST_F(MainWindowTest, F3TogglesCapturing) {

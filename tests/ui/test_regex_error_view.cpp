@@ -44,5 +44,18 @@ TEST(RegexErrorViewTest, MarkAndFieldColourFollowTheDisplay) {
   EXPECT_EQ(search->palette().color(QPalette::Text), normal);
 }
 
+// A message longer than the mark's width is cut visibly ("…") and kept whole
+// in the text, the tool tip and the accessible name.
+TEST(RegexErrorViewTest, ALongMessageIsElidedAndKeptWhole) {
+  TestApplication();
+  ElidingLabel mark;
+  mark.setText(QStringLiteral("Fehlende Klammer ()"));
+  mark.resize(mark.fontMetrics().horizontalAdvance(QStringLiteral("Fehlende Kla")), 20);
+  EXPECT_TRUE(mark.ShownText().endsWith(QChar(0x2026))) << mark.ShownText().toStdString();
+  EXPECT_EQ(mark.text(), QStringLiteral("Fehlende Klammer ()"));
+  mark.resize(400, 20);
+  EXPECT_EQ(mark.ShownText(), QStringLiteral("Fehlende Klammer ()"));
+}
+
 }  // namespace
 }  // namespace tallowin::testing

@@ -140,5 +140,19 @@ TEST_F(RegexOptionsDialogTest, StandardThenCloseRestoresTheBoxesButNotTheLists) 
   EXPECT_EQ(defaults.wordChars, u"xyz") << "the lists change only with apply";
 }
 
+// A long character list shows its beginning when the dialog opens.
+TEST(RegexOptionsDialogStart, CharacterBoxesShowTheStartOfTheirText) {
+  TestApplication();
+  CaptureSettings settings;
+  EngineDefaults defaults;
+  settings.SetText(Setting::zk_word, std::u16string(200, u'w') + u"END");
+  Teinstregex dialog{settings, defaults, "en", QStringLiteral("/opt/tallowin/docs/")};
+  dialog.show();
+  QApplication::processEvents();
+  auto* word = dialog.findChild<QLineEdit*>(QStringLiteral("zk_word"));
+  ASSERT_NE(word, nullptr);
+  EXPECT_EQ(word->cursorPosition(), 0);
+}
+
 }  // namespace
 }  // namespace tallowin::testing

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -104,7 +106,30 @@ TEST_F(ReplacementTableWidgetTest, DropsMoveSelectedRowsOnlyWhenTheDragStartedHe
   Click(2, Qt::ControlModifier);
   widget.act_ers_text_listeDragDrop(&widget, RowCentre(2));
   EXPECT_EQ(ShownOrder(), u"dacb");
-  EXPECT_TRUE(widget.act_ers_text_listeDragOver(&other));
+  EXPECT_TRUE(widget.act_ers_text_listeDragOver(&widget));
+}
+
+// Text dragged from another widget (a field's selection) must be refused: a
+// drop accepted as a move makes its source delete the text, and the table adds
+// nothing. A synthetic event has no source, as a drag from another widget or
+// program does not have this table as its source.
+TEST_F(ReplacementTableWidgetTest, ForeignDragsAreRefusedSoTheirSourceKeepsTheText) {
+  QWidget other;
+  EXPECT_FALSE(widget.act_ers_text_listeDragOver(&other));
+  EXPECT_FALSE(widget.act_ers_text_listeDragOver(nullptr));
+  QMimeData text;
+  text.setText(QStringLiteral("selected words"));
+  const QPoint at = RowCentre(1);
+  QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget.viewport(), &enter);
+  EXPECT_FALSE(enter.isAccepted());
+  QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget.viewport(), &move);
+  EXPECT_FALSE(move.isAccepted());
+  QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget.viewport(), &drop);
+  EXPECT_FALSE(drop.isAccepted());
+  EXPECT_EQ(Order(), u"abcd");
 }
 
 TEST_F(ReplacementTableWidgetTest, FollowsRowsAddedAndDeletedThroughTheModel) {
