@@ -111,7 +111,12 @@ bool RegexEngine::EnsureProgram() {
 }
 
 bool RegexEngine::SearchFirst(std::u16string_view text) {
-  input_.assign(text);
+  ownedInput_.assign(text);
+  return SearchFirstInPlace(ownedInput_);
+}
+
+bool RegexEngine::SearchFirstInPlace(std::u16string_view text) {
+  input_ = text;
   hasInput_ = true;
   registers_.Clear();
   lastRequiredLiteral_ = -2;
@@ -139,7 +144,7 @@ bool RegexEngine::SearchFrom(int offset) {
   if (!hints.requiredLiteral.empty()) {
     if (lastRequiredLiteral_ == -2) {
       const size_t found = input_.rfind(hints.requiredLiteral);
-      lastRequiredLiteral_ = found == std::u16string::npos ? -1 : static_cast<int64_t>(found);
+      lastRequiredLiteral_ = found == std::u16string_view::npos ? -1 : static_cast<int64_t>(found);
     }
     // A match starting at p holds the literal at p or later.
     lastStart = lastRequiredLiteral_;
@@ -249,8 +254,8 @@ std::u16string RegexEngine::ExpandTemplate(std::u16string_view tmpl) {
       if (group >= 0) {
         if (group < kMaxGroups) {
           const int start = GroupPosition(group);
-          if (start > 0) result.append(input_, static_cast<size_t>(start - 1),
-                                       static_cast<size_t>(GroupLength(group)));
+          if (start > 0) result.append(input_.substr(static_cast<size_t>(start - 1),
+                                                     static_cast<size_t>(GroupLength(group))));
         }
         continue;
       }

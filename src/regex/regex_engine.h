@@ -63,6 +63,10 @@ class RegexEngine {
   // --- searching ---------------------------------------------------------------
   // Copies `text` as the new input and searches from position 1.
   bool SearchFirst(std::u16string_view text);
+  // Like SearchFirst, but searches `text` itself without copying it: the text must
+  // stay alive and unchanged for as long as this engine searches it or expands
+  // templates from its matches (until the next SearchFirst*).
+  bool SearchFirstInPlace(std::u16string_view text);
   // Searches from the 1-based `offset` of the current input.
   bool SearchFrom(int offset);
   // Searches after the last match, one further when it was empty.
@@ -104,7 +108,8 @@ class RegexEngine {
   std::optional<Program> program_;
 
   bool hasInput_ = false;
-  std::u16string input_;
+  std::u16string ownedInput_;    // SearchFirst's copy
+  std::u16string_view input_;    // what is searched: ownedInput_ or the caller's text
   MatchRegisters registers_;
   MatcherScratch scratch_;
   Limits limits_;
