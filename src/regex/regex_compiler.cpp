@@ -127,6 +127,7 @@ class Parser {
       groupNumber = groupCount_++;
       first = Emit(NodeKind::GroupOpen, groupNumber);
     }
+    int32_t last = first;  // the chain's last node, so that linking a branch is O(1)
     while (true) {
       int branchFlags = 0;
       const int32_t branch = ParseSequence(branchFlags);
@@ -134,8 +135,9 @@ class Parser {
       if (first == kNoNode) {
         first = branch;
       } else {
-        Tail(first, branch);
+        N(last).next = branch;
       }
+      last = branch;
       // A group has width only when every alternative has width.
       if (!(branchFlags & kHasWidth)) flags &= ~kHasWidth;
       flags |= branchFlags & kSpStart;
@@ -143,7 +145,7 @@ class Parser {
       ++pos_;
     }
     const int32_t end = group ? Emit(NodeKind::GroupClose, groupNumber) : Emit(NodeKind::MatchEnd);
-    Tail(first, end);
+    N(last).next = end;
     for (int32_t p = first; p != kNoNode; p = N(p).next) OpTail(p, end);
 
     if (group) {
@@ -848,6 +850,13 @@ class Parser {
     } else if ((first.kind == NodeKind::RepeatSimple || first.kind == NodeKind::RepeatSimpleLazy) &&
                first.max == kUnlimited && N(first.operand).kind == NodeKind::AnyChar) {
       hints.firstAttemptDecides = true;
+    }
+    const NodeKind operandKind = first.operand == kNoNode ? NodeKind::Empty : N(first.operand).kind;
+    if (first.arg2 == 1 && first.max == kUnlimited &&
+        ((first.kind == NodeKind::RepeatSimple && operandKind != NodeKind::BackRef &&
+          operandKind != NodeKind::BackRefFolded) ||
+         (first.kind == NodeKind::RepeatOneChar && first.arg == 0))) {
+      hints.leadingRun = top.operand;
     }
     if (!(flags & kSpStart)) return;
     std::u16string_view longest;

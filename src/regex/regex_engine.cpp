@@ -179,7 +179,7 @@ bool RegexEngine::SearchFrom(int offset) {
         return false;
     }
     if (singleAttempt) return false;
-    ++p;
+    p = std::max<int64_t>(p + 1, matcher.leadingRunEnd());
   }
   return false;
 }

@@ -86,7 +86,9 @@ class RegexEngine {
   // baseSteps + stepsPerUnit * input length steps since the input was set, and with
   // error 1017 when one attempt needs more than maxBacktrackEntries stack entries.
   struct Limits {
-    int64_t baseSteps = 10'000'000;
+    // About a third of a second of matching: enough for quadratic work on texts of
+    // several thousand units, while exponential expressions still stop quickly.
+    int64_t baseSteps = 30'000'000;
     int64_t stepsPerUnit = 100;
     size_t maxBacktrackEntries = size_t{1} << 24;  // 16 bytes each
   };

@@ -350,6 +350,7 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
   scratch_.loops.clear();
   int32_t node = program_.start;
   int32_t pos = start;
+  leadingRunEnd_ = -1;
   int64_t& steps = *limits_.stepsLeft;
   const int32_t nodeCount = static_cast<int32_t>(nodes_.size());
   for (;;) {
@@ -435,6 +436,7 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
       case NodeKind::RepeatSimple:
       case NodeKind::RepeatOneChar: {
         const int32_t count = CountRepeats(n, pos);
+        if (node == program_.hints.leadingRun) leadingRunEnd_ = pos + count;
         if (ContinueRepeat(node, pos, count, node, pos)) continue;
         ok = false;
         break;

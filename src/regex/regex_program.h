@@ -121,6 +121,12 @@ struct SearchHints {
   // Starts with an unbounded repetition of "." with s on: a failed attempt at p means
   // every later start fails too (any later match would extend to p).
   bool firstAttemptDecides = false;
+  // The node of a leading greedy repeat of a one-unit operand, without maximum, that
+  // gives nothing back (possessive); kNoNode for none. When an attempt at s fails
+  // after that repeat took [s, q), an attempt at any s' in (s, q] fails too: the
+  // repeat takes [s', q) and the rest starts at q exactly as before, with the same
+  // registers (nothing before it sets any). So the search goes on at q.
+  int32_t leadingRun = kNoNode;
   // Bit c set: a match can begin with code unit c. Empty when a match can begin
   // anywhere (or be empty), so every position needs an attempt.
   std::vector<uint64_t> firstUnits;
