@@ -166,13 +166,16 @@ class Parser {
     flags = 0;
     const int32_t alternative = Emit(NodeKind::Alternative);
     int32_t chain = kNoNode;
+    bool leading = true;
     while (!AtEnd() && Ch() != '|' && Ch() != ')') {
       int pieceFlags = 0;
       const int32_t piece = ParsePiece(pieceFlags);
       if (piece == kNoNode) return kNoNode;
       flags |= pieceFlags & kHasWidth;
+      // Modifier groups and comments in front do not hide what the sequence starts with.
+      if (leading) flags |= pieceFlags & kSpStart;
+      leading = leading && N(piece).kind == NodeKind::NoOp;
       if (chain == kNoNode) {
-        flags |= pieceFlags & kSpStart;
         N(alternative).operand = piece;
       } else {
         Tail(chain, piece);
@@ -840,7 +843,9 @@ class Parser {
     program_.hints.firstUnits = FirstUnitsFrom(program_.start, /*anchorsUnknown=*/false);
     const Node& top = N(program_.start);
     if (N(top.next).kind != NodeKind::MatchEnd) return;  // more than one alternative
-    const Node& first = N(top.operand);
+    int32_t firstIndex = top.operand;
+    while (N(firstIndex).kind == NodeKind::NoOp && N(firstIndex).next != kNoNode) firstIndex = N(firstIndex).next;
+    const Node& first = N(firstIndex);
     SearchHints& hints = program_.hints;
     if (first.kind == NodeKind::Literal) {
       hints.hasFirstChar = true;
@@ -856,7 +861,7 @@ class Parser {
         ((first.kind == NodeKind::RepeatSimple && operandKind != NodeKind::BackRef &&
           operandKind != NodeKind::BackRefFolded) ||
          (first.kind == NodeKind::RepeatOneChar && first.arg == 0))) {
-      hints.leadingRun = top.operand;
+      hints.leadingRun = firstIndex;
     }
     if (!(flags & kSpStart)) return;
     std::u16string_view longest;
