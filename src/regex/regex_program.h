@@ -43,6 +43,7 @@
 //
 // Literal texts live in `literals` (offset, length); class members in `classes`.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -112,11 +113,31 @@ struct Node {
   int32_t max = 0;
 };
 
+// A set of code units small enough for a vector test: up to eight units, or one
+// range low..high; and the offset from a match's start where a unit of it must be.
+struct UnitTest {
+  int32_t offset = 0;
+  bool range = false;
+  char16_t low = 0;
+  char16_t high = 0;
+  int count = 0;  // units used (not a range)
+  std::array<char16_t, 8> units{};
+  bool Matches(char16_t c) const {
+    if (range) return static_cast<char16_t>(c - low) <= static_cast<char16_t>(high - low);
+    for (int i = 0; i < count; ++i) {
+      if (units[static_cast<size_t>(i)] == c) return true;
+    }
+    return false;
+  }
+};
+
 // Search hints; they never change a result, they only skip hopeless attempts.
 struct SearchHints {
   bool anchored = false;          // starts with InputStart: one attempt at the offset
-  bool hasFirstChar = false;      // starts with a case-sensitive Literal
-  char16_t firstChar = 0;
+  // At most two tests every match passes (a unit at offset 0, or two units of a
+  // fixed-width start such as the "-" of \d{4}-\d{2} at 4 and 7); start positions
+  // that fail one are skipped by a vector scan before any attempt.
+  std::vector<UnitTest> unitTests;
   std::u16string requiredLiteral;  // must occur in every match; empty for none
   // Starts with an unbounded repetition of "." with s on: a failed attempt at p means
   // every later start fails too (any later match would extend to p).

@@ -109,6 +109,7 @@ const MatchCase kMatchCases[] = {
     {"", "[0-9]+|x", "ab12x345678901234567", "3+2 5+1 6+15"},
     {"", "[\\x{100}-\\x{1FF}]", "a\xC4\x80\xC6\x80" "b", "2+1 3+1"},
     {"", "abcdefghijk", "abcdefghij", "-"},
+    {"", "abc", "abcab", "1+3"},               // the rest is too short for another match
     {"", "(ab)c(d)", "xxabcdxx", "3+4"},
 };
 
