@@ -270,6 +270,31 @@ TEST(LongPatterns, HugeAlternationCompilesAndFindsEveryPart) {
   EXPECT_TRUE(regex.context.errorReport.success);
 }
 
+// Modifier groups and comments compile to no-op nodes; in front of an expression
+// they must not hide what the search skips by (anchoring, leading run, literals,
+// first units and the vector tests).
+TEST(SearchHints, LeadingModifierGroupOrCommentHidesNothing) {
+  auto describe = [](const SearchHints& h) {
+    std::string out = std::to_string(h.anchored) + std::to_string(h.firstAttemptDecides) +
+                      std::to_string(h.leadingRun != kNoNode) + " lit=" + N(h.requiredLiteral) + " units=";
+    for (uint64_t word : h.firstUnits) out += word ? std::to_string(word) + "," : "";
+    for (const UnitTest& t : h.unitTests) {
+      out += " @" + std::to_string(t.offset) + (t.range ? " range " + std::to_string(t.low) + "-" + std::to_string(t.high)
+                                                      : " units " + N(std::u16string(t.units.data(), static_cast<size_t>(t.count))));
+    }
+    return out;
+  };
+  Regex regex;
+  for (const char* body : {"\\Aabc", "[a-z]+@", "abc", "\\d{4}-\\d\\d", "[a-z]+x+y"}) {
+    const std::string plain = describe(regex.Compiled(body).hints);
+    for (const char* lead : {"(?m)", "(?-s)", "(?#note)", "(?m)(?#two)"}) {
+      EXPECT_EQ(describe(regex.Compiled(std::string(lead) + body).hints), plain) << lead << body;
+    }
+  }
+  EXPECT_EQ(describe(regex.Compiled("\\Aabc").hints).substr(0, 3), "100");
+  EXPECT_EQ(describe(regex.Compiled("[a-z]+@").hints).substr(0, 3), "001");
+}
+
 TEST(ProgramLayout, DumpShowsTheDocumentedShapes) {
   Regex regex;
   EXPECT_EQ(regex.Dump("a|bc*"),
