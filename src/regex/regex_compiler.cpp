@@ -401,7 +401,8 @@ class Parser {
           flags = kHasWidth | kSimple;
           return Emit(NodeKind::AnyChar);
         }
-        flags = kHasWidth;
+        // One unit or none: a CR before an LF is refused, never taken with the LF.
+        flags = kHasWidth | kSimple;
         return Emit(NodeKind::AnyButLineBreak);
       case '[':
         return ParseClass(flags);

@@ -11,23 +11,6 @@
 namespace tallowin {
 namespace {
 
-// Index of the first `unit` in text[from, size), or size.
-size_t FindUnit(const char16_t* text, size_t from, size_t size, char16_t unit) {
-  size_t i = from;
-#ifdef __SSE2__
-  const __m128i needle = _mm_set1_epi16(static_cast<short>(unit));
-  for (; i + 8 <= size; i += 8) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, needle));
-    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
-  }
-#endif
-  for (; i < size; ++i) {
-    if (text[i] == unit) return i;
-  }
-  return size;
-}
-
 bool PassesAll(const char16_t* text, size_t i, const std::vector<UnitTest>& tests) {
   for (const UnitTest& t : tests) {
     if (!t.Matches(text[i + static_cast<size_t>(t.offset)])) return false;

@@ -4,6 +4,10 @@
 
 #include "regex/regex_errors.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 // Invariants:
 // - The stack holds undo records and choice points. Failing pops entries, applying
 //   each undo record, down to the newest choice point, which resumes matching; so
@@ -15,6 +19,26 @@
 //   loops over operands that can match the empty text terminate.
 
 namespace tallowin {
+namespace {
+
+// Index of the first `unit` in text[from, size), or size.
+int32_t FindUnit(const char16_t* text, int32_t from, int32_t size, char16_t unit) {
+  int32_t i = from;
+#ifdef __SSE2__
+  const __m128i needle = _mm_set1_epi16(static_cast<short>(unit));
+  for (; i + 8 <= size; i += 8) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, needle));
+    if (mask != 0) return i + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
+  }
+#endif
+  for (; i < size; ++i) {
+    if (text[i] == unit) return i;
+  }
+  return size;
+}
+
+}  // namespace
 
 Matcher::Matcher(const Program& program, const MatchSets& sets, std::u16string_view input,
                  MatchRegisters& registers, MatcherScratch& scratch, MatchLimits limits)
@@ -232,6 +256,20 @@ bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int
   const Node& n = N(node);
   const int32_t width = RepeatWidth(n);
   const int32_t lookAhead = LookAhead(n);
+  if (lookAhead >= 0 && N(n.operand).kind == NodeKind::AnyChar) {
+    // Every unit is one more repetition: the count settles at the next unit that the
+    // rest can begin with, within the maximum.
+    const int32_t from = start + count;
+    const int32_t limit = static_cast<int32_t>(std::min<int64_t>(length_, int64_t{start} + n.max + 1));
+    const int32_t found = from < limit ? FindUnit(input_, from, limit, static_cast<char16_t>(lookAhead)) : limit;
+    *limits_.stepsLeft -= found - from;
+    if (found >= limit) return false;
+    count = found - start;
+    if (count < n.max) Push(kChoiceRepeatLazy, node, start, count);
+    pos = found;
+    next = n.next;
+    return true;
+  }
   for (;; ++count) {
     const int32_t p = start + count * width;
     if (lookAhead < 0 || (p < length_ && input_[p] == lookAhead)) {

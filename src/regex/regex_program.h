@@ -14,7 +14,7 @@
 //     node of every alternative's sequence links to End. An empty alternative is a
 //     single Empty node. A chain of one Alternative just continues into its operand.
 //   Group (x):         GroupOpen(n) -> Alternative chain of x -> GroupClose(n)
-//   Simple operand s (one-character literal, class, \d \D \w \W \s \S, "." with s on,
+//   Simple operand s (one-character literal, class, \d \D \w \W \s \S, ".",
 //   escaped character, back-reference):
 //       s* s+ s{n,m}   RepeatSimple(min, max, operand -> s)          (s is off-chain)
 //       lazy forms     RepeatSimpleLazy(min, max, operand -> s)
@@ -35,8 +35,7 @@
 //   consumed nothing leaves the loop instead of looping back.
 //
 //   RepeatOneChar(min 0|1, group, operand) replaces the greedy x* / x+ layouts above
-//   when x always consumes exactly one character: a bare "." with s off, or a group
-//   whose every alternative is one such single-character node. `group` (0 for none)
+//   when x is a group whose every alternative is one single-character node. `group` (0 for none)
 //   is set to the last character taken. `operand` is either that node or the group's
 //   first Alternative. Results are those of the general layout; it only avoids one
 //   backtracking entry per iteration.

@@ -102,6 +102,12 @@ const MatchCase kMatchCases[] = {
     {"-s", ".+x", "ab\nabx", "4+3"},
     {"-s", ".+\\n", "ab\r\ncd\n", "5+3"},    // "." stops before a CR of a CRLF
     {"+i", "(?#lead)[a-z]+5", "AB-CD5", "4+3"},
+    // "." without s as a one-unit repeat operand: line breaks stop it, and a CR is
+    // refused before an LF.
+    {"-s", "<.*?>", "<a\n>x<b>", "6+3"},
+    {"-s", "a.{1,2}", "ab\r\nac\rd", "1+2 5+2"},
+    {"-s", ".+?x", "a\r\nbx", "4+2"},
+    {"-s", "(?g).{2}", "abc\r\nde", "1+2 6+2"},
     // Vector scans: offsets past the end, first-unit sets and ranges, fixed-width starts.
     {"", "\\d{4}-\\d\\d", "x2024-1 2024-12-2024-99", "9+7 17+7"},
     {"", "win", "wiwin windo win", "3+3 7+3 13+3"},
