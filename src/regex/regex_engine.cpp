@@ -44,6 +44,21 @@ size_t FindCandidate(const char16_t* text, size_t from, size_t last, size_t size
   last = std::min(last, size - 1 - reach);
   size_t i = from;
 #ifdef __SSE2__
+  if (!tests[0].range && tests[0].count == 1) {
+    // One unit first (tests are ordered smallest set first): scan for it alone and
+    // check the other test only where it occurs.
+    const __m128i needle = _mm_set1_epi16(static_cast<short>(tests[0].units[0]));
+    const char16_t* base = text + tests[0].offset;
+    for (; i + 8 <= last + 1; i += 8) {
+      unsigned mask = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i)), needle)));
+      while (mask != 0) {
+        const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+        if (PassesAll(text, i + bit / 2, tests)) return i + bit / 2;
+        mask &= ~(3u << bit);
+      }
+    }
+  }
   for (; i + 8 <= last + 1; i += 8) {
     int mask = 0xFFFF;
     for (const UnitTest& t : tests) {
