@@ -1,5 +1,9 @@
 #include "regex/regex_compiler.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
 #include "regex/engine_defaults.h"
 #include "regex/regex_errors.h"
 
@@ -127,6 +131,7 @@ class Parser {
       groupNumber = groupCount_++;
       first = Emit(NodeKind::GroupOpen, groupNumber);
     }
+    int32_t last = first;  // the chain's last node, so that linking a branch is O(1)
     while (true) {
       int branchFlags = 0;
       const int32_t branch = ParseSequence(branchFlags);
@@ -134,8 +139,9 @@ class Parser {
       if (first == kNoNode) {
         first = branch;
       } else {
-        Tail(first, branch);
+        N(last).next = branch;
       }
+      last = branch;
       // A group has width only when every alternative has width.
       if (!(branchFlags & kHasWidth)) flags &= ~kHasWidth;
       flags |= branchFlags & kSpStart;
@@ -143,7 +149,7 @@ class Parser {
       ++pos_;
     }
     const int32_t end = group ? Emit(NodeKind::GroupClose, groupNumber) : Emit(NodeKind::MatchEnd);
-    Tail(first, end);
+    N(last).next = end;
     for (int32_t p = first; p != kNoNode; p = N(p).next) OpTail(p, end);
 
     if (group) {
@@ -164,13 +170,16 @@ class Parser {
     flags = 0;
     const int32_t alternative = Emit(NodeKind::Alternative);
     int32_t chain = kNoNode;
+    bool leading = true;
     while (!AtEnd() && Ch() != '|' && Ch() != ')') {
       int pieceFlags = 0;
       const int32_t piece = ParsePiece(pieceFlags);
       if (piece == kNoNode) return kNoNode;
       flags |= pieceFlags & kHasWidth;
+      // Modifier groups and comments in front do not hide what the sequence starts with.
+      if (leading) flags |= pieceFlags & kSpStart;
+      leading = leading && N(piece).kind == NodeKind::NoOp;
       if (chain == kNoNode) {
-        flags |= pieceFlags & kSpStart;
         N(alternative).operand = piece;
       } else {
         Tail(chain, piece);
@@ -392,7 +401,8 @@ class Parser {
           flags = kHasWidth | kSimple;
           return Emit(NodeKind::AnyChar);
         }
-        flags = kHasWidth;
+        // One unit or none: a CR before an LF is refused, never taken with the LF.
+        flags = kHasWidth | kSimple;
         return Emit(NodeKind::AnyButLineBreak);
       case '[':
         return ParseClass(flags);
@@ -833,21 +843,138 @@ class Parser {
     }
   }
 
+  // The unit set of `bits` as a vector test at `offset`, if it is small enough.
+  static std::optional<UnitTest> MakeUnitTest(const std::vector<uint64_t>& bits, int32_t offset) {
+    UnitTest test;
+    test.offset = offset;
+    int first = -1, last = -1, count = 0;
+    for (int c = 0; c < 65536; ++c) {
+      if (bits[static_cast<size_t>(c >> 6)] == 0) {
+        c |= 63;  // an empty word
+        continue;
+      }
+      if (!((bits[static_cast<size_t>(c >> 6)] >> (c & 63)) & 1)) continue;
+      if (first < 0) first = c;
+      last = c;
+      if (count < 8) test.units[static_cast<size_t>(count)] = static_cast<char16_t>(c);
+      ++count;
+    }
+    if (count == 0) return std::nullopt;
+    if (count <= 8) {
+      test.count = count;
+      return test;
+    }
+    if (last - first + 1 != count) return std::nullopt;
+    test.range = true;
+    test.low = static_cast<char16_t>(first);
+    test.high = static_cast<char16_t>(last);
+    return test;
+  }
+
+  // Unit sets at fixed offsets of every match: the single alternative's start is read
+  // up to the first node of variable width; zero-width nodes other than groups,
+  // comments and modifier groups end it too.
+  std::vector<std::pair<int32_t, std::vector<uint64_t>>> FixedStart(int32_t p) {
+    std::vector<std::pair<int32_t, std::vector<uint64_t>>> sets;
+    int32_t offset = 0;
+    auto single = [&](char16_t a, char16_t b) {
+      std::vector<uint64_t> bits(1024, 0);
+      bits[a >> 6] |= uint64_t{1} << (a & 63);
+      bits[b >> 6] |= uint64_t{1} << (b & 63);
+      sets.emplace_back(offset++, std::move(bits));
+    };
+    for (int guard = 0; p != kNoNode && guard < 64 && offset < 64; ++guard) {
+      const Node& n = N(p);
+      switch (n.kind) {
+        case NodeKind::NoOp:
+        case NodeKind::GroupOpen:
+        case NodeKind::GroupClose:
+          p = n.next;
+          continue;
+        case NodeKind::Alternative:
+          if (n.next != kNoNode && N(n.next).kind == NodeKind::Alternative) return sets;
+          p = n.operand;
+          continue;
+        case NodeKind::Literal:
+        case NodeKind::LiteralFolded:
+          for (char16_t c : program_.LiteralText(n)) {
+            single(c, n.kind == NodeKind::LiteralFolded ? FoldCase(c) : c);
+          }
+          p = n.next;
+          continue;
+        case NodeKind::RepeatSimple:
+        case NodeKind::RepeatSimpleLazy: {
+          std::vector<uint64_t> bits(1024, 0);
+          if (N(n.operand).kind == NodeKind::BackRef || N(n.operand).kind == NodeKind::BackRefFolded ||
+              !AddOperandUnits(n, bits)) {
+            return sets;
+          }
+          for (int k = 0; k < n.min && offset < 64; ++k) sets.emplace_back(offset++, bits);
+          if (n.min != n.max) return sets;
+          p = n.next;
+          continue;
+        }
+        default: {
+          std::vector<uint64_t> bits(1024, 0);
+          if (n.kind == NodeKind::AnyButLineBreak || !AddOneCharUnits(n, bits)) return sets;
+          sets.emplace_back(offset++, std::move(bits));
+          p = n.next;
+          continue;
+        }
+      }
+    }
+    return sets;
+  }
+
+  // Picks the vector tests: the two smallest sets of the fixed start (the later one on
+  // a tie, as it is further from the first), else the set of first units.
+  void ComputeUnitTests(bool singleAlternative, int32_t firstIndex) {
+    std::vector<UnitTest> tests;
+    if (singleAlternative) {
+      for (const auto& [offset, bits] : FixedStart(firstIndex)) {
+        if (std::optional<UnitTest> t = MakeUnitTest(bits, offset)) tests.push_back(*t);
+      }
+    }
+    auto size = [](const UnitTest& t) { return t.range ? t.high - t.low + 1 : t.count; };
+    std::stable_sort(tests.begin(), tests.end(),
+                     [&](const UnitTest& a, const UnitTest& b) { return size(a) < size(b); });
+    if (tests.size() > 2) {
+      // Of the tests as small as the second, take the one furthest from the first.
+      size_t best = 1;
+      for (size_t i = 2; i < tests.size() && size(tests[i]) == size(tests[1]); ++i) {
+        if (std::abs(tests[i].offset - tests[0].offset) > std::abs(tests[best].offset - tests[0].offset)) best = i;
+      }
+      tests = {tests[0], tests[best]};
+    }
+    if (tests.empty() && !program_.hints.firstUnits.empty()) {
+      if (std::optional<UnitTest> t = MakeUnitTest(program_.hints.firstUnits, 0)) tests.push_back(*t);
+    }
+    program_.hints.unitTests = std::move(tests);
+  }
+
   void ComputeHints(int flags) {
     MarkPossessiveRepeats();
     program_.hints.firstUnits = FirstUnitsFrom(program_.start, /*anchorsUnknown=*/false);
     const Node& top = N(program_.start);
-    if (N(top.next).kind != NodeKind::MatchEnd) return;  // more than one alternative
-    const Node& first = N(top.operand);
+    const bool singleAlternative = N(top.next).kind == NodeKind::MatchEnd;
+    ComputeUnitTests(singleAlternative, top.operand);
+    if (!singleAlternative) return;
+    int32_t firstIndex = top.operand;
+    while (N(firstIndex).kind == NodeKind::NoOp && N(firstIndex).next != kNoNode) firstIndex = N(firstIndex).next;
+    const Node& first = N(firstIndex);
     SearchHints& hints = program_.hints;
-    if (first.kind == NodeKind::Literal) {
-      hints.hasFirstChar = true;
-      hints.firstChar = program_.LiteralText(first)[0];
-    } else if (first.kind == NodeKind::InputStart) {
+    if (first.kind == NodeKind::InputStart) {
       hints.anchored = true;
     } else if ((first.kind == NodeKind::RepeatSimple || first.kind == NodeKind::RepeatSimpleLazy) &&
                first.max == kUnlimited && N(first.operand).kind == NodeKind::AnyChar) {
       hints.firstAttemptDecides = true;
+    }
+    const NodeKind operandKind = first.operand == kNoNode ? NodeKind::Empty : N(first.operand).kind;
+    if (first.arg2 == 1 && first.max == kUnlimited &&
+        ((first.kind == NodeKind::RepeatSimple && operandKind != NodeKind::BackRef &&
+          operandKind != NodeKind::BackRefFolded) ||
+         (first.kind == NodeKind::RepeatOneChar && first.arg == 0))) {
+      hints.leadingRun = firstIndex;
     }
     if (!(flags & kSpStart)) return;
     std::u16string_view longest;

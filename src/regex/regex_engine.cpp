@@ -11,21 +11,67 @@
 namespace tallowin {
 namespace {
 
-// Index of the first `unit` in text[from, size), or size.
-size_t FindUnit(const char16_t* text, size_t from, size_t size, char16_t unit) {
+bool PassesAll(const char16_t* text, size_t i, const std::vector<UnitTest>& tests) {
+  for (const UnitTest& t : tests) {
+    if (!t.Matches(text[i + static_cast<size_t>(t.offset)])) return false;
+  }
+  return true;
+}
+
+#ifdef __SSE2__
+// Bit 2k set: unit k of `chunk` is in the test's set.
+int VectorMask(const UnitTest& t, __m128i chunk) {
+  if (t.range) {
+    const __m128i shifted = _mm_sub_epi16(chunk, _mm_set1_epi16(static_cast<short>(t.low)));
+    const __m128i above = _mm_subs_epu16(shifted, _mm_set1_epi16(static_cast<short>(t.high - t.low)));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(above, _mm_setzero_si128()));
+  }
+  __m128i hits = _mm_cmpeq_epi16(chunk, _mm_set1_epi16(static_cast<short>(t.units[0])));
+  for (int k = 1; k < t.count; ++k) {
+    hits = _mm_or_si128(hits, _mm_cmpeq_epi16(chunk, _mm_set1_epi16(static_cast<short>(t.units[static_cast<size_t>(k)]))));
+  }
+  return _mm_movemask_epi8(hits);
+}
+#endif
+
+// The first start i in [from, last] whose units pass every test, or npos.
+// `size` bounds the reads: i + offset < size for every test's offset.
+size_t FindCandidate(const char16_t* text, size_t from, size_t last, size_t size, const std::vector<UnitTest>& tests) {
+  size_t reach = 0;  // the largest offset
+  for (const UnitTest& t : tests) reach = std::max(reach, static_cast<size_t>(t.offset));
+  constexpr size_t npos = static_cast<size_t>(-1);
+  if (size <= reach) return npos;
+  last = std::min(last, size - 1 - reach);
   size_t i = from;
 #ifdef __SSE2__
-  const __m128i needle = _mm_set1_epi16(static_cast<short>(unit));
-  for (; i + 8 <= size; i += 8) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, needle));
+  if (!tests[0].range && tests[0].count == 1) {
+    // One unit first (tests are ordered smallest set first): scan for it alone and
+    // check the other test only where it occurs.
+    const __m128i needle = _mm_set1_epi16(static_cast<short>(tests[0].units[0]));
+    const char16_t* base = text + tests[0].offset;
+    for (; i + 8 <= last + 1; i += 8) {
+      unsigned mask = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i)), needle)));
+      while (mask != 0) {
+        const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+        if (PassesAll(text, i + bit / 2, tests)) return i + bit / 2;
+        mask &= ~(3u << bit);
+      }
+    }
+  }
+  for (; i + 8 <= last + 1; i += 8) {
+    int mask = 0xFFFF;
+    for (const UnitTest& t : tests) {
+      mask &= VectorMask(t, _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + static_cast<size_t>(t.offset))));
+      if (mask == 0) break;
+    }
     if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
   }
 #endif
-  for (; i < size; ++i) {
-    if (text[i] == unit) return i;
+  for (; i <= last; ++i) {
+    if (PassesAll(text, i, tests)) return i;
   }
-  return size;
+  return npos;
 }
 
 }  // namespace
@@ -111,7 +157,12 @@ bool RegexEngine::EnsureProgram() {
 }
 
 bool RegexEngine::SearchFirst(std::u16string_view text) {
-  input_.assign(text);
+  ownedInput_.assign(text);
+  return SearchFirstInPlace(ownedInput_);
+}
+
+bool RegexEngine::SearchFirstInPlace(std::u16string_view text) {
+  input_ = text;
   hasInput_ = true;
   registers_.Clear();
   lastRequiredLiteral_ = -2;
@@ -139,7 +190,7 @@ bool RegexEngine::SearchFrom(int offset) {
   if (!hints.requiredLiteral.empty()) {
     if (lastRequiredLiteral_ == -2) {
       const size_t found = input_.rfind(hints.requiredLiteral);
-      lastRequiredLiteral_ = found == std::u16string::npos ? -1 : static_cast<int64_t>(found);
+      lastRequiredLiteral_ = found == std::u16string_view::npos ? -1 : static_cast<int64_t>(found);
     }
     // A match starting at p holds the literal at p or later.
     lastStart = lastRequiredLiteral_;
@@ -150,9 +201,13 @@ bool RegexEngine::SearchFrom(int offset) {
                   MatchLimits{&stepsLeft_, limits_.maxBacktrackEntries});
   const bool singleAttempt = hints.anchored || hints.firstAttemptDecides;
   for (int64_t p = offset - 1; p <= lastStart;) {
-    if (hints.hasFirstChar) {
-      const size_t found = FindUnit(input_.data(), static_cast<size_t>(p), input_.size(), hints.firstChar);
-      if (static_cast<int64_t>(found) > std::min(lastStart, length - 1)) return false;
+    if (!hints.unitTests.empty()) {
+      // Every match takes a unit at each test's offset, so the input end needs no attempt.
+      const int64_t end = std::min(lastStart, length - 1);
+      if (p > end) return false;
+      const size_t found = FindCandidate(input_.data(), static_cast<size_t>(p), static_cast<size_t>(end),
+                                         input_.size(), hints.unitTests);
+      if (found == static_cast<size_t>(-1) || static_cast<int64_t>(found) > end) return false;
       p = static_cast<int64_t>(found);
     } else if (!hints.firstUnits.empty()) {
       const int64_t end = std::min(lastStart, length - 1);  // no empty match: the end needs no attempt
@@ -174,7 +229,7 @@ bool RegexEngine::SearchFrom(int offset) {
         return false;
     }
     if (singleAttempt) return false;
-    ++p;
+    p = std::max<int64_t>(p + 1, matcher.leadingRunEnd());
   }
   return false;
 }
@@ -249,8 +304,8 @@ std::u16string RegexEngine::ExpandTemplate(std::u16string_view tmpl) {
       if (group >= 0) {
         if (group < kMaxGroups) {
           const int start = GroupPosition(group);
-          if (start > 0) result.append(input_, static_cast<size_t>(start - 1),
-                                       static_cast<size_t>(GroupLength(group)));
+          if (start > 0) result.append(input_.substr(static_cast<size_t>(start - 1),
+                                                     static_cast<size_t>(GroupLength(group))));
         }
         continue;
       }

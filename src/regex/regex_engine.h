@@ -63,6 +63,10 @@ class RegexEngine {
   // --- searching ---------------------------------------------------------------
   // Copies `text` as the new input and searches from position 1.
   bool SearchFirst(std::u16string_view text);
+  // Like SearchFirst, but searches `text` itself without copying it: the text must
+  // stay alive and unchanged for as long as this engine searches it or expands
+  // templates from its matches (until the next SearchFirst*).
+  bool SearchFirstInPlace(std::u16string_view text);
   // Searches from the 1-based `offset` of the current input.
   bool SearchFrom(int offset);
   // Searches after the last match, one further when it was empty.
@@ -82,7 +86,9 @@ class RegexEngine {
   // baseSteps + stepsPerUnit * input length steps since the input was set, and with
   // error 1017 when one attempt needs more than maxBacktrackEntries stack entries.
   struct Limits {
-    int64_t baseSteps = 10'000'000;
+    // About a third of a second of matching: enough for quadratic work on texts of
+    // several thousand units, while exponential expressions still stop quickly.
+    int64_t baseSteps = 30'000'000;
     int64_t stepsPerUnit = 100;
     size_t maxBacktrackEntries = size_t{1} << 24;  // 16 bytes each
   };
@@ -104,7 +110,8 @@ class RegexEngine {
   std::optional<Program> program_;
 
   bool hasInput_ = false;
-  std::u16string input_;
+  std::u16string ownedInput_;    // SearchFirst's copy
+  std::u16string_view input_;    // what is searched: ownedInput_ or the caller's text
   MatchRegisters registers_;
   MatcherScratch scratch_;
   Limits limits_;

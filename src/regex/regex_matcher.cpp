@@ -4,6 +4,10 @@
 
 #include "regex/regex_errors.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 // Invariants:
 // - The stack holds undo records and choice points. Failing pops entries, applying
 //   each undo record, down to the newest choice point, which resumes matching; so
@@ -15,6 +19,26 @@
 //   loops over operands that can match the empty text terminate.
 
 namespace tallowin {
+namespace {
+
+// Index of the first `unit` in text[from, size), or size.
+int32_t FindUnit(const char16_t* text, int32_t from, int32_t size, char16_t unit) {
+  int32_t i = from;
+#ifdef __SSE2__
+  const __m128i needle = _mm_set1_epi16(static_cast<short>(unit));
+  for (; i + 8 <= size; i += 8) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, needle));
+    if (mask != 0) return i + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
+  }
+#endif
+  for (; i < size; ++i) {
+    if (text[i] == unit) return i;
+  }
+  return size;
+}
+
+}  // namespace
 
 Matcher::Matcher(const Program& program, const MatchSets& sets, std::u16string_view input,
                  MatchRegisters& registers, MatcherScratch& scratch, MatchLimits limits)
@@ -177,7 +201,26 @@ int32_t Matcher::CountRepeats(const Node& repeat, int32_t start) const {
   } else {
     const int32_t limit = static_cast<int32_t>(std::min<int64_t>(repeat.max, length_ - start));
     if (operand.kind == NodeKind::AnyChar) return limit;
-    while (count < limit && MatchesOneCharOperand(operand, start + count)) ++count;
+    // Set operands are tested in a tight loop instead of one dispatch per unit.
+    const CharSet* set = nullptr;
+    bool negated = false;
+    switch (operand.kind) {
+      case NodeKind::CharNotIn: case NodeKind::CharNotInFolded: negated = true; [[fallthrough]];
+      case NodeKind::CharIn: case NodeKind::CharInFolded: set = &program_.classes[static_cast<size_t>(operand.arg)]; break;
+      case NodeKind::NonWordChar: negated = true; [[fallthrough]];
+      case NodeKind::WordChar: set = &sets_.word; break;
+      case NodeKind::NonSpaceChar: negated = true; [[fallthrough]];
+      case NodeKind::SpaceChar: set = &sets_.space; break;
+      default: break;
+    }
+    const char16_t* in = input_ + start;
+    if (set != nullptr) {
+      while (count < limit && set->Contains(in[count]) != negated) ++count;
+    } else if (operand.kind == NodeKind::Digit) {
+      while (count < limit && static_cast<char16_t>(in[count] - u'0') <= 9) ++count;
+    } else {
+      while (count < limit && MatchesOneCharOperand(operand, start + count)) ++count;
+    }
   }
   *limits_.stepsLeft -= count;
   return count;
@@ -232,6 +275,20 @@ bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int
   const Node& n = N(node);
   const int32_t width = RepeatWidth(n);
   const int32_t lookAhead = LookAhead(n);
+  if (lookAhead >= 0 && N(n.operand).kind == NodeKind::AnyChar) {
+    // Every unit is one more repetition: the count settles at the next unit that the
+    // rest can begin with, within the maximum.
+    const int32_t from = start + count;
+    const int32_t limit = static_cast<int32_t>(std::min<int64_t>(length_, int64_t{start} + n.max + 1));
+    const int32_t found = from < limit ? FindUnit(input_, from, limit, static_cast<char16_t>(lookAhead)) : limit;
+    *limits_.stepsLeft -= found - from;
+    if (found >= limit) return false;
+    count = found - start;
+    if (count < n.max) Push(kChoiceRepeatLazy, node, start, count);
+    pos = found;
+    next = n.next;
+    return true;
+  }
   for (;; ++count) {
     const int32_t p = start + count * width;
     if (lookAhead < 0 || (p < length_ && input_[p] == lookAhead)) {
@@ -350,6 +407,7 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
   scratch_.loops.clear();
   int32_t node = program_.start;
   int32_t pos = start;
+  leadingRunEnd_ = -1;
   int64_t& steps = *limits_.stepsLeft;
   const int32_t nodeCount = static_cast<int32_t>(nodes_.size());
   for (;;) {
@@ -435,6 +493,7 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
       case NodeKind::RepeatSimple:
       case NodeKind::RepeatOneChar: {
         const int32_t count = CountRepeats(n, pos);
+        if (node == program_.hints.leadingRun) leadingRunEnd_ = pos + count;
         if (ContinueRepeat(node, pos, count, node, pos)) continue;
         ok = false;
         break;

@@ -76,6 +76,9 @@ class Matcher {
   // as they were before the attempt.
   AttemptOutcome Attempt(int32_t start);
   int32_t matchEnd() const { return matchEnd_; }
+  // Where the program's leading run (SearchHints::leadingRun) ended in the last
+  // attempt, or -1 when the attempt did not reach it.
+  int32_t leadingRunEnd() const { return leadingRunEnd_; }
   int errorCode() const { return errorCode_; }
 
  private:
@@ -149,6 +152,7 @@ class Matcher {
   std::vector<BacktrackEntry>& stack_;
   MatchLimits limits_;
   int32_t matchEnd_ = -1;
+  int32_t leadingRunEnd_ = -1;
   int errorCode_ = 0;
 };
 

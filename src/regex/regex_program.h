@@ -14,7 +14,7 @@
 //     node of every alternative's sequence links to End. An empty alternative is a
 //     single Empty node. A chain of one Alternative just continues into its operand.
 //   Group (x):         GroupOpen(n) -> Alternative chain of x -> GroupClose(n)
-//   Simple operand s (one-character literal, class, \d \D \w \W \s \S, "." with s on,
+//   Simple operand s (one-character literal, class, \d \D \w \W \s \S, ".",
 //   escaped character, back-reference):
 //       s* s+ s{n,m}   RepeatSimple(min, max, operand -> s)          (s is off-chain)
 //       lazy forms     RepeatSimpleLazy(min, max, operand -> s)
@@ -35,14 +35,14 @@
 //   consumed nothing leaves the loop instead of looping back.
 //
 //   RepeatOneChar(min 0|1, group, operand) replaces the greedy x* / x+ layouts above
-//   when x always consumes exactly one character: a bare "." with s off, or a group
-//   whose every alternative is one such single-character node. `group` (0 for none)
+//   when x is a group whose every alternative is one single-character node. `group` (0 for none)
 //   is set to the last character taken. `operand` is either that node or the group's
 //   first Alternative. Results are those of the general layout; it only avoids one
 //   backtracking entry per iteration.
 //
 // Literal texts live in `literals` (offset, length); class members in `classes`.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -112,15 +112,41 @@ struct Node {
   int32_t max = 0;
 };
 
+// A set of code units small enough for a vector test: up to eight units, or one
+// range low..high; and the offset from a match's start where a unit of it must be.
+struct UnitTest {
+  int32_t offset = 0;
+  bool range = false;
+  char16_t low = 0;
+  char16_t high = 0;
+  int count = 0;  // units used (not a range)
+  std::array<char16_t, 8> units{};
+  bool Matches(char16_t c) const {
+    if (range) return static_cast<char16_t>(c - low) <= static_cast<char16_t>(high - low);
+    for (int i = 0; i < count; ++i) {
+      if (units[static_cast<size_t>(i)] == c) return true;
+    }
+    return false;
+  }
+};
+
 // Search hints; they never change a result, they only skip hopeless attempts.
 struct SearchHints {
   bool anchored = false;          // starts with InputStart: one attempt at the offset
-  bool hasFirstChar = false;      // starts with a case-sensitive Literal
-  char16_t firstChar = 0;
+  // At most two tests every match passes (a unit at offset 0, or two units of a
+  // fixed-width start such as the "-" of \d{4}-\d{2} at 4 and 7); start positions
+  // that fail one are skipped by a vector scan before any attempt.
+  std::vector<UnitTest> unitTests;
   std::u16string requiredLiteral;  // must occur in every match; empty for none
   // Starts with an unbounded repetition of "." with s on: a failed attempt at p means
   // every later start fails too (any later match would extend to p).
   bool firstAttemptDecides = false;
+  // The node of a leading greedy repeat of a one-unit operand, without maximum, that
+  // gives nothing back (possessive); kNoNode for none. When an attempt at s fails
+  // after that repeat took [s, q), an attempt at any s' in (s, q] fails too: the
+  // repeat takes [s', q) and the rest starts at q exactly as before, with the same
+  // registers (nothing before it sets any). So the search goes on at q.
+  int32_t leadingRun = kNoNode;
   // Bit c set: a match can begin with code unit c. Empty when a match can begin
   // anywhere (or be empty), so every position needs an attempt.
   std::vector<uint64_t> firstUnits;

@@ -40,7 +40,7 @@ std::u16string RegexReplace::ReplaceAll(std::u16string_view text, std::u16string
     result.reserve(text.size());
     // `copied` is the 0-based end of the text already in the result.
     std::size_t copied = 0;
-    for (bool found = engine.SearchFirst(text); found; found = engine.SearchNext()) {
+    for (bool found = engine.SearchFirstInPlace(text); found; found = engine.SearchNext()) {
       const int position = engine.GroupPosition(0);
       const int length = engine.GroupLength(0);
       if (position < 1 || length < 0) break;

@@ -94,6 +94,14 @@ struct Regex {
     return engine.CompiledProgram() ? engine.CompiledProgram()->Dump() : "<none>";
   }
 
+  // The compiled program (it must compile).
+  tallowin::Program Compiled(const std::string& pattern) {
+    RegexEngine engine(context);
+    engine.SetPatternText(U(pattern));
+    engine.CompilePattern();
+    return engine.CompiledProgram() ? *engine.CompiledProgram() : tallowin::Program{};
+  }
+
   static std::string Where(const RegexEngine& engine, int group) {
     return std::to_string(engine.GroupPosition(group)) + "+" + std::to_string(engine.GroupLength(group));
   }

@@ -252,6 +252,49 @@ TEST(Dialect, ExtendedModifierFromDefaultsActsLikeALeadingInlineX) {
   }
 }
 
+// Word lists pasted as one alternation: compile work must grow linearly with the
+// number of alternatives (300,000 took minutes when each new one walked the chain).
+TEST(LongPatterns, HugeAlternationCompilesAndFindsEveryPart) {
+  auto word = [](int i) {
+    std::string w;
+    for (int v = i + 1; v > 0; v /= 26) w += static_cast<char>('a' + v % 26);
+    return w + "!";
+  };
+  constexpr int kWords = 300'000;
+  std::string pattern;
+  for (int i = 0; i < kWords; ++i) pattern += (i ? "|" : "") + word(i);
+  Regex regex;
+  EXPECT_EQ(regex.First(pattern, "  " + word(kWords - 1)), "3+" + std::to_string(word(kWords - 1).size()));
+  EXPECT_EQ(regex.First(pattern, "- " + word(0) + word(1234)), "3+2");
+  EXPECT_EQ(regex.First(pattern, "zzzzzzzz"), "-");
+  EXPECT_TRUE(regex.context.errorReport.success);
+}
+
+// Modifier groups and comments compile to no-op nodes; in front of an expression
+// they must not hide what the search skips by (anchoring, leading run, literals,
+// first units and the vector tests).
+TEST(SearchHints, LeadingModifierGroupOrCommentHidesNothing) {
+  auto describe = [](const SearchHints& h) {
+    std::string out = std::to_string(h.anchored) + std::to_string(h.firstAttemptDecides) +
+                      std::to_string(h.leadingRun != kNoNode) + " lit=" + N(h.requiredLiteral) + " units=";
+    for (uint64_t word : h.firstUnits) out += word ? std::to_string(word) + "," : "";
+    for (const UnitTest& t : h.unitTests) {
+      out += " @" + std::to_string(t.offset) + (t.range ? " range " + std::to_string(t.low) + "-" + std::to_string(t.high)
+                                                      : " units " + N(std::u16string(t.units.data(), static_cast<size_t>(t.count))));
+    }
+    return out;
+  };
+  Regex regex;
+  for (const char* body : {"\\Aabc", "[a-z]+@", "abc", "\\d{4}-\\d\\d", "[a-z]+x+y"}) {
+    const std::string plain = describe(regex.Compiled(body).hints);
+    for (const char* lead : {"(?m)", "(?-s)", "(?#note)", "(?m)(?#two)"}) {
+      EXPECT_EQ(describe(regex.Compiled(std::string(lead) + body).hints), plain) << lead << body;
+    }
+  }
+  EXPECT_EQ(describe(regex.Compiled("\\Aabc").hints).substr(0, 3), "100");
+  EXPECT_EQ(describe(regex.Compiled("[a-z]+@").hints).substr(0, 3), "001");
+}
+
 TEST(ProgramLayout, DumpShowsTheDocumentedShapes) {
   Regex regex;
   EXPECT_EQ(regex.Dump("a|bc*"),

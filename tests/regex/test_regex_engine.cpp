@@ -250,6 +250,34 @@ TEST(Limits, RequiredLiteralAnswersExponentialPatternsAtOnce) {
   EXPECT_TRUE(regex.context.errorReport.success);
 }
 
+// A long run of word characters in front of a short address (a base64 blob, a
+// minified file): every start inside the run is a failed attempt, and none of them
+// may make the search give up under the default limits.
+TEST(Limits, LongWordInFrontOfAnAddressIsNoReasonToGiveUp) {
+  for (const size_t letters : {5'000u, 20'000u}) {
+    Regex regex;
+    const std::string word(letters, 'q');
+    EXPECT_EQ(regex.Replace("[\\w.]+@[\\w.]+", word + " x@y.z", "<$&>"), word + " <x@y.z>") << letters;
+    EXPECT_TRUE(regex.context.errorReport.success) << letters << ": " << N(regex.context.errorReport.message);
+  }
+  // Here every attempt inside the word gives back letter by letter (\d is a word
+  // character): quadratic, some 10 million steps, a fraction of a second.
+  Regex regex;
+  const std::string word(4'500, 'q');
+  EXPECT_EQ(regex.Replace("\\w+\\d", word + " a1", "<$&>"), word + " <a1>");
+  EXPECT_TRUE(regex.context.errorReport.success) << N(regex.context.errorReport.message);
+}
+
+// The default limits still stop exponential work (and quickly: the step budget is
+// sized in steps the matcher does in well under a second).
+TEST(Limits, DefaultBudgetStopsExponentialPatterns) {
+  Regex regex;
+  RegexEngine engine(regex.context);
+  engine.SetPatternText(u"(a+)+\\d");
+  EXPECT_FALSE(engine.SearchFirst(std::u16string(40, u'a') + u"!"));
+  EXPECT_EQ(regex.context.errorReport.code, kRegexStepBudgetExhausted);
+}
+
 TEST(Limits, BacktrackMemoryBoundStopsTheSearch) {
   Regex regex;
   regex.context.languageCode = "de";

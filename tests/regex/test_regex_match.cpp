@@ -90,6 +90,33 @@ const MatchCase kMatchCases[] = {
     {"", "(a|ab){1,2}$", "abab", "1+4"},      // old: no match, error 1015
     {"", "((ab|a){2})*x", "ababax", "3+4"},
     {"", "((ab|a){2})*x", "abaax", "3+3"},
+    // A failed attempt whose leading run took [s, q) lets the search go on at q; a
+    // run with a maximum, one that can be empty, or one inside a group must still try
+    // the starts in between.
+    {"", "[a-z]+\\d", "abc de1 f", "5+3"},
+    {"", "[a-z]*\\d", "ab c1", "4+2"},
+    {"", "[a-z]*:", "ab:cd:", "1+3 4+3"},
+    {"", "[a-z]{1,3}\\d", "abcde1", "3+4"},
+    {"", "[a-z]{2,}\\d", "a1 bc d2", "-"},
+    {"", "([a-z])+\\d", "abc1", "1+4"},
+    {"-s", ".+x", "ab\nabx", "4+3"},
+    {"-s", ".+\\n", "ab\r\ncd\n", "5+3"},    // "." stops before a CR of a CRLF
+    {"+i", "(?#lead)[a-z]+5", "AB-CD5", "4+3"},
+    // "." without s as a one-unit repeat operand: line breaks stop it, and a CR is
+    // refused before an LF.
+    {"-s", "<.*?>", "<a\n>x<b>", "6+3"},
+    {"-s", "a.{1,2}", "ab\r\nac\rd", "1+2 5+2"},
+    {"-s", ".+?x", "a\r\nbx", "4+2"},
+    {"-s", "(?g).{2}", "abc\r\nde", "1+2 6+2"},
+    // Vector scans: offsets past the end, first-unit sets and ranges, fixed-width starts.
+    {"", "\\d{4}-\\d\\d", "x2024-1 2024-12-2024-99", "9+7 17+7"},
+    {"", "win", "wiwin windo win", "3+3 7+3 13+3"},
+    {"+i", "(?m)wIn", "WINwin", "1+3 4+3"},
+    {"", "[0-9]+|x", "ab12x345678901234567", "3+2 5+1 6+15"},
+    {"", "[\\x{100}-\\x{1FF}]", "a\xC4\x80\xC6\x80" "b", "2+1 3+1"},
+    {"", "abcdefghijk", "abcdefghij", "-"},
+    {"", "abc", "abcab", "1+3"},               // the rest is too short for another match
+    {"", "(ab)c(d)", "xxabcdxx", "3+4"},
 };
 
 class Matching : public ::testing::TestWithParam<MatchCase> {};
