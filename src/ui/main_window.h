@@ -26,6 +26,7 @@ class QWidget;
 namespace tallowin {
 
 class SettingBinder;
+class MarqueeCutDialog;
 class HistoryListModel;
 class ReplacementTableWidget;
 class StartForm;
@@ -120,6 +121,7 @@ class MainWindow : public QMainWindow {
   QWidget* actionsCanvas_ = nullptr;
   ReplacementTableWidget* replacementTable_ = nullptr;
   Teinstregex* regexOptions_ = nullptr;
+  MarqueeCutDialog* cutauswahl_ = nullptr;  // Tcutauswahl, shown by the crop step
   const std::uint8_t* shownPixels_ = nullptr;
   std::u16string shownText_;
   std::uint64_t shownHistorySelection_ = 0;
