@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -170,7 +171,13 @@ std::optional<MarginTexts> MarqueeCutDialog::ChooseCutout(const RasterImage& pic
   if (isVisible()) return std::nullopt;
   bild_->SetPicture(picture);
   selection_.ShowPicture(picture.width, picture.height);
+  // Maximised; the size is set as well for displays without a window manager.
+  if (QScreen* shown = screen()) setGeometry(shown->availableGeometry());
   setWindowState(windowState() | Qt::WindowMaximized);
+  show();
+  // Above the main window also where no window manager keeps it on top.
+  raise();
+  activateWindow();
   exec();
   ReleasePointer();
   return Margins();
@@ -186,6 +193,10 @@ void MarqueeCutDialog::ConfinePointer(std::int32_t, std::int32_t) {
   const auto window = static_cast<xcb_window_t>(bild_->winId());
   const std::uint16_t mask = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
                              XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW;
+  // The button press gave us an implicit grab without confinement, which
+  // blocks a new grab; ours replaces it. With owner events on, the picture
+  // keeps receiving its events as before.
+  xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
   auto cookie = xcb_grab_pointer(c, 1, window, mask, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, window, XCB_NONE,
                                  XCB_CURRENT_TIME);
   xcb_grab_pointer_reply_t* reply = xcb_grab_pointer_reply(c, cookie, nullptr);
