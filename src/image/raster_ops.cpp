@@ -27,7 +27,7 @@ WorkingBitmap RasterToBitmap(const RasterImage& raster) {
   bitmap.width = raster.width;
   bitmap.height = raster.height;
   bitmap.stride = static_cast<std::size_t>(std::max(raster.width, 0)) * 4u;
-  bitmap.bytes = raster.pixels;
+  bitmap.bytes.assign(raster.pixels.begin(), raster.pixels.end());
   return bitmap;
 }
 

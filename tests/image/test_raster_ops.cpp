@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "image/raster_ops.h"
@@ -14,7 +15,7 @@ using testing::PixelAt;
 TEST(RasterImageTest, NewRasterIsBlackAndTransparent) {
   const RasterImage r = CreateRaster(3, 2);
   EXPECT_TRUE(r.Usable());
-  EXPECT_EQ(r.pixels, std::vector<std::uint8_t>(24, 0));
+  EXPECT_EQ(r.pixels, PixelBytes(24, 0));
 }
 
 TEST(BitmapConversionTest, PaddedRowsCopiedWithoutPaddingAndAlphaKept) {
@@ -23,11 +24,11 @@ TEST(BitmapConversionTest, PaddedRowsCopiedWithoutPaddingAndAlphaKept) {
   const RasterImage raster = BitmapToRaster(bitmap);
   EXPECT_EQ(raster.width, 2);
   EXPECT_EQ(raster.height, 2);
-  EXPECT_EQ(raster.pixels, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 13, 14, 15, 16}));
+  EXPECT_EQ(raster.pixels, (PixelBytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 13, 14, 15, 16}));
 
   const WorkingBitmap back = RasterToBitmap(raster);
   EXPECT_EQ(back.stride, 8u);
-  EXPECT_EQ(back.bytes, raster.pixels);
+  EXPECT_TRUE(std::equal(back.bytes.begin(), back.bytes.end(), raster.pixels.begin(), raster.pixels.end()));
   EXPECT_EQ(BitmapToRaster(back), raster);
 }
 
