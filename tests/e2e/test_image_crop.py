@@ -4,7 +4,7 @@
 - Fixed margins: a 300x200 PNG copied with `xclip -t image/png` comes back as
   the inner 250x160 block (left 10, right 40, top 15, bottom 25), pixel for pixel.
 - Marquee: with the marquee mode the cut-out dialog opens for the copy; a drag
-  scripted with xdotool from picture point (40, 30) to (140, 130) and Enter
+  scripted with xdotool from picture point (140, 130) to (40, 30) and OK
   crop the picture to those 100x100 pixels.
 - The pointer stays inside the picture while dragging: a drag that runs far past
   the picture's bottom-right corner ends on its last pixel, so one column and
@@ -118,6 +118,24 @@ def drag(origin, start, end, shot=None):
     xdotool("mouseup", 1)
 
 
+def click_ok(dialog):
+    """Clicks OK: the rightmost of the dialog's child windows (the picture makes
+    its siblings native windows too)."""
+    status, out = run_tool(["xwininfo", "-children", "-id", str(dialog)])
+    check(status == 0, "xwininfo -children failed on the dialog")
+    buttons = []
+    for line in out.splitlines():
+        fields = line.split()
+        if len(fields) >= 2 and fields[-2].count("+") == 2 and "x" in fields[-2]:
+            size, ax, ay = fields[-2].split("+")[0], *fields[-1].lstrip("+").split("+")
+            w, h = map(int, size.split("x"))
+            buttons.append((int(ax) + w, int(ax) + w // 2, int(ay) + h // 2))
+    check(buttons, f"no child windows in the dialog:\n{out}")
+    _, x, y = max(buttons)
+    xdotool("mousemove", "--sync", x, y)
+    xdotool("click", 1)
+
+
 def test(executable):
     fixed = ["--set", "cb_cutimg=1", "--set", "rb_cutimg_direkt=1", "--set", "act_zuschlinks=10",
              "--set", "act_zuschrechts=40", "--set", "act_zuschoben=15", "--set", "act_zuschunten=25"]
@@ -147,7 +165,7 @@ def test(executable):
         origin = picture_origin(dialog)
         drag(origin, (140, 130), (40, 30), shot="image-crop-marquee-drag")
         screenshot("image-crop-marquee-released")
-        xdotool("key", "Return")  # the release gave OK the focus
+        click_ok(dialog)
         check_block(read_picture(copier, program.scratch, "marquee"), 40, 30, 100, 100)
 
         step("the pointer cannot leave the picture while dragging")
@@ -155,7 +173,7 @@ def test(executable):
         dialog = find_dialog(program)
         origin = picture_origin(dialog)
         drag(origin, (50, 60), (WIDTH + 400, HEIGHT + 400))
-        xdotool("key", "Return")  # the release gave OK the focus
+        click_ok(dialog)
         check_block(read_picture(copier, program.scratch, "confined"), 50, 60, WIDTH - 1 - 50, HEIGHT - 1 - 60)
 
 
