@@ -7,6 +7,23 @@
 #include "text/utf.h"
 
 namespace tallowin {
+namespace {
+
+// Cropping and resizing by the image steps. No image file writer is attached
+// yet, so saving writes no file.
+class CoreImageActions final : public ImageStepActions {
+ public:
+  explicit CoreImageActions(ImageSteps& steps) : steps_(steps) {}
+  std::optional<RasterImage> Crop(RasterImage raster) override { return steps_.Crop(std::move(raster)); }
+  std::optional<RasterImage> Resize(RasterImage raster) override { return steps_.Resize(std::move(raster)); }
+  void PushOutputOptions() override {}
+  bool Save(const RasterImage&, std::u16string_view) override { return false; }
+
+ private:
+  ImageSteps& steps_;
+};
+
+}  // namespace
 
 ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
     : settings(language), clipboard_(clipboard), language_(language) {
@@ -14,6 +31,8 @@ ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
   parts.replacementRows = &replacementTable.Rows();
   parts.regex = &regexReplace;
   parts.german = [this] { return language_ == Language::German; };
+  imageActions_ = std::make_unique<CoreImageActions>(imageSteps);
+  parts.images = imageActions_.get();
   pipeline = std::make_unique<CapturePipeline>(parts);
   SetLanguage(language);
   AttachReactions();

@@ -13,6 +13,7 @@
 #include "clipboard/clipboard.h"
 #include "history/history_reactions.h"
 #include "history/sort_state.h"
+#include "image/image_steps.h"
 #include "regex/regex_engine.h"
 #include "text/regex_error_display.h"
 #include "text/regex_replace.h"
@@ -52,6 +53,7 @@ class ProgramCore {
   SortState sort;  // shared by the history and the details list
   SettingsHistorySwitches historySwitches{settings};
   SectionLayout sectionLayout{settings};
+  ImageSteps imageSteps{settings};  // the window attaches the marquee dialog
   std::unique_ptr<CapturePipeline> pipeline;
 
  private:
@@ -60,6 +62,7 @@ class ProgramCore {
 
   Clipboard& clipboard_;
   Language language_;
+  std::unique_ptr<ImageStepActions> imageActions_;
 };
 
 // Applies "KEY=VALUE" to the setting named KEY: flags and radio buttons take an

@@ -3,14 +3,42 @@
 // order blue, green, red, alpha; rows from top to bottom, packed without padding.
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace tallowin {
 
+// Leaves new bytes uninitialised when a vector grows without a value, so a
+// producer that writes every byte anyway (the scaler) can skip the clearing
+// pass and fault the pages in on the threads that fill them. Everything else
+// (copies, assign with a value, CreateRaster) initialises as usual.
+template <class T>
+struct UninitialisedOnGrowth : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UninitialisedOnGrowth<U>;
+  };
+  UninitialisedOnGrowth() = default;
+  template <class U>
+  UninitialisedOnGrowth(const UninitialisedOnGrowth<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+using PixelBytes = std::vector<std::uint8_t, UninitialisedOnGrowth<std::uint8_t>>;
+
 struct RasterImage {
   std::int32_t width = 0;
   std::int32_t height = 0;
-  std::vector<std::uint8_t> pixels;  // width * height * 4 bytes
+  PixelBytes pixels;  // width * height * 4 bytes
 
   bool Usable() const { return width >= 1 && height >= 1 && pixels.size() == ByteSize(width, height); }
 

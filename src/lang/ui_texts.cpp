@@ -141,6 +141,11 @@ constexpr UiTextRow kTexts[] = {
     // Start form.
     {"splash_line", u"Clipboard capture and cleaning", u"Zwischenablage erfassen und bereinigen"},
     {"splash_hint", u"Click to continue", u"Klicken zum Fortfahren"},
+    // Marquee dialog.
+    {"Tcutauswahl", u"Choose the Cutout with your Mouse", u"W\u00e4hlen Sie einen Auschnitt des Bildes mit Ihrer Maus"},
+    {"Tcutauswahl.Abbrechen", u"Cancel", u"Abbrechen"},
+    {"Tcutauswahl.Button1", u"OK", u"OK"},
+    {"Tcutauswahl.bild", u"Picture to cut", u"Zuzuschneidendes Bild"},
 };
 
 }  // namespace

@@ -38,6 +38,7 @@
 #include "ui/error_report.h"
 #include "ui/history_list_model.h"
 #include "ui/qt_text.h"
+#include "ui/marquee_dialog.h"
 #include "ui/raster_qimage.h"
 #include "ui/regex_error_view.h"
 #include "ui/regex_options_dialog.h"
@@ -138,6 +139,10 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
     if (s == Setting::cb_se_mehrfach) RelayoutSections();
   });
 
+  // The marquee dialog exists, hidden, before the first pass can need it.
+  cutauswahl_ = new MarqueeCutDialog(core_->CurrentLanguage(), this);
+  core_->imageSteps.SetMarqueeDialog(cutauswahl_);
+
   // FormCreate, in order.
   SetErrorReportLanguage(options_.language);
   ApplyLanguageTexts();
@@ -166,6 +171,9 @@ MainWindow::~MainWindow() {
   // before QWidget's destructor deletes the children: remove them first.
   delete regexOptions_;
   regexOptions_ = nullptr;
+  core_->imageSteps.SetMarqueeDialog(nullptr);
+  delete cutauswahl_;
+  cutauswahl_ = nullptr;
   delete binder_;
   binder_ = nullptr;
   scrollBox2_ = nullptr;
@@ -761,6 +769,7 @@ void MainWindow::ApplyLanguageTexts() {
   columns(liste_, "liste");
   replacementTable_->SetLanguage(language);
   if (regexOptions_) regexOptions_->Sprache(core_->regex.languageCode);
+  if (cutauswahl_) cutauswahl_->Sprache(language);
   displayTxt_->setAccessibleName(ToQString(UiText("display_txt", language)));
   displayImg_->setAccessibleName(ToQString(UiText("display_img", language)));
   tabSet1_->setAccessibleName(ToQString(UiText("TabSet1", language)));

@@ -27,6 +27,7 @@ class QWidget;
 namespace tallowin {
 
 class SettingBinder;
+class MarqueeCutDialog;
 class HistoryListModel;
 class ReplacementTableWidget;
 class StartForm;
@@ -126,6 +127,7 @@ class MainWindow : public QMainWindow {
   QWidget* actionsCanvas_ = nullptr;
   ReplacementTableWidget* replacementTable_ = nullptr;
   Teinstregex* regexOptions_ = nullptr;
+  MarqueeCutDialog* cutauswahl_ = nullptr;  // Tcutauswahl, shown by the crop step
   const std::uint8_t* shownPixels_ = nullptr;
   std::uint64_t shownTextRevision_ = ~std::uint64_t{0};
   QString footerPage_;

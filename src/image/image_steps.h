@@ -1,0 +1,70 @@
+#pragma once
+// The pixel work of the two transforming image steps of a capture pass:
+// cropping (by the marquee dialog and/or by the fixed margins of the main
+// window) and resizing to the maximum size. The pass finds, reads and writes
+// back the picture; these functions take the picture and the current settings
+// and return the result, or std::nullopt when the step fails and the clipboard
+// is to keep what it holds.
+
+#include <optional>
+#include <string>
+
+#include "app/capture_settings.h"
+#include "image/raster_image.h"
+#include "image/scale_raster.h"
+
+namespace tallowin {
+
+// The texts of the four margin boxes, as typed (they need not be numbers).
+struct MarginTexts {
+  std::u16string left;
+  std::u16string right;
+  std::u16string top;
+  std::u16string bottom;
+  friend bool operator==(const MarginTexts&, const MarginTexts&) = default;
+};
+
+// The marquee dialog as the crop step sees it: shows the picture modally and,
+// when the dialog closes (by OK, cancel or the close box), hands back its
+// margin boxes. std::nullopt: the dialog could not be shown (it is open already).
+class MarqueeDialog {
+ public:
+  virtual ~MarqueeDialog() = default;
+  virtual std::optional<MarginTexts> ChooseCutout(const RasterImage& picture) = 0;
+};
+
+// The margin boxes of the main window.
+MarginTexts MainWindowMargins(const CaptureSettings& settings);
+
+// Applies one source of margins: when all four texts are integers, cuts them off
+// if they leave at least one pixel. Returns false when nothing was cut.
+bool CutByMarginTexts(RasterImage& raster, const MarginTexts& margins);
+
+class ImageSteps {
+ public:
+  // `settings` must outlive this object.
+  explicit ImageSteps(const CaptureSettings& settings) : settings_(settings) {}
+
+  // The dialog used in marquee mode; none makes that mode fail the step.
+  // `dialog` must outlive its use here.
+  void SetMarqueeDialog(MarqueeDialog* dialog) { dialog_ = dialog; }
+
+  // Marquee first (when rb_cutimg_auswahl is on), then the fixed margins (when
+  // rb_cutimg_direkt is on) on the result of the first.
+  std::optional<RasterImage> Crop(RasterImage raster);
+  // Sets the filter from act_sizemethode, then resizes by the rules; an image
+  // the rules leave alone comes back unchanged.
+  std::optional<RasterImage> Resize(RasterImage raster);
+
+  // Sets CurrentResampleFilter from the text of act_sizemethode; a name that
+  // selects no filter keeps the last one.
+  void KonvertierWerteSetzen();
+  ResampleFilter CurrentResampleFilter() const { return currentFilter_; }
+
+ private:
+  const CaptureSettings& settings_;
+  MarqueeDialog* dialog_ = nullptr;
+  ResampleFilter currentFilter_ = ResampleFilter::Nearest;
+};
+
+}  // namespace tallowin

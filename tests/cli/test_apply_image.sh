@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# `tallowin apply --image`: the crop and resize steps on a picture from the
+# command line. Usage: test_apply_image.sh PATH-TO-TALLOWIN
+set -uo pipefail
+
+program=${1:?usage: test_apply_image.sh PATH-TO-TALLOWIN}
+program=$(realpath "$program")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TALLOWIN_HOME="$work/home/"
+mkdir -p "$TALLOWIN_HOME"
+export LC_ALL=C.UTF-8
+cd "$work" || exit 1
+
+failed=0
+fail() {
+  failed=$((failed + 1))
+  printf 'FAIL %s\n' "$*"
+}
+
+# png WIDTH HEIGHT FILE: an opaque RGBA gradient written with the standard library only.
+png() {
+  /usr/bin/python3 - "$@" <<'PY'
+import struct, sys, zlib
+w, h, path = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+rows = b"".join(b"\0" + bytes(v for x in range(w) for v in (x % 256, y % 256, (x + y) % 256, 255)) for y in range(h))
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+with open(path, "wb") as f:
+    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+PY
+}
+
+# size FILE: "WIDTHxHEIGHT" from the PNG header, or "not-a-png".
+size() {
+  /usr/bin/python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read(24)
+print("%dx%d" % struct.unpack(">II", data[16:24]) if data[:8] == b"\x89PNG\r\n\x1a\n" else "not-a-png")
+PY
+}
+
+# expect_size NAME INPUT-SIZE EXPECTED-SIZE SETTINGS...
+expect_size() {
+  local name=$1 input=$2 expected=$3
+  shift 3
+  rm -f "$work/out.png"
+  png "${input%x*}" "${input#*x}" "$work/in.png"
+  local args=()
+  for s in "$@"; do args+=(--set "$s"); done
+  if ! "$program" apply --image "$work/in.png" "${args[@]}" --output "$work/out.png" 2>"$work/err"; then
+    fail "$name: exit status $? ($(cat "$work/err"))"
+    return
+  fi
+  local got
+  got=$(size "$work/out.png")
+  [ "$got" = "$expected" ] || fail "$name: expected $expected, got $got"
+}
+
+expect_size resize_to_maximum 1000x333 640x213 \
+  cb_resizeimg=1 act_sizebenutzer_x=640 act_sizebenutzer_y=480
+expect_size resize_bilinear_enlarges 400x300 640x480 \
+  cb_resizeimg=1 act_sizemethode=Bilinear
+expect_size zero_maximum_keeps_picture 300x200 300x200 \
+  cb_resizeimg=1 act_sizebenutzer_x=0
+expect_size fixed_margins 100x50 70x40 \
+  cb_cutimg=1 rb_cutimg_direkt=1 act_zuschlinks=10 act_zuschrechts=20 act_zuschoben=5 act_zuschunten=5
+expect_size margins_leaving_nothing 1000x10 1000x10 \
+  cb_cutimg=1 rb_cutimg_direkt=1 act_zuschlinks=500 act_zuschrechts=500
+expect_size margins_leaving_one_column 1000x10 1x10 \
+  cb_cutimg=1 rb_cutimg_direkt=1 act_zuschlinks=499 act_zuschrechts=500
+expect_size crop_then_resize 1000x400 640x192 \
+  cb_cutimg=1 rb_cutimg_direkt=1 act_zuschunten=100 cb_resizeimg=1 act_sizemethode=Nearest
+
+# The cropped pixels are the right ones: a 1-pixel cut of column 7 keeps its colour.
+png 20 4 "$work/in.png"
+"$program" apply --image "$work/in.png" --set cb_cutimg=1 --set rb_cutimg_direkt=1 \
+  --set act_zuschlinks=7 --set act_zuschrechts=12 --output "$work/out.png" 2>"$work/err" || fail "column: $(cat "$work/err")"
+first=$(/usr/bin/python3 - "$work/out.png" <<'PY'
+import struct, sys, zlib
+data = open(sys.argv[1], "rb").read()
+pos, idat, ihdr = 8, b"", None
+while pos < len(data):
+    n = struct.unpack(">I", data[pos:pos + 4])[0]
+    kind, body = data[pos + 4:pos + 8], data[pos + 8:pos + 8 + n]
+    if kind == b"IHDR": ihdr = body
+    if kind == b"IDAT": idat += body
+    pos += 12 + n
+raw = zlib.decompress(idat)
+w, h, depth, colour = struct.unpack(">IIBB", ihdr[:10])
+channels = {6: 4, 2: 3}[colour]
+# filter type 0 or 1 on a one-pixel-wide row leaves the first pixel as stored
+print(w, h, depth, list(raw[1:1 + channels]))
+PY
+)
+case "$first" in
+  "1 4 8 [7, 0, 7"*) ;;
+  *) fail "column: expected the source column 7, got $first" ;;
+esac
+
+if [ "$failed" -gt 0 ]; then
+  echo "$failed failed"
+  exit 1
+fi
+echo "all passed"

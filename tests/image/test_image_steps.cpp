@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "image/image_steps.h"
+#include "image_test_support.h"
+
+namespace tallowin {
+namespace {
+
+using testing::NumberedRaster;
+using testing::PixelAt;
+
+// Stands in for the marquee dialog: hands back scripted margin boxes and
+// remembers which pictures it was shown.
+class ScriptedMarquee : public MarqueeDialog {
+ public:
+  std::optional<MarginTexts> ChooseCutout(const RasterImage& picture) override {
+    shown.push_back({picture.width, picture.height});
+    return answer;
+  }
+  std::optional<MarginTexts> answer;
+  std::vector<std::pair<int, int>> shown;
+};
+
+class ImageStepsTest : public ::testing::Test {
+ protected:
+  void SetMainMargins(std::u16string l, std::u16string r, std::u16string t, std::u16string b) {
+    settings.SetText(Setting::act_zuschlinks, std::move(l));
+    settings.SetText(Setting::act_zuschrechts, std::move(r));
+    settings.SetText(Setting::act_zuschoben, std::move(t));
+    settings.SetText(Setting::act_zuschunten, std::move(b));
+  }
+  void CutMode(bool marquee, bool direct) {
+    settings.SetFlag(Setting::rb_cutimg_auswahl, marquee);
+    settings.SetFlag(Setting::rb_cutimg_direkt, direct);
+  }
+
+  CaptureSettings settings;
+  ScriptedMarquee marquee;
+  ImageSteps steps{settings};
+};
+
+TEST_F(ImageStepsTest, FixedMarginsCutFromTheMainWindowBoxes) {
+  CutMode(false, true);
+  SetMainMargins(u"1", u" 2", u"$1", u"0");
+  const RasterImage source = NumberedRaster(10, 4);
+  const std::optional<RasterImage> cut = steps.Crop(source);
+  ASSERT_TRUE(cut);
+  EXPECT_EQ(cut->width, 7);
+  EXPECT_EQ(cut->height, 3);
+  EXPECT_EQ(std::memcmp(PixelAt(*cut, 0, 0), PixelAt(source, 1, 1), 4), 0);
+  EXPECT_TRUE(marquee.shown.empty());
+}
+
+TEST_F(ImageStepsTest, MarginsThatAreNoNumbersOrTooLargeKeepThePicture) {
+  CutMode(false, true);
+  const RasterImage source = NumberedRaster(10, 4);
+  for (const MarginTexts& m : {MarginTexts{u"1", u"x", u"0", u"0"}, MarginTexts{u"", u"0", u"0", u"0"},
+                               MarginTexts{u"5", u"5", u"0", u"0"}, MarginTexts{u"0", u"0", u"2", u"2"},
+                               MarginTexts{u"1a", u"0", u"0", u"0"}}) {
+    SetMainMargins(m.left, m.right, m.top, m.bottom);
+    const std::optional<RasterImage> result = steps.Crop(source);
+    ASSERT_TRUE(result) << "the picture is still written back";
+    EXPECT_EQ(*result, source);
+  }
+}
+
+TEST_F(ImageStepsTest, MarqueeModeCutsTheDialogsMarginsAndIgnoresTheMainWindows) {
+  CutMode(true, false);
+  marquee.answer = MarginTexts{u"2", u"3", u"1", u"1"};
+  steps.SetMarqueeDialog(&marquee);
+  SetMainMargins(u"4", u"4", u"0", u"0");
+  const RasterImage source = NumberedRaster(10, 5);
+  const std::optional<RasterImage> cut = steps.Crop(source);
+  ASSERT_TRUE(cut);
+  EXPECT_EQ((std::pair{cut->width, cut->height}), (std::pair{5, 3}));
+  EXPECT_EQ(std::memcmp(PixelAt(*cut, 0, 0), PixelAt(source, 2, 1), 4), 0);
+  ASSERT_EQ(marquee.shown.size(), 1u);
+  EXPECT_EQ(marquee.shown[0], (std::pair{10, 5}));
+
+  marquee.answer = MarginTexts{u"0", u"0", u"0", u"0"};  // cancelled
+  EXPECT_EQ(steps.Crop(source), source);
+}
+
+TEST_F(ImageStepsTest, MarqueeThatCannotBeShownFailsTheStep) {
+  CutMode(true, false);
+  EXPECT_FALSE(steps.Crop(NumberedRaster(4, 4))) << "no dialog attached";
+  steps.SetMarqueeDialog(&marquee);
+  marquee.answer = std::nullopt;  // already open
+  EXPECT_FALSE(steps.Crop(NumberedRaster(4, 4)));
+}
+
+TEST_F(ImageStepsTest, BothCutModesOffWritesThePictureBackUnchanged) {
+  CutMode(false, false);
+  steps.SetMarqueeDialog(&marquee);
+  SetMainMargins(u"1", u"1", u"1", u"1");
+  const RasterImage source = NumberedRaster(6, 6);
+  EXPECT_EQ(steps.Crop(source), source);
+  EXPECT_TRUE(marquee.shown.empty());
+}
+
+TEST_F(ImageStepsTest, ResizeReadsTheMaximumSizeAndRules) {
+  settings.SetText(Setting::act_sizebenutzer_x, u"640");
+  settings.SetText(Setting::act_sizebenutzer_y, u"480");
+  settings.SetFlag(Setting::act_sizehochquerformat, false);
+  const std::optional<RasterImage> resized = steps.Resize(NumberedRaster(1000, 333));
+  ASSERT_TRUE(resized);
+  EXPECT_EQ((std::pair{resized->width, resized->height}), (std::pair{640, 213}));
+}
+
+TEST_F(ImageStepsTest, EmptyMaximumWidthMeansThePicturesOwnWidth) {
+  settings.SetText(Setting::act_sizebenutzer_x, u"");
+  settings.SetText(Setting::act_sizebenutzer_y, u"100");
+  const std::optional<RasterImage> resized = steps.Resize(NumberedRaster(300, 200));
+  ASSERT_TRUE(resized);
+  EXPECT_EQ((std::pair{resized->width, resized->height}), (std::pair{150, 100}));
+}
+
+TEST_F(ImageStepsTest, ZeroMaximumFailsAndRulesThatSkipKeepThePicture) {
+  settings.SetText(Setting::act_sizebenutzer_x, u"0");
+  EXPECT_FALSE(steps.Resize(NumberedRaster(30, 20))) << "a target side of 0 fails the step";
+
+  settings.SetFlag(Setting::act_sizebigger, false);
+  settings.SetFlag(Setting::act_sizekleiner, false);
+  const RasterImage source = NumberedRaster(30, 20);
+  EXPECT_EQ(steps.Resize(source), source);
+}
+
+TEST_F(ImageStepsTest, FilterNameSelectsTheFilterAndAnUnknownNameKeepsTheLastOne) {
+  EXPECT_EQ(steps.CurrentResampleFilter(), ResampleFilter::Nearest);
+  settings.SetText(Setting::act_sizemethode, u"Bilinear");
+  steps.KonvertierWerteSetzen();
+  EXPECT_EQ(steps.CurrentResampleFilter(), ResampleFilter::Bilinear);
+  settings.SetText(Setting::act_sizemethode, u"Lanczos");
+  steps.KonvertierWerteSetzen();
+  EXPECT_EQ(steps.CurrentResampleFilter(), ResampleFilter::Bilinear);
+
+  // The resize step sets the filter itself: nearest keeps the pixels' exact values.
+  settings.SetText(Setting::act_sizemethode, u"N\u00e4chster Nachbar");
+  settings.SetText(Setting::act_sizebenutzer_x, u"8");
+  settings.SetText(Setting::act_sizebenutzer_y, u"2");
+  const RasterImage source = NumberedRaster(4, 1);
+  const std::optional<RasterImage> doubled = steps.Resize(source);
+  ASSERT_TRUE(doubled);
+  EXPECT_EQ(steps.CurrentResampleFilter(), ResampleFilter::Nearest);
+  ASSERT_EQ(doubled->width, 8);
+  EXPECT_EQ(std::memcmp(PixelAt(*doubled, 3, 1), PixelAt(source, 1, 0), 4), 0);
+}
+
+}  // namespace
+}  // namespace tallowin

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "ui/marquee_dialog.h"
+#include "ui_test_main.h"
+
+namespace tallowin::testing {
+namespace {
+
+RasterImage Picture() {
+  RasterImage r = CreateRaster(60, 40);
+  for (std::size_t i = 0; i < r.pixels.size(); ++i) r.pixels[i] = static_cast<std::uint8_t>(i * 13 + 5);
+  for (std::size_t i = 3; i < r.pixels.size(); i += 4) r.pixels[i] = 255;
+  return r;
+}
+
+class MarqueeDialogTest : public ::testing::Test {
+ protected:
+  // Runs the dialog modally for `picture`; `script` runs inside its loop and must close it.
+  std::optional<MarginTexts> Run(const RasterImage& picture, std::function<void()> script) {
+    QTimer::singleShot(0, &dialog, [script] { script(); });
+    return dialog.ChooseCutout(picture);
+  }
+  QWidget* Bild() { return dialog.findChild<QWidget*>("bild"); }
+  QRgb Shown(int x, int y) { return Bild()->grab().toImage().pixel(x, y) & 0xFFFFFFu; }
+  static QRgb Source(const RasterImage& r, int x, int y) {
+    const std::uint8_t* p = &r.pixels[(static_cast<std::size_t>(y) * r.width + x) * 4];
+    return static_cast<QRgb>(p[0] | (p[1] << 8) | (p[2] << 16));
+  }
+  void Drag(QPoint from, QPoint to) {
+    QTest::mousePress(Bild(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(Bild(), (from + to) / 2);
+    QTest::mouseMove(Bild(), to);
+    QTest::mouseRelease(Bild(), Qt::LeftButton, {}, to);
+  }
+  void Click(const char* button) { dialog.findChild<QPushButton*>(button)->click(); }
+
+  QApplication& app = TestApplication();  // before any widget
+  MarqueeCutDialog dialog{Language::English};
+};
+
+TEST_F(MarqueeDialogTest, DragDrawsAnXorOutlineAndOkHandsBackTheMargins) {
+  const RasterImage picture = Picture();
+  bool checked = false;
+  const auto margins = Run(picture, [&] {
+    Drag({30, 25}, {10, 5});
+    // The outline inverts the picture's pixels; inside and outside are untouched.
+    EXPECT_EQ(Shown(10, 5), Source(picture, 10, 5) ^ 0xFFFFFFu);
+    EXPECT_EQ(Shown(29, 24), Source(picture, 29, 24) ^ 0xFFFFFFu);
+    EXPECT_EQ(Shown(20, 15), Source(picture, 20, 15));
+    EXPECT_EQ(Shown(40, 30), Source(picture, 40, 30));
+    EXPECT_EQ(dialog.windowTitle(), "10:5 0:0 0:40");
+    checked = true;
+    Click("Button1");
+  });
+  EXPECT_TRUE(checked);
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(*margins, (MarginTexts{u"10", u"30", u"5", u"15"}));
+}
+
+TEST_F(MarqueeDialogTest, TypedMarginsMoveTheOutlineAndRestoreTheOldPlace) {
+  const RasterImage picture = Picture();
+  const auto margins = Run(picture, [&] {
+    Drag({10, 5}, {30, 25});
+    dialog.findChild<QComboBox*>("act_zuschlinks")->setEditText("2");
+    EXPECT_EQ(Shown(10, 15), Source(picture, 10, 15)) << "the old left edge is erased";
+    EXPECT_EQ(Shown(2, 15), Source(picture, 2, 15) ^ 0xFFFFFFu);
+    dialog.findChild<QComboBox*>("act_zuschunten")->setEditText("abc");  // not a number: nothing moves
+    EXPECT_EQ(Shown(2, 15), Source(picture, 2, 15) ^ 0xFFFFFFu);
+    Click("Button1");
+  });
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(*margins, (MarginTexts{u"2", u"30", u"5", u"abc"}));
+}
+
+TEST_F(MarqueeDialogTest, CancelZeroesTheMarginsAndTheNextPictureShowsTheLastRectangle) {
+  const RasterImage picture = Picture();
+  auto margins = Run(picture, [&] {
+    Drag({10, 5}, {30, 25});
+    Click("Abbrechen");
+  });
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(*margins, (MarginTexts{u"0", u"0", u"0", u"0"}));
+
+  margins = Run(picture, [&] {
+    EXPECT_EQ(Shown(10, 5), Source(picture, 10, 5) ^ 0xFFFFFFu) << "drawn once on the new picture";
+    EXPECT_EQ(Shown(20, 15), Source(picture, 20, 15));
+    dialog.close();  // the close box applies what the boxes show
+  });
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(*margins, (MarginTexts{u"0", u"0", u"0", u"0"}));
+}
+
+TEST_F(MarqueeDialogTest, OpenDialogCannotBeShownAgain) {
+  std::optional<MarginTexts> nested = MarginTexts{};
+  Run(Picture(), [&] {
+    nested = dialog.ChooseCutout(Picture());
+    Click("Button1");
+  });
+  EXPECT_FALSE(nested);
+}
+
+TEST_F(MarqueeDialogTest, TextsFollowTheLanguage) {
+  dialog.Sprache(Language::German);
+  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("W\u00e4hlen Sie einen Auschnitt des Bildes mit Ihrer Maus"));
+  EXPECT_EQ(dialog.findChild<QPushButton*>("Abbrechen")->text(), "Abbrechen");
+  EXPECT_EQ(dialog.findChild<QPushButton*>("Button1")->text(), "OK");
+  dialog.Sprache(Language::English);
+  EXPECT_EQ(dialog.windowTitle(), "Choose the Cutout with your Mouse");
+  EXPECT_EQ(dialog.findChild<QPushButton*>("Abbrechen")->text(), "Cancel");
+}
+
+}  // namespace
+}  // namespace tallowin::testing
