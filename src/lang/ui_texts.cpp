@@ -146,6 +146,7 @@ constexpr UiTextRow kTexts[] = {
     {"Tcutauswahl.Abbrechen", u"Cancel", u"Abbrechen"},
     {"Tcutauswahl.Button1", u"OK", u"OK"},
     {"Tcutauswahl.bild", u"Picture to cut", u"Zuzuschneidendes Bild"},
+    {"Tcutauswahl.ScrollBox2", u"Cutout area", u"Ausschnittbereich"},
 };
 
 }  // namespace

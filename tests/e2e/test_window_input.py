@@ -21,9 +21,11 @@ Usage: test_window_input.py PATH-TO-TALLOWIN   (runs under its own Xvfb and D-Bu
 """
 import os
 import re
+import shutil
 import stat
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
@@ -283,10 +285,12 @@ def box_text(box):
 
 def test_error_boxes_do_not_pile_up(executable):
     step("50 quick copies with saving failing: one box that counts the repeats")
-    # The name leads into a folder that does not exist, so the file cannot be
-    # created; without %num% every copy raises the same message.
-    with session(executable, ["--set", "cb_savetxt=1", "--set", "savetxt_name=no such folder/x"]) as (
-            program, clipboard):
+    # A folder stands where the file should be, so it cannot be created (root
+    # may write anywhere else); without %num% every copy raises the same message.
+    blocked = tempfile.mkdtemp(prefix="tallowin-blocked-")
+    os.mkdir(os.path.join(blocked, "x.txt"))
+    with session(executable, ["--set", "cb_savetxt=1", "--set", f"savetxt_ordner={blocked}",
+                              "--set", "savetxt_name=x"]) as (program, clipboard):
         clipboard.copy("start")
         program.start()
         program.find_main_window()
@@ -313,6 +317,7 @@ def test_error_boxes_do_not_pile_up(executable):
         check(1 <= count <= 50, f"the box counts {count} repeats")
         screenshot("window_error_repeats")
         check(program.running(), "the program ended")
+    shutil.rmtree(blocked, ignore_errors=True)
 
 
 def transient_for(window):
