@@ -52,6 +52,7 @@ Matcher::Matcher(const Program& program, const MatchSets& sets, std::u16string_v
       stack_(scratch.stack),
       limits_(limits) {
   scratch_.loopBackStart.assign(static_cast<size_t>(program.loopBackCount), -1);
+  if (scratch_.runs.size() != nodes_.size()) scratch_.runs.assign(nodes_.size(), {});
 }
 
 bool Matcher::MatchesOne(const Node& node, int32_t pos) const {
@@ -201,6 +202,8 @@ int32_t Matcher::CountRepeats(const Node& repeat, int32_t start) const {
   } else {
     const int32_t limit = static_cast<int32_t>(std::min<int64_t>(repeat.max, length_ - start));
     if (operand.kind == NodeKind::AnyChar) return limit;
+    MatcherScratch::Run& run = scratch_.runs[static_cast<size_t>(&repeat - nodes_.data())];
+    if (run.begin <= start && start <= run.end) return std::min(limit, run.end - start);
     // Set operands are tested in a tight loop instead of one dispatch per unit.
     const CharSet* set = nullptr;
     bool negated = false;
@@ -221,6 +224,8 @@ int32_t Matcher::CountRepeats(const Node& repeat, int32_t start) const {
     } else {
       while (count < limit && MatchesOneCharOperand(operand, start + count)) ++count;
     }
+    // A count cut short by the maximum says nothing about where the run ends.
+    if (count < repeat.max) run = {start, start + count};
   }
   *limits_.stepsLeft -= count;
   return count;

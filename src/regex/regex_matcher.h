@@ -53,6 +53,19 @@ struct MatcherScratch {
   };
   std::vector<LoopFrame> loops;       // active counted loops, innermost last
   std::vector<int32_t> loopBackStart;  // per LoopBack id: position of its last loop-back
+  // Per node, for repeats of one-unit operands: the last run counted, [begin, end),
+  // where every unit in it matches the operand and the unit at end does not (or end
+  // is the input's end). A count from any start inside it is then known without
+  // reading the units again: attempts from consecutive starts inside one word
+  // would otherwise count the rest of the word again each time. Whether a unit
+  // matches depends only on the input and the position, so the runs hold for as
+  // long as the input and the program stay; the engine empties this when either
+  // changes.
+  struct Run {
+    int32_t begin = -1;
+    int32_t end = -1;
+  };
+  std::vector<Run> runs;
 };
 
 struct MatchLimits {
