@@ -179,8 +179,8 @@ bool Matcher::IsLineEnd(int32_t pos) const {
 }
 
 int32_t Matcher::LookAhead(const Node& repeat) const {
-  if (repeat.next == kNoNode) return -1;
-  const Node& next = N(repeat.next);
+  if (repeat.follow == kNoNode) return -1;
+  const Node& next = N(repeat.follow);
   if (next.kind != NodeKind::Literal || next.arg2 == 0) return -1;
   return program_.literals[static_cast<size_t>(next.arg)];
 }
@@ -246,7 +246,7 @@ bool Matcher::ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t&
       SetEnd(n.arg, p);
     }
     pos = p;
-    next = n.next;
+    next = n.follow;
     return true;
   }
   return false;
@@ -291,7 +291,7 @@ bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int
     count = found - start;
     if (count < n.max) Push(kChoiceRepeatLazy, node, start, count);
     pos = found;
-    next = n.next;
+    next = n.follow;
     return true;
   }
   for (;; ++count) {
@@ -299,7 +299,7 @@ bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int
     if (lookAhead < 0 || (p < length_ && input_[p] == lookAhead)) {
       if (count < n.max && width > 0) Push(kChoiceRepeatLazy, node, start, count);
       pos = p;
-      next = n.next;
+      next = n.follow;
       return true;
     }
     --*limits_.stepsLeft;
@@ -385,7 +385,7 @@ bool Matcher::Backtrack(int32_t& node, int32_t& pos) {
       case kChoiceLoopExit:
         pos = e.a;
         LeaveLoop();
-        node = N(at).next;
+        node = N(at).follow;
         return true;
       case kChoiceLoopIterate:
         pos = e.a;
@@ -410,7 +410,7 @@ void Matcher::Unwind() {
 AttemptOutcome Matcher::Attempt(int32_t start) {
   stack_.clear();
   scratch_.loops.clear();
-  int32_t node = program_.start;
+  int32_t node = program_.entry;
   int32_t pos = start;
   leadingRunEnd_ = -1;
   int64_t& steps = *limits_.stepsLeft;
@@ -561,7 +561,7 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
         return AttemptOutcome::AttemptError;
     }
     if (ok) {
-      node = n.next;
+      node = n.follow;
       continue;
     }
     if (!Backtrack(node, pos)) return AttemptOutcome::NoMatch;
