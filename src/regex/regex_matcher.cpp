@@ -13,6 +13,9 @@
 //   each undo record, down to the newest choice point, which resumes matching; so
 //   registers, loop frames and loop-back positions are always those of the path
 //   being tried, and an attempt that fails leaves them as it found them.
+// - A change made while no choice point is on the stack gets no undo record: no
+//   resumed path can see it, and the failure of the attempt, which is then the only
+//   way back, restores it (RestoreAfterFailure).
 // - Every counted loop (LoopEntry) owns one frame while it is active; the loop node
 //   always works on the innermost frame, which is its own.
 // - An iteration that ends where it began leaves its loop: this is what makes
@@ -123,7 +126,7 @@ bool Matcher::EnterAlternative(int32_t alt, int32_t pos, int32_t& node) {
   const Node& a = N(alt);
   if (a.next != kNoNode && N(a.next).kind == NodeKind::Alternative) {
     const int32_t following = ViableAlternative(a.next, pos);
-    if (following != kNoNode) Push(kChoiceAlternative, following, pos);
+    if (following != kNoNode) PushChoice(kChoiceAlternative, following, pos);
   }
   node = a.operand;
   return true;
@@ -240,7 +243,7 @@ bool Matcher::ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t&
   for (int32_t k = from; k >= lowest; --k) {
     const int32_t p = start + k * width;
     if (lookAhead >= 0 && (p >= length_ || input_[p] != lookAhead)) continue;
-    if (k > lowest) Push(kChoiceRepeat, node, start, k);
+    if (k > lowest) PushChoice(kChoiceRepeat, node, start, k);
     if (n.kind == NodeKind::RepeatOneChar && n.arg != 0 && k > 0) {
       SetStart(n.arg, p - 1);
       SetEnd(n.arg, p);
@@ -289,7 +292,7 @@ bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int
     *limits_.stepsLeft -= found - from;
     if (found >= limit) return false;
     count = found - start;
-    if (count < n.max) Push(kChoiceRepeatLazy, node, start, count);
+    if (count < n.max) PushChoice(kChoiceRepeatLazy, node, start, count);
     pos = found;
     next = n.follow;
     return true;
@@ -297,7 +300,7 @@ bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int
   for (;; ++count) {
     const int32_t p = start + count * width;
     if (lookAhead < 0 || (p < length_ && input_[p] == lookAhead)) {
-      if (count < n.max && width > 0) Push(kChoiceRepeatLazy, node, start, count);
+      if (count < n.max && width > 0) PushChoice(kChoiceRepeatLazy, node, start, count);
       pos = p;
       next = n.follow;
       return true;
@@ -329,14 +332,14 @@ bool Matcher::MatchMinimum(const Node& repeat, int32_t start) {
 
 void Matcher::EnterIteration(int32_t pos) {
   MatcherScratch::LoopFrame& frame = scratch_.loops.back();
-  Push(kSetLoop, 0, frame.count, frame.iterStart);
+  PushUndo(kSetLoop, frame.count, frame.iterStart);
   ++frame.count;
   frame.iterStart = pos;
 }
 
 void Matcher::LeaveLoop() {
   const MatcherScratch::LoopFrame frame = scratch_.loops.back();
-  Push(kPushLoop, 0, frame.count, frame.iterStart);
+  PushUndo(kPushLoop, frame.count, frame.iterStart);
   scratch_.loops.pop_back();
 }
 
@@ -370,6 +373,7 @@ bool Matcher::Backtrack(int32_t& node, int32_t& pos) {
     const BacktrackEntry e = stack_.back();
     stack_.pop_back();
     if (ApplyUndo(e)) continue;
+    --choices_;
     const int32_t at = static_cast<int32_t>(e.tag >> 5);
     switch (static_cast<EntryKind>(e.tag & 31)) {
       case kChoiceAlternative:
@@ -404,12 +408,31 @@ void Matcher::Unwind() {
     ApplyUndo(stack_.back());  // choice points are dropped without resuming
     stack_.pop_back();
   }
-  scratch_.loops.clear();
+  RestoreAfterFailure();
+}
+
+void Matcher::RestoreAfterFailure() {
+  for (uint32_t changed = changedAtBottom_; changed != 0; changed &= changed - 1) {
+    const int bit = __builtin_ctz(changed);
+    if (bit < 16) {
+      registers_.start[static_cast<size_t>(bit)] = savedStart_[static_cast<size_t>(bit)];
+    } else {
+      registers_.end[static_cast<size_t>(bit - 16)] = savedEnd_[static_cast<size_t>(bit - 16)];
+    }
+  }
+  changedAtBottom_ = 0;
+  choices_ = 0;
+  scratch_.loops.clear();  // empty when an attempt begins
+  if (loopBackChangedAtBottom_) std::fill(scratch_.loopBackStart.begin(), scratch_.loopBackStart.end(), -1);
+  loopBackChangedAtBottom_ = false;
 }
 
 AttemptOutcome Matcher::Attempt(int32_t start) {
   stack_.clear();
   scratch_.loops.clear();
+  choices_ = 0;
+  changedAtBottom_ = 0;
+  loopBackChangedAtBottom_ = false;
   int32_t node = program_.entry;
   int32_t pos = start;
   leadingRunEnd_ = -1;
@@ -514,7 +537,7 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
           return AttemptOutcome::AttemptError;
         }
         scratch_.loops.push_back({0, pos});
-        Push(kPopLoop, 0, 0);
+        PushUndo(kPopLoop, 0);
         break;
       case NodeKind::LoopGreedy:
       case NodeKind::LoopLazy: {
@@ -532,12 +555,12 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
         }
         const bool mayIterate = !emptyIteration && frame.count < n.max;
         if (n.kind == NodeKind::LoopGreedy && mayIterate) {
-          Push(kChoiceLoopExit, node, pos);
+          PushChoice(kChoiceLoopExit, node, pos);
           EnterIteration(pos);
           node = n.operand;
           continue;
         }
-        if (n.kind == NodeKind::LoopLazy && mayIterate) Push(kChoiceLoopIterate, node, pos);
+        if (n.kind == NodeKind::LoopLazy && mayIterate) PushChoice(kChoiceLoopIterate, node, pos);
         LeaveLoop();
         break;
       }
@@ -547,7 +570,11 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
           node = n.arg2;
           continue;
         }
-        Push(kRestoreLoopBack, 0, n.arg, last);
+        if (choices_ > 0) {
+          Push(kRestoreLoopBack, 0, n.arg, last);
+        } else {
+          loopBackChangedAtBottom_ = true;
+        }
         last = pos;
         node = n.operand;
         continue;
@@ -564,7 +591,10 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
       node = n.follow;
       continue;
     }
-    if (!Backtrack(node, pos)) return AttemptOutcome::NoMatch;
+    if (!Backtrack(node, pos)) {
+      RestoreAfterFailure();
+      return AttemptOutcome::NoMatch;
+    }
   }
 }
 
