@@ -255,14 +255,6 @@ bool Matcher::ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t&
   return false;
 }
 
-int32_t Matcher::RepeatWidth(const Node& repeat) const {
-  const Node& operand = N(repeat.operand);
-  if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
-    return std::max(BackRefLength(operand.arg), 0);
-  }
-  return 1;
-}
-
 // Whether repetition number `count` (0-based) matches after `count` repetitions from
 // `start`, within the repeat's maximum. An empty repetition never adds a count.
 bool Matcher::MatchOneMore(const Node& repeat, int32_t start, int32_t count) const {

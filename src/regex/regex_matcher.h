@@ -5,6 +5,7 @@
 // This file's external interface is Matcher. Contract: the Program, the sets and
 // the input must outlive the Matcher; registers and scratch belong to the caller.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -159,7 +160,15 @@ class Matcher {
   // count is left.
   int32_t CountRepeats(const Node& repeat, int32_t start) const;
   bool ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t& next, int32_t& pos);
-  int32_t RepeatWidth(const Node& repeat) const;
+  // Units per repetition: the group's text length for a back-reference, else one.
+  // Defined here so that the repeat paths inline it.
+  int32_t RepeatWidth(const Node& repeat) const {
+    const Node& operand = N(repeat.operand);
+    if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
+      return std::max(BackRefLength(operand.arg), 0);
+    }
+    return 1;
+  }
   bool MatchOneMore(const Node& repeat, int32_t start, int32_t count) const;
   bool ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int32_t& next, int32_t& pos);
   bool MatchMinimum(const Node& repeat, int32_t start);
