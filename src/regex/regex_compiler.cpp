@@ -77,6 +77,7 @@ class Parser {
     if (start == kNoNode) return result;
     program_.start = start;
     ComputeHints(flags);
+    LinkPastPassThroughNodes();
     result.program = std::move(program_);
     return result;
   }
@@ -716,6 +717,29 @@ class Parser {
     size_t i = from;
     while (i < pattern_.size() && !IsMeta(pattern_[i])) ++i;
     return i - from;
+  }
+
+  // --- links the matcher follows --------------------------------------------------
+  // The first node from `p` that does something: Empty and NoOp pass on to `next`, the
+  // last Alternative of a chain (or the only one) to its operand. A cycle of such
+  // nodes cannot be built; the guard keeps a broken program from hanging here.
+  int32_t SkipPassThrough(int32_t p) {
+    for (size_t guard = 0; p != kNoNode && guard <= program_.nodes.size(); ++guard) {
+      const Node& n = N(p);
+      if (n.kind == NodeKind::Empty || n.kind == NodeKind::NoOp) {
+        p = n.next;
+      } else if (n.kind == NodeKind::Alternative && (n.next == kNoNode || N(n.next).kind != NodeKind::Alternative)) {
+        p = n.operand;
+      } else {
+        break;
+      }
+    }
+    return p;
+  }
+
+  void LinkPastPassThroughNodes() {
+    for (Node& n : program_.nodes) n.follow = SkipPassThrough(n.next);
+    program_.entry = SkipPassThrough(program_.start);
   }
 
   // --- search hints ------------------------------------------------------------

@@ -99,6 +99,7 @@ void RegexEngine::ReportError(int code, int position) {
 void RegexEngine::DiscardProgram() {
   program_.reset();
   lastRequiredLiteral_ = -2;
+  scratch_.runs.clear();
 }
 
 void RegexEngine::SetPatternText(std::u16string_view pattern) {
@@ -166,6 +167,7 @@ bool RegexEngine::SearchFirstInPlace(std::u16string_view text) {
   hasInput_ = true;
   registers_.Clear();
   lastRequiredLiteral_ = -2;
+  scratch_.runs.clear();
   stepsLeft_ = limits_.baseSteps + limits_.stepsPerUnit * static_cast<int64_t>(input_.size());
   return SearchFrom(1);
 }

@@ -13,6 +13,9 @@
 //   each undo record, down to the newest choice point, which resumes matching; so
 //   registers, loop frames and loop-back positions are always those of the path
 //   being tried, and an attempt that fails leaves them as it found them.
+// - A change made while no choice point is on the stack gets no undo record: no
+//   resumed path can see it, and the failure of the attempt, which is then the only
+//   way back, restores it (RestoreAfterFailure).
 // - Every counted loop (LoopEntry) owns one frame while it is active; the loop node
 //   always works on the innermost frame, which is its own.
 // - An iteration that ends where it began leaves its loop: this is what makes
@@ -52,6 +55,7 @@ Matcher::Matcher(const Program& program, const MatchSets& sets, std::u16string_v
       stack_(scratch.stack),
       limits_(limits) {
   scratch_.loopBackStart.assign(static_cast<size_t>(program.loopBackCount), -1);
+  if (scratch_.runs.size() != nodes_.size()) scratch_.runs.assign(nodes_.size(), {});
 }
 
 bool Matcher::MatchesOne(const Node& node, int32_t pos) const {
@@ -122,7 +126,7 @@ bool Matcher::EnterAlternative(int32_t alt, int32_t pos, int32_t& node) {
   const Node& a = N(alt);
   if (a.next != kNoNode && N(a.next).kind == NodeKind::Alternative) {
     const int32_t following = ViableAlternative(a.next, pos);
-    if (following != kNoNode) Push(kChoiceAlternative, following, pos);
+    if (following != kNoNode) PushChoice(kChoiceAlternative, following, pos);
   }
   node = a.operand;
   return true;
@@ -178,8 +182,8 @@ bool Matcher::IsLineEnd(int32_t pos) const {
 }
 
 int32_t Matcher::LookAhead(const Node& repeat) const {
-  if (repeat.next == kNoNode) return -1;
-  const Node& next = N(repeat.next);
+  if (repeat.follow == kNoNode) return -1;
+  const Node& next = N(repeat.follow);
   if (next.kind != NodeKind::Literal || next.arg2 == 0) return -1;
   return program_.literals[static_cast<size_t>(next.arg)];
 }
@@ -201,6 +205,8 @@ int32_t Matcher::CountRepeats(const Node& repeat, int32_t start) const {
   } else {
     const int32_t limit = static_cast<int32_t>(std::min<int64_t>(repeat.max, length_ - start));
     if (operand.kind == NodeKind::AnyChar) return limit;
+    MatcherScratch::Run& run = scratch_.runs[static_cast<size_t>(&repeat - nodes_.data())];
+    if (run.begin <= start && start <= run.end) return std::min(limit, run.end - start);
     // Set operands are tested in a tight loop instead of one dispatch per unit.
     const CharSet* set = nullptr;
     bool negated = false;
@@ -221,6 +227,8 @@ int32_t Matcher::CountRepeats(const Node& repeat, int32_t start) const {
     } else {
       while (count < limit && MatchesOneCharOperand(operand, start + count)) ++count;
     }
+    // A count cut short by the maximum says nothing about where the run ends.
+    if (count < repeat.max) run = {start, start + count};
   }
   *limits_.stepsLeft -= count;
   return count;
@@ -235,24 +243,16 @@ bool Matcher::ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t&
   for (int32_t k = from; k >= lowest; --k) {
     const int32_t p = start + k * width;
     if (lookAhead >= 0 && (p >= length_ || input_[p] != lookAhead)) continue;
-    if (k > lowest) Push(kChoiceRepeat, node, start, k);
+    if (k > lowest) PushChoice(kChoiceRepeat, node, start, k);
     if (n.kind == NodeKind::RepeatOneChar && n.arg != 0 && k > 0) {
       SetStart(n.arg, p - 1);
       SetEnd(n.arg, p);
     }
     pos = p;
-    next = n.next;
+    next = n.follow;
     return true;
   }
   return false;
-}
-
-int32_t Matcher::RepeatWidth(const Node& repeat) const {
-  const Node& operand = N(repeat.operand);
-  if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
-    return std::max(BackRefLength(operand.arg), 0);
-  }
-  return 1;
 }
 
 // Whether repetition number `count` (0-based) matches after `count` repetitions from
@@ -284,17 +284,17 @@ bool Matcher::ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int
     *limits_.stepsLeft -= found - from;
     if (found >= limit) return false;
     count = found - start;
-    if (count < n.max) Push(kChoiceRepeatLazy, node, start, count);
+    if (count < n.max) PushChoice(kChoiceRepeatLazy, node, start, count);
     pos = found;
-    next = n.next;
+    next = n.follow;
     return true;
   }
   for (;; ++count) {
     const int32_t p = start + count * width;
     if (lookAhead < 0 || (p < length_ && input_[p] == lookAhead)) {
-      if (count < n.max && width > 0) Push(kChoiceRepeatLazy, node, start, count);
+      if (count < n.max && width > 0) PushChoice(kChoiceRepeatLazy, node, start, count);
       pos = p;
-      next = n.next;
+      next = n.follow;
       return true;
     }
     --*limits_.stepsLeft;
@@ -324,14 +324,14 @@ bool Matcher::MatchMinimum(const Node& repeat, int32_t start) {
 
 void Matcher::EnterIteration(int32_t pos) {
   MatcherScratch::LoopFrame& frame = scratch_.loops.back();
-  Push(kSetLoop, 0, frame.count, frame.iterStart);
+  PushUndo(kSetLoop, frame.count, frame.iterStart);
   ++frame.count;
   frame.iterStart = pos;
 }
 
 void Matcher::LeaveLoop() {
   const MatcherScratch::LoopFrame frame = scratch_.loops.back();
-  Push(kPushLoop, 0, frame.count, frame.iterStart);
+  PushUndo(kPushLoop, frame.count, frame.iterStart);
   scratch_.loops.pop_back();
 }
 
@@ -365,6 +365,7 @@ bool Matcher::Backtrack(int32_t& node, int32_t& pos) {
     const BacktrackEntry e = stack_.back();
     stack_.pop_back();
     if (ApplyUndo(e)) continue;
+    --choices_;
     const int32_t at = static_cast<int32_t>(e.tag >> 5);
     switch (static_cast<EntryKind>(e.tag & 31)) {
       case kChoiceAlternative:
@@ -380,7 +381,7 @@ bool Matcher::Backtrack(int32_t& node, int32_t& pos) {
       case kChoiceLoopExit:
         pos = e.a;
         LeaveLoop();
-        node = N(at).next;
+        node = N(at).follow;
         return true;
       case kChoiceLoopIterate:
         pos = e.a;
@@ -399,13 +400,32 @@ void Matcher::Unwind() {
     ApplyUndo(stack_.back());  // choice points are dropped without resuming
     stack_.pop_back();
   }
-  scratch_.loops.clear();
+  RestoreAfterFailure();
+}
+
+void Matcher::RestoreAfterFailure() {
+  for (uint32_t changed = changedAtBottom_; changed != 0; changed &= changed - 1) {
+    const int bit = __builtin_ctz(changed);
+    if (bit < 16) {
+      registers_.start[static_cast<size_t>(bit)] = savedStart_[static_cast<size_t>(bit)];
+    } else {
+      registers_.end[static_cast<size_t>(bit - 16)] = savedEnd_[static_cast<size_t>(bit - 16)];
+    }
+  }
+  changedAtBottom_ = 0;
+  choices_ = 0;
+  scratch_.loops.clear();  // empty when an attempt begins
+  if (loopBackChangedAtBottom_) std::fill(scratch_.loopBackStart.begin(), scratch_.loopBackStart.end(), -1);
+  loopBackChangedAtBottom_ = false;
 }
 
 AttemptOutcome Matcher::Attempt(int32_t start) {
   stack_.clear();
   scratch_.loops.clear();
-  int32_t node = program_.start;
+  choices_ = 0;
+  changedAtBottom_ = 0;
+  loopBackChangedAtBottom_ = false;
+  int32_t node = program_.entry;
   int32_t pos = start;
   leadingRunEnd_ = -1;
   int64_t& steps = *limits_.stepsLeft;
@@ -509,7 +529,7 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
           return AttemptOutcome::AttemptError;
         }
         scratch_.loops.push_back({0, pos});
-        Push(kPopLoop, 0, 0);
+        PushUndo(kPopLoop, 0);
         break;
       case NodeKind::LoopGreedy:
       case NodeKind::LoopLazy: {
@@ -527,12 +547,12 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
         }
         const bool mayIterate = !emptyIteration && frame.count < n.max;
         if (n.kind == NodeKind::LoopGreedy && mayIterate) {
-          Push(kChoiceLoopExit, node, pos);
+          PushChoice(kChoiceLoopExit, node, pos);
           EnterIteration(pos);
           node = n.operand;
           continue;
         }
-        if (n.kind == NodeKind::LoopLazy && mayIterate) Push(kChoiceLoopIterate, node, pos);
+        if (n.kind == NodeKind::LoopLazy && mayIterate) PushChoice(kChoiceLoopIterate, node, pos);
         LeaveLoop();
         break;
       }
@@ -542,7 +562,11 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
           node = n.arg2;
           continue;
         }
-        Push(kRestoreLoopBack, 0, n.arg, last);
+        if (choices_ > 0) {
+          Push(kRestoreLoopBack, 0, n.arg, last);
+        } else {
+          loopBackChangedAtBottom_ = true;
+        }
         last = pos;
         node = n.operand;
         continue;
@@ -556,10 +580,13 @@ AttemptOutcome Matcher::Attempt(int32_t start) {
         return AttemptOutcome::AttemptError;
     }
     if (ok) {
-      node = n.next;
+      node = n.follow;
       continue;
     }
-    if (!Backtrack(node, pos)) return AttemptOutcome::NoMatch;
+    if (!Backtrack(node, pos)) {
+      RestoreAfterFailure();
+      return AttemptOutcome::NoMatch;
+    }
   }
 }
 

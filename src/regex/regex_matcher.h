@@ -5,6 +5,7 @@
 // This file's external interface is Matcher. Contract: the Program, the sets and
 // the input must outlive the Matcher; registers and scratch belong to the caller.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -53,6 +54,19 @@ struct MatcherScratch {
   };
   std::vector<LoopFrame> loops;       // active counted loops, innermost last
   std::vector<int32_t> loopBackStart;  // per LoopBack id: position of its last loop-back
+  // Per node, for repeats of one-unit operands: the last run counted, [begin, end),
+  // where every unit in it matches the operand and the unit at end does not (or end
+  // is the input's end). A count from any start inside it is then known without
+  // reading the units again: attempts from consecutive starts inside one word
+  // would otherwise count the rest of the word again each time. Whether a unit
+  // matches depends only on the input and the position, so the runs hold for as
+  // long as the input and the program stay; the engine empties this when either
+  // changes.
+  struct Run {
+    int32_t begin = -1;
+    int32_t end = -1;
+  };
+  std::vector<Run> runs;
 };
 
 struct MatchLimits {
@@ -100,14 +114,31 @@ class Matcher {
   void Push(EntryKind kind, int32_t node, int32_t a, int32_t b = 0, int32_t c = 0) {
     stack_.push_back({static_cast<uint32_t>(kind) | (static_cast<uint32_t>(node) << 5), a, b, c});
   }
-  void SetStart(int group, int32_t value) {
-    Push(kRestoreStart, 0, group, registers_.start[static_cast<size_t>(group)]);
-    registers_.start[static_cast<size_t>(group)] = value;
+  void PushChoice(EntryKind kind, int32_t node, int32_t a, int32_t b = 0) {
+    ++choices_;
+    Push(kind, node, a, b);
   }
-  void SetEnd(int group, int32_t value) {
-    Push(kRestoreEnd, 0, group, registers_.end[static_cast<size_t>(group)]);
-    registers_.end[static_cast<size_t>(group)] = value;
+  // An undo record matters only above a choice point. Below all of them, failing ends
+  // the attempt, and RestoreAfterFailure puts back what was changed there: loop
+  // frames and loop-back positions have known start values, and the registers'
+  // first values are kept once in savedStart_ / savedEnd_.
+  void PushUndo(EntryKind kind, int32_t a, int32_t b = 0) {
+    if (choices_ > 0) Push(kind, 0, a, b);
   }
+  void SetStart(int group, int32_t value) { SetRegister(registers_.start, savedStart_, kRestoreStart, group, 0, value); }
+  void SetEnd(int group, int32_t value) { SetRegister(registers_.end, savedEnd_, kRestoreEnd, group, 16, value); }
+  void SetRegister(std::array<int32_t, kMaxGroups>& regs, std::array<int32_t, kMaxGroups>& saved, EntryKind kind,
+                   int group, int bitBase, int32_t value) {
+    const size_t g = static_cast<size_t>(group);
+    if (choices_ > 0) {
+      Push(kind, 0, group, regs[g]);
+    } else if (const uint32_t bit = uint32_t{1} << (bitBase + group); !(changedAtBottom_ & bit)) {
+      changedAtBottom_ |= bit;
+      saved[g] = regs[g];
+    }
+    regs[g] = value;
+  }
+  void RestoreAfterFailure();
 
   bool MatchesOne(const Node& node, int32_t pos) const;
   bool MatchesOneCharOperand(const Node& node, int32_t pos) const;
@@ -129,7 +160,15 @@ class Matcher {
   // count is left.
   int32_t CountRepeats(const Node& repeat, int32_t start) const;
   bool ContinueRepeat(int32_t node, int32_t start, int32_t from, int32_t& next, int32_t& pos);
-  int32_t RepeatWidth(const Node& repeat) const;
+  // Units per repetition: the group's text length for a back-reference, else one.
+  // Defined here so that the repeat paths inline it.
+  int32_t RepeatWidth(const Node& repeat) const {
+    const Node& operand = N(repeat.operand);
+    if (operand.kind == NodeKind::BackRef || operand.kind == NodeKind::BackRefFolded) {
+      return std::max(BackRefLength(operand.arg), 0);
+    }
+    return 1;
+  }
   bool MatchOneMore(const Node& repeat, int32_t start, int32_t count) const;
   bool ContinueRepeatLazy(int32_t node, int32_t start, int32_t count, int32_t& next, int32_t& pos);
   bool MatchMinimum(const Node& repeat, int32_t start);
@@ -151,6 +190,13 @@ class Matcher {
   MatcherScratch& scratch_;
   std::vector<BacktrackEntry>& stack_;
   MatchLimits limits_;
+  int32_t choices_ = 0;  // choice points on the stack
+  // Registers changed below every choice point: start of group g at bit g, end at
+  // bit 16 + g; their values before the attempt are in savedStart_ / savedEnd_.
+  uint32_t changedAtBottom_ = 0;
+  bool loopBackChangedAtBottom_ = false;
+  std::array<int32_t, kMaxGroups> savedStart_{};
+  std::array<int32_t, kMaxGroups> savedEnd_{};
   int32_t matchEnd_ = -1;
   int32_t leadingRunEnd_ = -1;
   int errorCode_ = 0;

@@ -110,6 +110,10 @@ struct Node {
   int32_t arg2 = 0;
   int32_t min = 0;
   int32_t max = 0;
+  // `next` with the nodes that only pass control on skipped: Empty, NoOp, and an
+  // Alternative that is its chain's last (entering it is entering its operand). The
+  // matcher follows this; `next` keeps the layout above for the compiler and Dump.
+  int32_t follow = kNoNode;
 };
 
 // A set of code units small enough for a vector test: up to eight units, or one
@@ -156,6 +160,7 @@ struct SearchHints {
 struct Program {
   std::vector<Node> nodes;
   int32_t start = kNoNode;  // the top-level Alternative
+  int32_t entry = kNoNode;  // where the matcher begins: `start` with pass-through nodes skipped
   std::u16string literals;
   std::vector<CharSet> classes;
   int loopBackCount = 0;  // number of LoopBack loop ids
