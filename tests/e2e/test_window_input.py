@@ -170,8 +170,13 @@ def test_accessible_toggles_and_lf_search(executable):
         search = a11y.find(app, "text", "Search for")
         focus(search)
         keys("ctrl+a", "BackSpace")
+        # One key at a time, each seen in the field before the next, as a person
+        # types while watching; a slow (sanitized) build still takes every key.
         type_text("x")
+        wait_for(lambda: a11y.text_of(search) == "x", 5, what="the search field to read 'x'")
         keys("Return")
+        wait_for(lambda: a11y.text_of(search) == "x\n", 5,
+                 what=f"the search field to read 'x' and a line break (it reads {a11y.text_of(search)!r})")
         type_text("y")
         wait_for(lambda: a11y.text_of(search) == "x\ny", 5,
                  what=f"the search field to read 'x', a line break, 'y' (it reads {a11y.text_of(search)!r})")
