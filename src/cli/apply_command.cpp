@@ -13,7 +13,7 @@
 #include "app/program_core.h"
 #include "app/program_folder.h"
 #include "cli/command_line.h"
-#include "clipboard/memory_clipboard.h"
+#include "clipboard/content_clipboard.h"
 #include "text/utf.h"
 #include "ui/raster_qimage.h"
 
@@ -73,16 +73,25 @@ std::string ReadAll(const std::optional<std::string>& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void PlaceInput(MemoryClipboard& clipboard, const ApplyOptions& o) {
-  const std::string bytes = ReadAll(o.input);
+// The input becomes the content as another program would place it: a text as
+// formats 1 and 13 (decoded once, shared by every reader of the pass), a
+// picture as format 2.
+void PlaceInput(ContentClipboard& clipboard, const ApplyOptions& o) {
+  std::string bytes = ReadAll(o.input);
+  ClipboardContent content;
   if (!o.image) {
-    clipboard.PlaceTextFromOtherProgram(Utf8ToUtf16(bytes));
-    return;
+    std::u16string text = Utf8ToUtf16(bytes);
+    std::string().swap(bytes);
+    content = TextContent(MakeSharedText(std::move(text)));
+  } else {
+    const QImage image =
+        QImage::fromData(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    std::optional<RasterImage> raster = RasterFromQImage(image);
+    if (!raster) throw TallowinError("The input is no image this program can read");
+    content.formats = {kFormatBitmap};
+    content.decodedImage = std::make_shared<const RasterImage>(std::move(*raster));
   }
-  const QImage image = QImage::fromData(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  const std::optional<RasterImage> raster = RasterFromQImage(image);
-  if (!raster) throw TallowinError("The input is no image this program can read");
-  clipboard.PlaceFromOtherProgram({{kFormatBitmap, {}}}, &*raster);
+  clipboard.SetContent(std::move(content));
 }
 
 void WriteOutput(const std::string& bytes, const std::optional<std::string>& output) {
@@ -96,9 +105,9 @@ void WriteOutput(const std::string& bytes, const std::optional<std::string>& out
   if (!out.flush()) throw TallowinError("Cannot write \"" + *output + "\"");
 }
 
-std::string FinalContent(MemoryClipboard& clipboard) {
-  const std::u16string text = clipboard.ReadText();
-  if (!text.empty()) return Utf16ToUtf8(text);
+std::string FinalContent(ContentClipboard& clipboard) {
+  const SharedText text = clipboard.ReadSharedText();
+  if (!text->empty()) return Utf16ToUtf8(*text);
   bool image = false;
   for (int i = 0; i < clipboard.CountFormats(); ++i) image = image || clipboard.FormatAt(i) == kFormatBitmap;
   if (!image) return {};
@@ -130,7 +139,7 @@ int RunApplyCommand(const std::vector<std::string>& args) {
     return 2;
   }
 
-  MemoryClipboard clipboard;
+  ContentClipboard clipboard;
   const Language language = GermanMarkerPresent(".") ? Language::German : Language::English;
   ProgramCore core(clipboard, language);
   core.state.captureActive = false;  // the input is placed before the pass, not processed by itself

@@ -5,12 +5,19 @@
 namespace tallowin {
 namespace {
 
-char16_t UnitAt(const std::string& block, std::size_t unit) {
+char16_t UnitAt(std::string_view block, std::size_t unit) {
   return static_cast<char16_t>(static_cast<unsigned char>(block[2 * unit]) |
                                (static_cast<unsigned char>(block[2 * unit + 1]) << 8));
 }
 
-std::u16string Utf16UpToZero(const std::string& block) {
+std::string_view BytesUpToZero(std::string_view block) {
+  const std::size_t end = block.find('\0');
+  return block.substr(0, end == std::string_view::npos ? block.size() : end);
+}
+
+}  // namespace
+
+std::u16string Utf16UpToZero(std::string_view block) {
   const std::size_t units = block.size() / 2;
   std::size_t length = 0;
   while (length < units && UnitAt(block, length) != 0) ++length;
@@ -19,15 +26,13 @@ std::u16string Utf16UpToZero(const std::string& block) {
   return text;
 }
 
-std::string_view BytesUpToZero(const std::string& block) {
-  const std::size_t end = block.find('\0');
-  return std::string_view(block).substr(0, end == std::string::npos ? block.size() : end);
+SharedText Clipboard::FormatText(FormatNumber format) {
+  const SharedBytes block = FormatBytes(format);
+  if (!block || block->empty()) return nullptr;
+  return MakeSharedText(Utf16UpToZero(*block));
 }
 
-}  // namespace
-
-std::u16string TextFromBlocks(const std::optional<std::string>& unicodeBlock,
-                              const std::optional<std::string>& ansiBlock) {
+std::u16string TextFromBlocks(const SharedBytes& unicodeBlock, const SharedBytes& ansiBlock) {
   if (unicodeBlock) {
     std::u16string text = Utf16UpToZero(*unicodeBlock);
     if (!text.empty()) return text;

@@ -1,8 +1,20 @@
 #include "clipboard/content_clipboard.h"
 
 #include "app/errors.h"
+#include "text/cp1252.h"
 
 namespace tallowin {
+namespace {
+
+// The text up to its first zero unit, sharing the buffer when there is none.
+SharedText UpToZero(const SharedText& text) {
+  if (!text) return nullptr;
+  const std::size_t zero = text->find(u'\0');
+  if (zero == std::u16string::npos) return text;
+  return MakeSharedText(text->substr(0, zero));
+}
+
+}  // namespace
 
 int ContentClipboard::CountFormats() { return static_cast<int>(content_.formats.size()); }
 
@@ -11,28 +23,46 @@ FormatNumber ContentClipboard::FormatAt(int index) {
   return content_.formats[static_cast<std::size_t>(index)];
 }
 
-std::optional<std::string> ContentClipboard::FormatBytes(FormatNumber format) {
+SharedBytes ContentClipboard::FormatBytes(FormatNumber format) {
+  if (format == kFormatUnicodeText) {
+    if (!content_.text) return nullptr;
+    return std::make_shared<const std::string>(UnicodeTextBlock(*content_.text));
+  }
+  if (format == kFormatText && content_.ansiFromText && content_.text) {
+    return std::make_shared<const std::string>(AnsiTextBlock(*content_.text));
+  }
   auto it = content_.blocks.find(format);
-  if (it == content_.blocks.end()) return std::nullopt;
+  if (it == content_.blocks.end()) return nullptr;
   return it->second;
+}
+
+SharedText ContentClipboard::FormatText(FormatNumber format) {
+  if (format != kFormatUnicodeText) return Clipboard::FormatText(format);
+  SharedText text = UpToZero(content_.text);
+  if (!text || text->empty()) return nullptr;
+  return text;
 }
 
 std::optional<std::string> ContentClipboard::RegisteredFormatName(FormatNumber format) {
   return registry_.NameOf(format);
 }
 
-std::u16string ContentClipboard::ReadText() {
-  return TextFromBlocks(FormatBytes(kFormatUnicodeText), FormatBytes(kFormatText));
+SharedText ContentClipboard::ReadSharedText() {
+  SharedText unicode = UpToZero(content_.text);
+  if (unicode && !unicode->empty()) return unicode;
+  if (content_.ansiFromText) return MakeSharedText({});  // our own write of an empty text
+  return MakeSharedText(TextFromBlocks(nullptr, FormatBytes(kFormatText)));
 }
 
 RasterImage ContentClipboard::ReadBitmap() {
   if (writtenImage_ && content_.Has(kFormatBitmap)) return *writtenImage_;
+  if (content_.decodedImage && content_.Has(kFormatBitmap)) return *content_.decodedImage;
   throw TallowinError(kUnsupportedClipboardFormat);
 }
 
-void ContentClipboard::WriteText(std::u16string_view text) {
+void ContentClipboard::WriteText(SharedText text) {
   writtenImage_.reset();
-  content_ = TextContent(text);
+  content_ = TextContent(std::move(text));
   NotifyChanged();
 }
 

@@ -13,13 +13,16 @@ class ContentClipboard : public Clipboard {
  public:
   int CountFormats() override;
   FormatNumber FormatAt(int index) override;
-  std::optional<std::string> FormatBytes(FormatNumber format) override;
+  SharedBytes FormatBytes(FormatNumber format) override;
+  // Format 13 is the decoded text itself, shared.
+  SharedText FormatText(FormatNumber format) override;
   std::optional<std::string> RegisteredFormatName(FormatNumber format) override;
-  std::u16string ReadText() override;
+  SharedText ReadSharedText() override;
   // The core has no picture decoder: raises kUnsupportedClipboardFormat unless a
-  // picture was written (a derived backend decodes encodedImage).
+  // picture was written or placed decoded (a derived backend decodes encodedImage).
   RasterImage ReadBitmap() override;
-  void WriteText(std::u16string_view text) override;
+  using Clipboard::WriteText;
+  void WriteText(SharedText text) override;
   void WriteBitmap(const RasterImage& image) override;
 
   // Replaces the content without a notification (the caller decides when the change is delivered).

@@ -11,7 +11,13 @@ constexpr char kUtf8Target[] = "UTF8_STRING";
 constexpr char kUtf8MimeTarget[] = "text/plain;charset=utf-8";
 constexpr char kLatin1Target[] = "STRING";
 
-std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
+SharedBytes Bytes(const std::vector<std::uint8_t>& v, bool terminate = false) {
+  auto bytes = std::make_shared<std::string>();
+  bytes->reserve(v.size() + (terminate ? 1 : 0));
+  bytes->assign(v.begin(), v.end());
+  if (terminate) bytes->push_back('\0');
+  return bytes;
+}
 
 }  // namespace
 
@@ -41,21 +47,39 @@ bool IsImageTarget(const std::string& target) {
   return target.rfind("image/", 0) == 0 || target == "PIXMAP" || target == "BITMAP";
 }
 
+const std::string* UnicodeTextTarget(const std::vector<std::string>& targets) {
+  const std::string* mime = nullptr;
+  for (const std::string& target : targets) {
+    if (target == kUtf8Target) return &target;
+    if (!mime && target == kUtf8MimeTarget) mime = &target;
+  }
+  return mime;
+}
+
+const std::string* PictureTarget(const std::vector<std::string>& targets,
+                                 const std::map<std::string, std::vector<std::uint8_t>>& data) {
+  for (const std::string& target : targets) {
+    if (target.rfind("image/", 0) == 0 && data.count(target) != 0) return &target;
+  }
+  return nullptr;
+}
+
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
-                                    const std::map<std::string, std::vector<std::uint8_t>>& data) {
-  const bool hasUtf8 = std::find(targets.begin(), targets.end(), kUtf8Target) != targets.end();
+                                    const std::map<std::string, std::vector<std::uint8_t>>& data,
+                                    SharedText decodedText) {
+  const std::string* unicodeTarget = UnicodeTextTarget(targets);
+  const std::string* pictureTarget = PictureTarget(targets, data);
   ClipboardContent content;
   for (const std::string& target : targets) {
     if (IsImageTarget(target)) {
       if (!content.Has(kFormatBitmap)) content.formats.push_back(kFormatBitmap);
-      auto it = data.find(target);
-      if (content.encodedImage.empty() && it != data.end() && target.rfind("image/", 0) == 0) {
-        content.encodedImage = Bytes(it->second);
+      if (pictureTarget && target == *pictureTarget && !content.encodedImage) {
+        content.encodedImage = Bytes(data.at(target));
       }
       continue;
     }
     FormatNumber number;
-    if (target == kUtf8Target || (!hasUtf8 && target == kUtf8MimeTarget)) {
+    if (unicodeTarget && target == *unicodeTarget) {
       number = kFormatUnicodeText;
     } else if (target == kLatin1Target) {
       number = kFormatText;
@@ -67,21 +91,23 @@ ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::v
     auto it = data.find(target);
     if (it == data.end()) continue;
     if (number == kFormatUnicodeText) {
-      content.blocks[number] = UnicodeTextBlock(Utf8ToUtf16(Bytes(it->second)));
-    } else if (number == kFormatText) {
-      content.blocks[number] = Bytes(it->second) + '\0';
+      content.text = decodedText ? std::move(decodedText) : DecodeUnicodeText(it->second);
     } else {
-      content.blocks[number] = Bytes(it->second);
+      content.blocks[number] = Bytes(it->second, number == kFormatText);
     }
   }
   return content;
 }
 
-ClipboardContent TextContent(std::u16string_view text) {
+SharedText DecodeUnicodeText(const std::vector<std::uint8_t>& utf8) {
+  return MakeSharedText(Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size())));
+}
+
+ClipboardContent TextContent(SharedText text) {
   ClipboardContent content;
   content.formats = {kFormatText, kFormatUnicodeText};
-  content.blocks[kFormatText] = AnsiTextBlock(text);
-  content.blocks[kFormatUnicodeText] = UnicodeTextBlock(text);
+  content.text = std::move(text);
+  content.ansiFromText = true;
   return content;
 }
 

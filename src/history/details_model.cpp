@@ -9,7 +9,7 @@ SortKey DetailsSortKey(const DetailsRow& row, std::int32_t column) {
   switch (column) {
     case 0: return TextSortKey(row.format);
     case 1: return NumberSortKey(row.number);
-    case 2: return TextSortKey(row.value);
+    case 2: return TextSortKey(row.value.Text());
     default: return {};  // no such column: every row compares equal
   }
 }

@@ -90,6 +90,7 @@ class MainWindow : public QMainWindow {
   void HistoryPopup(const QPoint& at);
   void ShowContent();
   void ShowDetails();
+  void ShowTextCutNote();
   void FooterTick();
   void OpenDoc(const QString& page);
   void FormShow();
@@ -114,6 +115,8 @@ class MainWindow : public QMainWindow {
   QTabBar* tabSet1_ = nullptr;
   QStackedWidget* pc_ = nullptr;
   QPlainTextEdit* displayTxt_ = nullptr;
+  QWidget* textPage_ = nullptr;    // tab_txt: the text view over its note
+  QLabel* textCutNote_ = nullptr;  // shown when the view holds only the text's beginning
   QLabel* displayImg_ = nullptr;
   QScrollArea* scrollBox2_ = nullptr;
   QScrollArea* scrollBox1_ = nullptr;
@@ -121,7 +124,7 @@ class MainWindow : public QMainWindow {
   ReplacementTableWidget* replacementTable_ = nullptr;
   Teinstregex* regexOptions_ = nullptr;
   const std::uint8_t* shownPixels_ = nullptr;
-  std::u16string shownText_;
+  std::uint64_t shownTextRevision_ = ~std::uint64_t{0};
   std::uint64_t shownHistorySelection_ = 0;
   bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;

@@ -18,7 +18,7 @@ namespace {
 
 std::unique_ptr<QMimeData> TextMime(const void* payload) {
   auto mime = std::make_unique<QMimeData>();
-  mime->setText(ToQString(*static_cast<const std::u16string_view*>(payload)));
+  mime->setText(ToQString(**static_cast<const SharedText*>(payload)));
   return mime;
 }
 
@@ -39,20 +39,30 @@ X11Clipboard::X11Clipboard(QObject* parent)
 
 X11Clipboard::~X11Clipboard() = default;
 
+namespace {
+
+std::optional<RasterImage> DecodePicture(const void* data, std::size_t size) {
+  const QByteArray bytes =
+      QByteArray::fromRawData(static_cast<const char*>(data), static_cast<qsizetype>(size));
+  return RasterFromQImage(QImage::fromData(bytes));
+}
+
+}  // namespace
+
 RasterImage X11Clipboard::ReadBitmap() {
   if (writtenImage_ && content_.Has(kFormatBitmap)) return *writtenImage_;
-  if (!content_.Has(kFormatBitmap) || content_.encodedImage.empty()) {
-    throw TallowinError(kUnsupportedClipboardFormat);
-  }
-  const QByteArray bytes(content_.encodedImage.data(), static_cast<qsizetype>(content_.encodedImage.size()));
-  std::optional<RasterImage> raster = RasterFromQImage(QImage::fromData(bytes));
+  if (!content_.Has(kFormatBitmap)) throw TallowinError(kUnsupportedClipboardFormat);
+  if (content_.decodedImage) return *content_.decodedImage;
+  if (!content_.encodedImage || content_.encodedImage->empty()) throw TallowinError(kUnsupportedClipboardFormat);
+  std::optional<RasterImage> raster = DecodePicture(content_.encodedImage->data(), content_.encodedImage->size());
   if (!raster) throw TallowinError(kUnsupportedClipboardFormat);
   return *raster;
 }
 
-void X11Clipboard::WriteText(std::u16string_view text) {
+void X11Clipboard::WriteText(SharedText text) {
   writtenImage_.reset();
-  Write(&TextMime, &text, TextContent(text));
+  ClipboardContent content = TextContent(text);
+  Write(&TextMime, &text, std::move(content));
 }
 
 void X11Clipboard::WriteBitmap(const RasterImage& image) {
@@ -129,18 +139,34 @@ void X11Clipboard::RequestSnapshot() {
   const quint64 sequence = ++requested_;
   QPointer<X11Clipboard> self(this);
   reader_->RequestSnapshot(X11ReadPlan{}, [self, sequence](X11ClipboardSnapshot snapshot) {
-    // Worker thread: hand the snapshot to the GUI thread.
+    // Worker thread: decode what is large here, then hand everything to the GUI thread.
     if (!self) return;
+    Decoded decoded;
+    if (!snapshot.cancelled && snapshot.ownerAnswered) {
+      if (const std::string* target = UnicodeTextTarget(snapshot.targets)) {
+        auto it = snapshot.data.find(*target);
+        if (it != snapshot.data.end()) {
+          decoded.text = DecodeUnicodeText(it->second);
+          snapshot.data.erase(it);  // the decoded text replaces the bytes
+          snapshot.data.emplace(*target, std::vector<std::uint8_t>());
+        }
+      }
+      if (const std::string* target = PictureTarget(snapshot.targets, snapshot.data)) {
+        const std::vector<std::uint8_t>& bytes = snapshot.data.at(*target);
+        std::optional<RasterImage> raster = DecodePicture(bytes.data(), bytes.size());
+        if (raster) decoded.picture = std::make_shared<const RasterImage>(std::move(*raster));
+      }
+    }
     QMetaObject::invokeMethod(
         self.data(),
-        [self, sequence, snapshot = std::move(snapshot)]() mutable {
-          if (self) self->OnSnapshot(sequence, std::move(snapshot));
+        [self, sequence, snapshot = std::move(snapshot), decoded = std::move(decoded)]() mutable {
+          if (self) self->OnSnapshot(sequence, std::move(snapshot), std::move(decoded));
         },
         Qt::QueuedConnection);
   });
 }
 
-void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
+void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot, Decoded decoded) {
   if (snapshot.cancelled) return;
   // A newer change is already waiting for its own snapshot: this content has
   // been replaced, and the worker may even have read something newer under it.
@@ -148,8 +174,13 @@ void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
   // While we own the selection, what the worker read was our own write-back of
   // an earlier pass: processing it would treat our result as a new copy.
   if (QGuiApplication::clipboard()->ownsClipboard()) return;
-  SetContent(snapshot.ownerAnswered ? ContentFromTargets(Registry(), snapshot.targets, snapshot.data)
-                                    : ClipboardContent{});
+  ClipboardContent content;
+  if (snapshot.ownerAnswered) {
+    content = ContentFromTargets(Registry(), snapshot.targets, snapshot.data, std::move(decoded.text));
+    if (content.encodedImage) content.decodedImage = std::move(decoded.picture);
+  }
+  snapshot = X11ClipboardSnapshot{};  // the content holds what the pass needs
+  SetContent(std::move(content));
   NotifyChanged();
 }
 

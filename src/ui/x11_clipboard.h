@@ -34,7 +34,8 @@ class X11Clipboard : public QObject, public ContentClipboard {
   void SetSuppressCounter(CaptureSuppressCounter* counter) { counter_ = counter; }
   ~X11Clipboard() override;
 
-  void WriteText(std::u16string_view text) override;
+  using ContentClipboard::WriteText;
+  void WriteText(SharedText text) override;
   RasterImage ReadBitmap() override;
   void WriteBitmap(const RasterImage& image) override;
 
@@ -49,7 +50,13 @@ class X11Clipboard : public QObject, public ContentClipboard {
  private:
   void OnQtClipboardChanged();
   void RequestSnapshot();
-  void OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot);
+  // What the worker prepares besides reading: the decodings that would
+  // otherwise stall the GUI thread on large content.
+  struct Decoded {
+    SharedText text;                            // the format-13 target as UTF-16
+    std::shared_ptr<const RasterImage> picture;  // the picture target, when Qt can decode it
+  };
+  void OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot, Decoded decoded);
   void Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload, ClipboardContent content);
   bool OwnsCurrentData() const;
 

@@ -74,7 +74,7 @@ TEST_F(PipelineTest, AddTextWrapsTheReplacedTextWhileHistoryKeepsTheCopy) {
 
   EXPECT_EQ(Clip(), u"[\r\nbXb]");
   ASSERT_EQ(history.HistoryTexts().size(), 1u);
-  EXPECT_EQ(history.HistoryTexts()[0], u"aXa");
+  EXPECT_EQ(*history.HistoryTexts()[0], u"aXa");
   EXPECT_EQ(views.Text(), u"aXa\r\n");
   EXPECT_EQ(state.suppress.Value(), 0);
 }

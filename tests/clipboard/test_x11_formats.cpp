@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "clipboard/content_clipboard.h"
 #include "clipboard/x11_formats.h"
 
 namespace tallowin {
@@ -35,9 +36,9 @@ TEST(ContentFromTargets, TextTargetsTakeTheTextNumbersAndOthersRegisteredOnes) {
        {"STRING", Bytes("\xE4")}, {"text/plain;charset=utf-8", Bytes("x")}});
 
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatUnicodeText, kFormatText, 49153}));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"ä€"));
-  EXPECT_EQ(c.blocks.at(kFormatText), std::string("\xE4\0", 2));
-  EXPECT_EQ(c.blocks.at(49152), "<b>\xC3\xA4</b>");  // raw bytes, no terminator added
+  EXPECT_EQ(*c.text, u"ä€");
+  EXPECT_EQ(*c.blocks.at(kFormatText), std::string("\xE4\0", 2));
+  EXPECT_EQ(*c.blocks.at(49152), "<b>\xC3\xA4</b>");  // raw bytes, no terminator added
   EXPECT_EQ(registry.NameOf(49153), "text/plain;charset=utf-8");
 }
 
@@ -46,7 +47,7 @@ TEST(ContentFromTargets, Utf8MimeTextStandsInWhenUtf8StringIsNotOffered) {
   const ClipboardContent c =
       ContentFromTargets(registry, {"TEXT", "text/plain;charset=utf-8"}, {{"text/plain;charset=utf-8", Bytes("hi")}});
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatUnicodeText}));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"hi"));
+  EXPECT_EQ(*c.text, u"hi");
   EXPECT_FALSE(c.blocks.contains(49152));  // listed, but not read: an empty value
 }
 
@@ -58,7 +59,7 @@ TEST(ContentFromTargets, AllPictureTargetsAreOneBitmapWhereTheFirstStands) {
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatBitmap, kFormatUnicodeText}));
   EXPECT_TRUE(c.Has(kFormatBitmap));
   EXPECT_FALSE(c.blocks.contains(kFormatBitmap));  // a handle format: no byte block
-  EXPECT_EQ(c.encodedImage, "\x89PNG");
+  EXPECT_EQ(*c.encodedImage, "\x89PNG");
 }
 
 TEST(ContentFromTargets, RepeatedTargetsAreListedOnce) {
@@ -76,11 +77,41 @@ TEST(ContentFromTargets, NumbersStayTheSameAcrossContents) {
 }
 
 TEST(TextContent, PlacesTheTwoTextFormatsLikeAWindowsStyleWrite) {
-  const ClipboardContent c = TextContent(u"1€\u0416");
-  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{kFormatText, kFormatUnicodeText}));
-  EXPECT_EQ(c.blocks.at(kFormatText), std::string("1\x80?\0", 4));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), UnicodeTextBlock(u"1€\u0416"));
-  EXPECT_TRUE(c.encodedImage.empty());
+  const SharedText text = MakeSharedText(u"1€\u0416");
+  ContentClipboard clipboard;
+  clipboard.SetContent(TextContent(text));
+  EXPECT_EQ(clipboard.Content().formats, (std::vector<FormatNumber>{kFormatText, kFormatUnicodeText}));
+  EXPECT_EQ(*clipboard.FormatBytes(kFormatText), std::string("1\x80?\0", 4));
+  EXPECT_EQ(*clipboard.FormatBytes(kFormatUnicodeText), UnicodeTextBlock(u"1€\u0416"));
+  EXPECT_FALSE(clipboard.Content().encodedImage);
+  // The written text is the content: no reader gets a copy.
+  EXPECT_EQ(clipboard.ReadSharedText(), text);
+  EXPECT_EQ(clipboard.FormatText(kFormatUnicodeText), text);
+}
+
+// A reader that decoded the text on its own thread hands it over; the content
+// takes that buffer as format 13 and every reading of the text shares it.
+TEST(ContentFromTargets, TextDecodedAheadIsFormat13Itself) {
+  TargetFormatRegistry registry;
+  const SharedText decoded = MakeSharedText(u"ä€");
+  ContentClipboard clipboard;
+  clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", {}}}, decoded));
+  EXPECT_EQ(clipboard.Content().text, decoded);
+  EXPECT_EQ(clipboard.FormatText(kFormatUnicodeText), decoded);
+  EXPECT_EQ(clipboard.ReadSharedText(), decoded);
+  EXPECT_EQ(*clipboard.FormatBytes(kFormatUnicodeText), UnicodeTextBlock(u"ä€"));
+}
+
+// Format 13 reads up to its first zero unit, whatever the target carried after it.
+TEST(ContentFromTargets, TheTextOfFormat13EndsAtItsFirstZeroUnit) {
+  TargetFormatRegistry registry;
+  ContentClipboard clipboard;
+  clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", Bytes(std::string("ab\0cd", 5))}}));
+  EXPECT_EQ(*clipboard.FormatText(kFormatUnicodeText), u"ab");
+  EXPECT_EQ(clipboard.ReadText(), u"ab");
+  clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", Bytes(std::string("\0cd", 3))}}));
+  EXPECT_EQ(clipboard.FormatText(kFormatUnicodeText), nullptr);
+  EXPECT_EQ(clipboard.ReadText(), u"");
 }
 
 }  // namespace

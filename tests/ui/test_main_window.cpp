@@ -13,6 +13,7 @@
 
 #include "lang/ui_texts.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 #include "ui/start_form.h"
 #include "ui_test_main.h"
 
@@ -130,6 +131,44 @@ TEST_F(MainWindowTest, F3TogglesCapturing) {
   EXPECT_FALSE(window->Core().state.captureActive);
   QTest::keyClick(window.get(), Qt::Key_F3);
   EXPECT_TRUE(window->Core().state.captureActive);
+}
+
+// The text view lays out what it is given whole, so a long text is given only
+// its beginning, with a note under it; a short one is shown exactly, no note.
+// The details cell of a long value gets its beginning too.
+TEST_F(MainWindowTest, TheTextViewHoldsTheBeginningOfALongTextAndSaysSo) {
+  window->show();
+  ContentViewsModel& views = window->Core().views;
+  auto* view = Find<QPlainTextEdit>("display_txt");
+  auto* note = Find<QLabel>("display_txt_cut");
+
+  views.ClearText();
+  views.AddTextLine(MakeSharedText(u"short\nline"));
+  QApplication::processEvents();
+  EXPECT_EQ(view->toPlainText(), QStringLiteral("short\nline\n"));
+  EXPECT_FALSE(note->isVisible());
+
+  std::u16string text(3'000'000, u'x');
+  for (std::size_t i = 0; i < text.size(); i += 97) text[i] = u'a' + static_cast<char16_t>(i % 26);
+  views.ClearText();
+  views.AddTextLine(MakeSharedText(text));
+  QApplication::processEvents();
+  EXPECT_EQ(view->toPlainText(), ToQString(text.substr(0, 65536)));
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_EQ(note->text(), QStringLiteral("The text view shows the first 65,536 of 3,000,002 characters."));
+
+  DetailsModel& details = window->Core().details;
+  details.Clear();
+  details.Append({u"UNICODETEXT", kFormatUnicodeText, FormatValue::Utf16(MakeSharedText(text))});
+  QApplication::processEvents();
+  auto* list = Find<QTreeWidget>("liste");
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+  EXPECT_EQ(list->topLevelItem(0)->text(2), ToQString(text.substr(0, 4096)));
+
+  views.ClearText();
+  QApplication::processEvents();
+  EXPECT_TRUE(view->toPlainText().isEmpty());
+  EXPECT_FALSE(note->isVisible());
 }
 
 }  // namespace
