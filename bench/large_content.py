@@ -213,12 +213,16 @@ def one_copy(kind, run, watch, prober, pid, scratch):
 
 
 def main():
+    global TIMEOUT
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("program")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--kinds", default=",".join(KINDS))
+    parser.add_argument("--timeout", type=float, default=TIMEOUT,
+                        help="seconds to wait for a write-back (default %(default)s)")
     args = parser.parse_args()
     accessibility.use_own_bus()
+    TIMEOUT = args.timeout
     kinds = args.kinds.split(",")
     for kind in kinds:
         if kind not in KINDS:
@@ -231,6 +235,7 @@ def main():
                        "--set", "cb_resizeimg=1", "--set", f"act_sizebenutzer_x={PNG_SIZE[0]}",
                        "--set", f"act_sizebenutzer_y={PNG_SIZE[1]}"])
     results = {}
+    failures = {}
     prober = None
     try:
         watch = OwnerWatch()
@@ -241,9 +246,19 @@ def main():
         prober = Prober(pid)
         prober.start()
         for kind in kinds:
-            one_copy(kind, 0, watch, prober, pid, scratch)  # warm-up
-            results[kind] = [one_copy(kind, run, watch, prober, pid, scratch) for run in range(1, args.runs + 1)]
-            print(f"done: {KINDS[kind][0]}", file=sys.stderr, flush=True)
+            try:
+                one_copy(kind, 0, watch, prober, pid, scratch)  # warm-up
+                results[kind] = [one_copy(kind, run, watch, prober, pid, scratch) for run in range(1, args.runs + 1)]
+            except (RuntimeError, TimeoutError) as e:
+                # A copy that is not written back within the timeout ends this
+                # kind; the others are still measured (the program keeps running).
+                failures[kind] = str(e)
+                print(f"failed: {KINDS[kind][0]}: {e}", file=sys.stderr, flush=True)
+                if not program.running():
+                    break
+                time.sleep(5)
+                continue
+            print(f"done: {KINDS[kind][0]}: {results[kind]}", file=sys.stderr, flush=True)
     finally:
         if prober:
             prober.stop_flag = True
@@ -258,11 +273,13 @@ def main():
         values = [v * scale for v in values]
         return f"{statistics.median(values):.{digits}f} [{min(values):.{digits}f} .. {max(values):.{digits}f}]"
 
-    for kind in kinds:
+    for kind, reason in failures.items():
+        print(f"  {KINDS[kind][0]:<22} not measured: {reason}")
+    for kind in results:
         rows = results[kind]
         print(f"  {KINDS[kind][0]:<22} {cell([r[0] for r in rows], 1, 3):>24} {cell([r[1] for r in rows], 1, 3):>24}"
               f" {cell([r[2] for r in rows], 1e-6, 0):>22} {cell([r[3] for r in rows], 1e-6, 0):>22}")
-    for kind in kinds:
+    for kind in results:
         name, size, _ = KINDS[kind]
         if size:
             utf16 = 2 * size

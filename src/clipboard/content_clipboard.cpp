@@ -36,9 +36,23 @@ SharedBytes ContentClipboard::FormatBytes(FormatNumber format) {
   return it->second;
 }
 
+const SharedText& ContentClipboard::ReadableText() {
+  if (!readableFound_) {
+    readable_ = UpToZero(content_.text);
+    readableFound_ = true;
+  }
+  return readable_;
+}
+
+void ContentClipboard::ReplaceContent(ClipboardContent content) {
+  content_ = std::move(content);
+  readable_.reset();  // the old text must not outlive its content here
+  readableFound_ = false;
+}
+
 SharedText ContentClipboard::FormatText(FormatNumber format) {
   if (format != kFormatUnicodeText) return Clipboard::FormatText(format);
-  SharedText text = UpToZero(content_.text);
+  SharedText text = ReadableText();
   if (!text || text->empty()) return nullptr;
   return text;
 }
@@ -48,7 +62,7 @@ std::optional<std::string> ContentClipboard::RegisteredFormatName(FormatNumber f
 }
 
 SharedText ContentClipboard::ReadSharedText() {
-  SharedText unicode = UpToZero(content_.text);
+  SharedText unicode = ReadableText();
   if (unicode && !unicode->empty()) return unicode;
   if (content_.ansiFromText) return MakeSharedText({});  // our own write of an empty text
   return MakeSharedText(TextFromBlocks(nullptr, FormatBytes(kFormatText)));
@@ -62,20 +76,21 @@ RasterImage ContentClipboard::ReadBitmap() {
 
 void ContentClipboard::WriteText(SharedText text) {
   writtenImage_.reset();
-  content_ = TextContent(std::move(text));
+  ReplaceContent(TextContent(std::move(text)));
   NotifyChanged();
 }
 
 void ContentClipboard::WriteBitmap(const RasterImage& image) {
-  content_ = ClipboardContent{};
-  content_.formats = {kFormatBitmap};
+  ClipboardContent content;
+  content.formats = {kFormatBitmap};
+  ReplaceContent(std::move(content));
   writtenImage_ = image;
   NotifyChanged();
 }
 
 void ContentClipboard::SetContent(ClipboardContent content) {
   writtenImage_.reset();
-  content_ = std::move(content);
+  ReplaceContent(std::move(content));
 }
 
 }  // namespace tallowin

@@ -31,10 +31,18 @@ class ContentClipboard : public Clipboard {
   TargetFormatRegistry& Registry() { return registry_; }
 
  protected:
-  ClipboardContent content_;
+  // Every change of content_ goes through here.
+  void ReplaceContent(ClipboardContent content);
   std::optional<RasterImage> writtenImage_;  // a picture we placed ourselves
 
  private:
+  // Format 13 up to its first zero unit: the text itself unless it holds one.
+  // Found once per content, not on every reading.
+  const SharedText& ReadableText();
+
+  ClipboardContent content_;
+  SharedText readable_;
+  bool readableFound_ = false;
   TargetFormatRegistry registry_;
 };
 

@@ -23,6 +23,7 @@ class FormatValue {
  public:
   FormatValue() = default;
   FormatValue(std::u16string text);  // NOLINT(google-explicit-constructor): a value is its text
+  FormatValue(const char16_t* text) : FormatValue(std::u16string(text)) {}  // NOLINT(google-explicit-constructor)
   static FormatValue Utf16(SharedText text);
   static FormatValue EightBit(SharedBytes block);
 

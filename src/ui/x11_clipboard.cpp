@@ -16,10 +16,22 @@
 namespace tallowin {
 namespace {
 
+// Offers our text without copying it: the QString reads the shared buffer,
+// which the mime data keeps alive for as long as Qt holds it.
+class SharedTextMime : public QMimeData {
+ public:
+  explicit SharedTextMime(SharedText text) : text_(std::move(text)) {
+    static_assert(sizeof(char16_t) == sizeof(QChar));
+    setText(QString::fromRawData(reinterpret_cast<const QChar*>(text_->data()),
+                                 static_cast<qsizetype>(text_->size())));
+  }
+
+ private:
+  SharedText text_;
+};
+
 std::unique_ptr<QMimeData> TextMime(const void* payload) {
-  auto mime = std::make_unique<QMimeData>();
-  mime->setText(ToQString(**static_cast<const SharedText*>(payload)));
-  return mime;
+  return std::make_unique<SharedTextMime>(*static_cast<const SharedText*>(payload));
 }
 
 std::unique_ptr<QMimeData> ImageMime(const void* payload) {
@@ -50,11 +62,12 @@ std::optional<RasterImage> DecodePicture(const void* data, std::size_t size) {
 }  // namespace
 
 RasterImage X11Clipboard::ReadBitmap() {
-  if (writtenImage_ && content_.Has(kFormatBitmap)) return *writtenImage_;
-  if (!content_.Has(kFormatBitmap)) throw TallowinError(kUnsupportedClipboardFormat);
-  if (content_.decodedImage) return *content_.decodedImage;
-  if (!content_.encodedImage || content_.encodedImage->empty()) throw TallowinError(kUnsupportedClipboardFormat);
-  std::optional<RasterImage> raster = DecodePicture(content_.encodedImage->data(), content_.encodedImage->size());
+  const ClipboardContent& content = Content();
+  if (writtenImage_ && content.Has(kFormatBitmap)) return *writtenImage_;
+  if (!content.Has(kFormatBitmap)) throw TallowinError(kUnsupportedClipboardFormat);
+  if (content.decodedImage) return *content.decodedImage;
+  if (!content.encodedImage || content.encodedImage->empty()) throw TallowinError(kUnsupportedClipboardFormat);
+  std::optional<RasterImage> raster = DecodePicture(content.encodedImage->data(), content.encodedImage->size());
   if (!raster) throw TallowinError(kUnsupportedClipboardFormat);
   return *raster;
 }
@@ -74,7 +87,7 @@ void X11Clipboard::WriteBitmap(const RasterImage& image) {
 
 void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload,
                          ClipboardContent content) {
-  content_ = std::move(content);
+  ReplaceContent(std::move(content));
   QClipboard* clipboard = QGuiApplication::clipboard();
   // The caller raised the counter once for this write. Each attempt must be
   // matched by exactly one notification; when Qt emitted none, we consume the

@@ -248,7 +248,7 @@ TEST_F(PipelineTest, FailedWriteBackDoesNotSwallowTheNextCopy) {
   // come back down, or the user's next copy would be ignored.
   class ReadOnlyClipboard : public MemoryClipboard {
    public:
-    void WriteText(std::u16string_view) override { throw TallowinError(kCannotOpenClipboard); }
+    void WriteText(SharedText) override { throw TallowinError(kCannotOpenClipboard); }
   } readOnly;
   PipelineParts parts = RequiredParts(settings, readOnly, state, details, views, history);
   CapturePipeline p(parts);

@@ -87,7 +87,7 @@ TEST_P(LargeContentTest, ViewsDetailsHistoryAndWriteBackAreExact) {
 
   EXPECT_EQ(views.TextSize(), text.size() + 2);
   EXPECT_EQ(views.Text(), text + u"\r\n");
-  EXPECT_EQ(views.TextPrefix(1000), text.substr(0, 1000));
+  EXPECT_EQ(views.TextPrefix(1000), (text + u"\r\n").substr(0, 1000));
 
   ASSERT_EQ(history.Entries().size(), 1u);
   EXPECT_EQ(history.Entries()[0].content, text.substr(0, 245) + u"...");

@@ -137,6 +137,7 @@ TEST_F(MainWindowTest, F3TogglesCapturing) {
 // its beginning, with a note under it; a short one is shown exactly, no note.
 // The details cell of a long value gets its beginning too.
 TEST_F(MainWindowTest, TheTextViewHoldsTheBeginningOfALongTextAndSaysSo) {
+  window->Core().state.captureActive = false;  // the start-up pass must not clear what is set here
   window->show();
   ContentViewsModel& views = window->Core().views;
   auto* view = Find<QPlainTextEdit>("display_txt");
