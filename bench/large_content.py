@@ -2,9 +2,8 @@
 """Large clipboard content on the real X11 clipboard: write-back time, window
 freezes and memory.
 
-Starts the program with add-text on ("[" in front, "]" behind) and resizing on
-at the picture's own size (so a picture is written back once, unscaled), then
-copies with xclip, for each kind:
+Starts the program with add-text on ("[" in front, "]" behind), then copies
+with xclip, for each kind:
 
   text 100 KB, 1 MB, 5 MB, 50 MB   lines of 100 characters
   text 50 MB one line              no line break at all
@@ -13,7 +12,9 @@ copies with xclip, for each kind:
 and measures, per copy:
 
   write-back  from the moment xclip owns CLIPBOARD to the moment the program
-              owns it with its write-back, by the X server's event times;
+              owns it with its write-back, by the X server's event times; for
+              the picture, which no step writes back unchanged, to the moment
+              its history entry can be read over AT-SPI;
   freeze      the longest time the main window did not answer: an AT-SPI
               query (the window's extents) goes to the program every 50 ms, and
               Qt answers it only while its GUI thread runs; the figure is the
@@ -26,7 +27,8 @@ and measures, per copy:
               each copy through /proc/PID/clear_refs);
   kept        the program's VmRSS one second after the write-back.
 
-Every write-back is read and checked ("[" + text + "]"; the picture's size).
+Every write-back is read and checked ("[" + text + "]"; for the picture, its
+history entry "Image", "4000 x 3000").
 One copy of each kind warms up and is not counted; then --runs copies (at least
 5) of each kind are measured. Prints median, minimum and maximum.
 
@@ -113,6 +115,7 @@ class Prober(threading.Thread):
         app = accessibility.application(pid, timeout=30)
         frames = [app.getChildAtIndex(i) for i in range(app.childCount)]
         self.component = next(f for f in frames if f is not None and f.name.startswith("Tallowin")).queryComponent()
+        self.history = accessibility.find(app, "tree", "History", timeout=30)
         self.lock = threading.Lock()
         self.sent = {}
         self.answered = {}
@@ -144,6 +147,13 @@ class Prober(threading.Thread):
         with self.lock:
             waits = [self.answered.get(s, now) - t for s, t in self.sent.items() if start <= t <= end]
         return max(waits) if waits else 0.0
+
+    def history_rows(self):
+        """The number of history entries (read on the main thread; the queries of
+        run() are not disturbed)."""
+        if hasattr(self.history, "clear_cache"):
+            self.history.clear_cache()
+        return self.history.queryTable().nRows
 
     def all_answered_since(self, start):
         with self.lock:
@@ -178,12 +188,26 @@ def one_copy(kind, run, watch, prober, pid, scratch):
     with open(path, "rb") as source:
         started = time.monotonic()
         child = subprocess.Popen(command, stdin=source, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    rows_before = prober.history_rows() if text is None else 0
     try:
         _, copier, copied_server = watch.next_owner(TIMEOUT)
-        _, writer, written_server = watch.next_owner(TIMEOUT)
-        if writer in (0, copier):
-            raise RuntimeError("the owner change after the copy is not a write-back")
-        written = time.monotonic()
+        copied = time.monotonic()
+        if text is None:
+            # No image step writes a picture back unchanged, so a picture's pass
+            # ends where its history entry appears.
+            deadline = time.monotonic() + TIMEOUT
+            while prober.history_rows() == rows_before:
+                if time.monotonic() > deadline:
+                    raise RuntimeError(f"{name}: no history entry appeared")
+                time.sleep(0.02)
+            written = time.monotonic()
+            server_ms = (written - copied) * 1e3
+        else:
+            _, writer, written_server = watch.next_owner(TIMEOUT)
+            if writer in (0, copier):
+                raise RuntimeError("the owner change after the copy is not a write-back")
+            written = time.monotonic()
+            server_ms = (written_server - copied_server) % (1 << 32)
         time.sleep(1.0)
         deadline = time.monotonic() + TIMEOUT
         while not prober.all_answered_since(started) and time.monotonic() < deadline:
@@ -196,19 +220,12 @@ def one_copy(kind, run, watch, prober, pid, scratch):
             if status != 0 or out != "[" + text + "]":
                 raise RuntimeError(f"{name}: the write-back reads {out[:40]!r}... (status {status})")
         else:
-            back = os.path.join(scratch, "back.png")
-            with open(back, "wb") as f:
-                status = subprocess.call(["xclip", "-selection", "clipboard", "-o", "-t", "image/png"], stdout=f,
-                                         timeout=TIMEOUT)
-            with open(back, "rb") as f:
-                header = f.read(24)
-            dims = struct.unpack(">II", header[16:24]) if header[:8] == b"\x89PNG\r\n\x1a\n" else None
-            if status != 0 or dims != PNG_SIZE:
-                raise RuntimeError(f"{name}: the write-back is not a {PNG_SIZE} PNG (got {dims})")
+            entry = accessibility.rows(prober.history)[-1]
+            if entry[1:] != ("Image", f"{PNG_SIZE[0]} x {PNG_SIZE[1]}"):
+                raise RuntimeError(f"{name}: the history entry reads {entry}")
     finally:
         end_process(child, grace=1.0)
     del text
-    server_ms = (written_server - copied_server) % (1 << 32)
     return server_ms / 1e3, freeze, peak, kept, before
 
 
@@ -231,9 +248,7 @@ def main():
     server = start_xvfb() if not os.environ.get("DISPLAY") else None
     scratch = tempfile.mkdtemp(prefix="tallowin-large-")
     program = Program(os.path.abspath(args.program), scratch,
-                      ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]",
-                       "--set", "cb_resizeimg=1", "--set", f"act_sizebenutzer_x={PNG_SIZE[0]}",
-                       "--set", f"act_sizebenutzer_y={PNG_SIZE[1]}"])
+                      ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"])
     results = {}
     failures = {}
     prober = None

@@ -73,16 +73,17 @@ std::string ReadAll(const std::optional<std::string>& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The input becomes the content as another program would place it: a text as
-// formats 1 and 13 (decoded once, shared by every reader of the pass), a
-// picture as format 2.
+// The input becomes the content as a program copying UTF-8 text or a picture
+// would place it on X11: a text as format 13 (decoded once, shared by every
+// reader of the pass), a picture as format 2.
 void PlaceInput(ContentClipboard& clipboard, const ApplyOptions& o) {
   std::string bytes = ReadAll(o.input);
   ClipboardContent content;
   if (!o.image) {
     std::u16string text = Utf8ToUtf16(bytes);
     std::string().swap(bytes);
-    content = TextContent(MakeSharedText(std::move(text)));
+    content.formats = {kFormatUnicodeText};
+    content.text = MakeSharedText(std::move(text));
   } else {
     const QImage image =
         QImage::fromData(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
