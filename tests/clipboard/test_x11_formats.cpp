@@ -112,6 +112,14 @@ TEST(ContentFromTargets, TheTextOfFormat13EndsAtItsFirstZeroUnit) {
   clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", Bytes(std::string("\0cd", 3))}}));
   EXPECT_EQ(clipboard.FormatText(kFormatUnicodeText), nullptr);
   EXPECT_EQ(clipboard.ReadText(), u"");
+  // Every position of the zero, within and after the four-unit steps of the scan.
+  const std::u16string text = u"abcdefghijĀ";
+  for (std::size_t zero = 1; zero <= text.size(); ++zero) {
+    std::u16string withZero = text;
+    withZero.insert(zero, 1, u'\0');
+    clipboard.SetContent(TextContent(MakeSharedText(withZero)));
+    EXPECT_EQ(clipboard.ReadText(), text.substr(0, zero)) << "zero at " << zero;
+  }
 }
 
 }  // namespace
