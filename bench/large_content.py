@@ -267,8 +267,8 @@ def main():
             except (RuntimeError, TimeoutError) as e:
                 # A copy that is not written back within the timeout ends this
                 # kind; the others are still measured (the program keeps running).
-                failures[kind] = str(e)
-                print(f"failed: {KINDS[kind][0]}: {e}", file=sys.stderr, flush=True)
+                failures[kind] = repr(e)
+                print(f"failed: {KINDS[kind][0]}: {e!r}", file=sys.stderr, flush=True)
                 if not program.running():
                     break
                 time.sleep(5)
