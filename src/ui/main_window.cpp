@@ -932,7 +932,14 @@ void MainWindow::ShowContent() {
   // while the new one is moved in), so the buffer's address tells them apart.
   if (image && image->pixels.data() != shownPixels_) {
     shownPixels_ = image->pixels.data();
-    displayImg_->setPixmap(QPixmap::fromImage(QImageFromRaster(*image)));
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    // The raster's memory order is ARGB32's here: the pixmap is made from the
+    // pixels in place, without converting a copy of a large picture first.
+    const QImage pixels(image->pixels.data(), image->width, image->height, image->width * 4, QImage::Format_ARGB32);
+#else
+    const QImage pixels = QImageFromRaster(*image);
+#endif
+    displayImg_->setPixmap(QPixmap::fromImage(pixels));
     displayImg_->resize(image->width, image->height);
   }
   const QSignalBlocker blockH(scrollBox2_->horizontalScrollBar());

@@ -172,5 +172,30 @@ TEST_F(MainWindowTest, TheTextViewHoldsTheBeginningOfALongTextAndSaysSo) {
   EXPECT_FALSE(note->isVisible());
 }
 
+// The image view shows the raster's pixels (blue, green, red, alpha in memory)
+// with their colours, whatever way the pixmap is made from them.
+TEST_F(MainWindowTest, TheImageViewShowsTheRastersColours) {
+  window->Core().state.captureActive = false;
+  window->show();
+  RasterImage raster = CreateRaster(3, 2);
+  for (std::size_t i = 0; i < raster.pixels.size(); i += 4) {
+    raster.pixels[i] = static_cast<std::uint8_t>(10 * i);       // blue
+    raster.pixels[i + 1] = static_cast<std::uint8_t>(5 * i + 1);  // green
+    raster.pixels[i + 2] = static_cast<std::uint8_t>(200 - i);    // red
+    raster.pixels[i + 3] = 255;
+  }
+  window->Core().views.ShowImage(raster);
+  QApplication::processEvents();
+  const QImage shown = Find<QLabel>("display_img")->pixmap().toImage();
+  ASSERT_EQ(shown.size(), QSize(3, 2));
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      const std::size_t i = 4 * static_cast<std::size_t>(y * 3 + x);
+      EXPECT_EQ(shown.pixel(x, y), qRgba(raster.pixels[i + 2], raster.pixels[i + 1], raster.pixels[i], 255))
+          << x << "," << y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tallowin::testing
