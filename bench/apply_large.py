@@ -39,18 +39,27 @@ open(sys.argv[2], 'wb').write(out)
 """
 
 
-def make_text(megabytes):
-    body = "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 äöü € "
-    lines = []
-    size = 0
-    number = 0
-    while size < megabytes * 1_000_000:
-        head = f"{number:07d} " + ("needle " if number % 50 == 0 else "")
-        line = (head + body * 2)[:99]
-        lines.append(line)
-        size += len(line.encode("utf-8")) + 1
-        number += 1
-    return "\n".join(lines) + "\n"
+# Writes the input, and prints the digests of the input and of the expected
+# output and the UTF-16 size. Runs in a process of its own: a child's peak
+# (ru_maxrss) starts from what the forked copy of this process holds, so this
+# process never holds the text.
+MAKE_INPUT = r"""
+import hashlib, sys
+megabytes, path = int(sys.argv[1]), sys.argv[2]
+body = "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 \u00e4\u00f6\u00fc \u20ac "
+lines, size, number = [], 0, 0
+while size < megabytes * 1_000_000:
+    head = f"{number:07d} " + ("needle " if number % 50 == 0 else "")
+    line = (head + body * 2)[:99]
+    lines.append(line)
+    size += len(line.encode("utf-8")) + 1
+    number += 1
+text = "\n".join(lines) + "\n"
+data = text.encode("utf-8")
+open(path, "wb").write(data)
+print(hashlib.sha256(data).hexdigest(), hashlib.sha256(text.replace("needle", "pin").encode("utf-8")).hexdigest(),
+      len(text.encode("utf-16-le")))
+"""
 
 
 def measure(command, stdin=None, stdout=None, env=None):
@@ -90,16 +99,10 @@ def main():
 
     scratch = tempfile.mkdtemp(prefix="tallowin-apply-")
     try:
-        text = make_text(args.megabytes)
         source = os.path.join(scratch, "input.txt")
-        with open(source, "wb") as f:
-            f.write(text.encode("utf-8"))
-        # Only digests are kept: a child's peak (ru_maxrss) starts from what the
-        # forked copy of this process holds before it runs the command.
-        expected = hashlib.sha256(text.replace("needle", "pin").encode("utf-8")).hexdigest()
-        original = hashlib.sha256(text.encode("utf-8")).hexdigest()
-        utf16_size = len(text.encode("utf-16-le"))
-        del text
+        made = subprocess.run([sys.executable, "-c", MAKE_INPUT, str(args.megabytes), source],
+                              stdout=subprocess.PIPE, check=True).stdout.split()
+        original, expected, utf16_size = made[0].decode(), made[1].decode(), int(made[2])
         home = os.path.join(scratch, "home") + "/"
         os.makedirs(home)
         env = dict(os.environ, TALLOWIN_HOME=home, QT_QPA_PLATFORM="offscreen")
