@@ -38,6 +38,7 @@ Usage: bench/large_content.py PATH-TO-TALLOWIN [--runs N] [--kinds 100k,1m,5m,50
 Without DISPLAY it starts its own Xvfb (or run it under `xvfb-run -a`).
 """
 import argparse
+import bisect
 import os
 import statistics
 import struct
@@ -136,18 +137,27 @@ class Prober(threading.Thread):
                 self.sent[serial] = sent
             try:
                 self.component.getExtents(0)
-            except Exception:  # a call that timed out on the bus still ended the wait
-                pass
+            except Exception:
+                # The bus gives up on a call after a short timeout (under a
+                # second); the program has not answered it. The next call goes
+                # out at once, and its answer ends the wait of this one.
+                continue
             with self.lock:
                 self.answered[serial] = time.monotonic()
             next_send = max(sent + 0.05, time.monotonic())
 
     def longest_wait(self, start, end):
-        """The longest answer time of the queries sent in [start, end]; one not
-        answered yet counts up to now."""
+        """The longest time from sending a query in [start, end] to the first
+        answer the program gave after it (to its own or a later query, as one
+        that timed out on the bus has none); without one yet, up to now."""
         now = time.monotonic()
         with self.lock:
-            waits = [self.answered.get(s, now) - t for s, t in self.sent.items() if start <= t <= end]
+            answers = sorted(self.answered.values())
+            sent = [t for t in self.sent.values() if start <= t <= end]
+        waits = []
+        for t in sent:
+            i = bisect.bisect_left(answers, t)
+            waits.append((answers[i] if i < len(answers) else now) - t)
         return max(waits) if waits else 0.0
 
     def history_rows(self):
@@ -158,8 +168,10 @@ class Prober(threading.Thread):
         return self.history.queryTable().nRows
 
     def all_answered_since(self, start):
+        """Whether an answer came after the last query sent since `start`."""
         with self.lock:
-            return all(s in self.answered for s, t in self.sent.items() if t >= start)
+            last_sent = max((t for t in self.sent.values() if t >= start), default=None)
+            return last_sent is None or any(a >= last_sent for a in self.answered.values())
 
 
 def proc_status(pid, key):
