@@ -148,6 +148,7 @@ constexpr UiTextRow kTexts[] = {
     {"Tcutauswahl.Abbrechen", u"Cancel", u"Abbrechen"},
     {"Tcutauswahl.Button1", u"OK", u"OK"},
     {"Tcutauswahl.bild", u"Picture to cut", u"Zuzuschneidendes Bild"},
+    {"Tcutauswahl.ScrollBox2", u"Cutout picture area", u"Bildbereich des Ausschnitts"},
 };
 
 }  // namespace

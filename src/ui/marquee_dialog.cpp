@@ -161,6 +161,7 @@ void MarqueeCutDialog::Sprache(Language language) {
   setWindowTitle(ToQString(UiText("Tcutauswahl", language)));
   abbrechen_->setText(ToQString(UiText("Tcutauswahl.Abbrechen", language)));
   bild_->setAccessibleName(ToQString(UiText("Tcutauswahl.bild", language)));
+  scrollBox2_->setAccessibleName(ToQString(UiText("Tcutauswahl.ScrollBox2", language)));
   for (int i = 0; i < 4; ++i) {
     labels_[i]->setText(ToQString(UiText(kLabelNames[i], language)));
     margins_[i]->setAccessibleName(labels_[i]->text());
