@@ -52,7 +52,7 @@ void CapturePipeline::RefreshDetails() {
     const FormatNumber f = clipboard.FormatAt(i);
     const ValueReading reading = IsUtf16Format(f) ? ValueReading::Utf16 : ValueReading::EightBit;
     DetailsRow row{ClipboardFormatName(clipboard, f), f, {}};
-    row.value = ClipboardFormatValue(clipboard, f, reading);
+    row.value = ReadFormatValue(clipboard, f, reading);
     parts_.details->Append(std::move(row));
   }
 }
@@ -65,10 +65,11 @@ void CapturePipeline::RefreshContentViews() {
     const FormatNumber f = clipboard.FormatAt(i);
     if (f == kFormatUnicodeText) {
       views.ShowPage(ContentPage::Text);
-      views.AddTextLine(ClipboardFormatValue(clipboard, kFormatUnicodeText, ValueReading::Utf16));
+      views.AddTextLine(clipboard.FormatText(kFormatUnicodeText));
       views.SetTabs(u"Text", u"Details");
       if (Settings().Flag(Setting::cb_history_txt)) {
-        parts_.history->AddTextEntry(views.Text(), ReadClipboardText(clipboard), parts_.now());
+        parts_.history->AddTextEntry(views.TextPrefix(kHistoryPreviewReads), ReadClipboardText(clipboard),
+                                     parts_.now());
       }
     } else if (f == kFormatBitmap) {
       const bool german = parts_.german();
@@ -84,35 +85,45 @@ void CapturePipeline::RefreshContentViews() {
 }
 
 void CapturePipeline::ReplaceTextStep() {
-  std::u16string text = ReadClipboardText(*parts_.clipboard);
-  if (text.empty()) return;
+  // Each replacement reads the text before it and makes a new one, so at most
+  // two texts exist at a time; with nothing to replace, the read buffer itself
+  // is written back.
+  SharedText text = ReadClipboardText(*parts_.clipboard);
+  if (text->empty()) return;
   const CaptureSettings& s = Settings();
   const CaseMode caseMode = s.Flag(Setting::act_ers_casesensitive) ? CaseMode::Sensitive : CaseMode::Insensitive;
   const std::u16string& search = s.Text(Setting::act_ers_text_suchen);
   if (!search.empty()) {
-    text = ReplaceSinglePair(
-        text, search, s.Text(Setting::act_ers_text_ersetzen),
+    text = MakeSharedText(ReplaceSinglePair(
+        *text, search, s.Text(Setting::act_ers_text_ersetzen),
         s.Flag(Setting::act_ers_text_suchen_regex) ? SearchMode::Expression : SearchMode::Plain,
         s.Flag(Setting::act_ers_text_ersetzen_regex) ? ReplacementMode::Template : ReplacementMode::Literal, caseMode,
-        parts_.regex);
+        parts_.regex));
   }
   if (parts_.replacementRows) {
     for (const ReplacementRow& row : *parts_.replacementRows) {
-      text = ReplaceTableRow(text, row, caseMode, parts_.regex);
+      text = MakeSharedText(ReplaceTableRow(*text, row, caseMode, parts_.regex));
     }
   }
-  WriteBackText(text);
+  WriteBackText(std::move(text));
 }
 
 void CapturePipeline::AddTextStep() {
-  const std::u16string text = ReadClipboardText(*parts_.clipboard);
-  if (text.empty()) return;
+  SharedText text = ReadClipboardText(*parts_.clipboard);
+  if (text->empty()) return;
   const CaptureSettings& s = Settings();
-  WriteBackText(s.Text(Setting::act_textadd_vorne) + text + s.Text(Setting::act_textadd_hinten));
+  const std::u16string& front = s.Text(Setting::act_textadd_vorne);
+  const std::u16string& back = s.Text(Setting::act_textadd_hinten);
+  std::u16string added;
+  added.reserve(front.size() + text->size() + back.size());
+  added.append(front).append(*text).append(back);
+  text.reset();  // only the clipboard holds the old text now
+  WriteBackText(MakeSharedText(std::move(added)));
 }
 
 void CapturePipeline::SaveTextStep() {
-  const std::u16string text = ReadClipboardText(*parts_.clipboard);
+  const SharedText shared = ReadClipboardText(*parts_.clipboard);
+  const std::u16string& text = *shared;
   if (text.empty()) return;
   const CaptureSettings& s = Settings();
   const std::optional<std::u16string> path =
@@ -178,10 +189,10 @@ void CapturePipeline::SaveImageStep() {
   }
 }
 
-void CapturePipeline::WriteBackText(std::u16string_view text) {
+void CapturePipeline::WriteBackText(SharedText text) {
   parts_.state->suppress.Raise();
   try {
-    WriteClipboardText(*parts_.clipboard, text);
+    WriteClipboardText(*parts_.clipboard, std::move(text));
   } catch (...) {
     parts_.state->suppress.ConsumePending();
     throw;

@@ -100,7 +100,7 @@ class CapturePipeline {
   const CaptureSettings& Settings() const { return *parts_.settings; }
   // Raises the counter, then writes; lowers it again when the write fails, so a
   // write that caused no notification does not swallow the next real change.
-  void WriteBackText(std::u16string_view text);
+  void WriteBackText(SharedText text);
   bool WriteBackBitmap(const RasterImage& image);
   using ImageTransform = std::optional<RasterImage> (ImageStepActions::*)(RasterImage);
   // Crop and resize: find the picture, transform it, write the result back.

@@ -20,7 +20,7 @@
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
-#include "clipboard/memory_clipboard.h"
+#include "clipboard/content_clipboard.h"
 #include "text/atomic_file.h"
 #include "text/utf.h"
 #include "ui/raster_qimage.h"
@@ -110,16 +110,26 @@ std::string ReadAll(const std::optional<std::string>& path) {
   }
 }
 
-void PlaceInput(MemoryClipboard& clipboard, const ApplyOptions& o) {
-  const std::string bytes = ReadAll(o.input);
+// The input becomes the content as a program copying UTF-8 text or a picture
+// would place it on X11: a text as format 13 (decoded once, shared by every
+// reader of the pass), a picture as format 2.
+void PlaceInput(ContentClipboard& clipboard, const ApplyOptions& o) {
+  std::string bytes = ReadAll(o.input);
+  ClipboardContent content;
   if (!o.image) {
-    clipboard.PlaceTextFromOtherProgram(Utf8ToUtf16(bytes));
-    return;
+    std::u16string text = Utf8ToUtf16(bytes);
+    std::string().swap(bytes);
+    content.formats = {kFormatUnicodeText};
+    content.text = MakeSharedText(std::move(text));
+  } else {
+    const QImage image =
+        QImage::fromData(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    std::optional<RasterImage> raster = RasterFromQImage(image);
+    if (!raster) throw TallowinError("The input is no image this program can read");
+    content.formats = {kFormatBitmap};
+    content.decodedImage = std::make_shared<const RasterImage>(std::move(*raster));
   }
-  const QImage image = QImage::fromData(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  const std::optional<RasterImage> raster = RasterFromQImage(image);
-  if (!raster) throw TallowinError("The input is no image this program can read");
-  clipboard.PlaceFromOtherProgram({{kFormatBitmap, {}}}, &*raster);
+  clipboard.SetContent(std::move(content));
 }
 
 [[noreturn]] void RaiseCannotWrite(const std::string& name, int error) {
@@ -159,9 +169,9 @@ void WriteOutputFile(const std::string& bytes, const std::string& name) {
   }
 }
 
-std::string FinalContent(MemoryClipboard& clipboard) {
-  const std::u16string text = clipboard.ReadText();
-  if (!text.empty()) return Utf16ToUtf8(text);
+std::string FinalContent(ContentClipboard& clipboard) {
+  const SharedText text = clipboard.ReadSharedText();
+  if (!text->empty()) return Utf16ToUtf8(*text);
   bool image = false;
   for (int i = 0; i < clipboard.CountFormats(); ++i) image = image || clipboard.FormatAt(i) == kFormatBitmap;
   if (!image) return {};
@@ -191,7 +201,7 @@ int RunApply(const std::vector<std::string>& args) {
     return 2;
   }
 
-  MemoryClipboard clipboard;
+  ContentClipboard clipboard;
   const Language language = GermanMarkerPresent(".") ? Language::German : Language::English;
   ProgramCore core(clipboard, language);
   core.state.captureActive = false;  // the input is placed before the pass, not processed by itself

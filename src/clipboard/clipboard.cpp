@@ -5,21 +5,19 @@
 namespace tallowin {
 namespace {
 
-char16_t UnitAt(const std::string& block, std::size_t unit) {
+char16_t UnitAt(std::string_view block, std::size_t unit) {
   return static_cast<char16_t>(static_cast<unsigned char>(block[2 * unit]) |
                                (static_cast<unsigned char>(block[2 * unit + 1]) << 8));
 }
 
-std::u16string Utf16UpToZero(const std::string& block) { return Utf16BlockText(block, TextExtent::kUpToFirstZero); }
-
-std::string_view BytesUpToZero(const std::string& block) {
+std::string_view BytesUpToZero(std::string_view block) {
   const std::size_t end = block.find('\0');
-  return std::string_view(block).substr(0, end == std::string::npos ? block.size() : end);
+  return block.substr(0, end == std::string_view::npos ? block.size() : end);
 }
 
 }  // namespace
 
-std::u16string Utf16BlockText(const std::string& block, TextExtent extent) {
+std::u16string Utf16BlockText(std::string_view block, TextExtent extent) {
   const std::size_t units = block.size() / 2;
   std::size_t length = 0;
   if (extent == TextExtent::kWholeBlock) {
@@ -32,8 +30,15 @@ std::u16string Utf16BlockText(const std::string& block, TextExtent extent) {
   return text;
 }
 
-std::u16string TextFromBlocks(const std::optional<std::string>& unicodeBlock,
-                              const std::optional<std::string>& ansiBlock) {
+std::u16string Utf16UpToZero(std::string_view block) { return Utf16BlockText(block, TextExtent::kUpToFirstZero); }
+
+SharedText Clipboard::FormatText(FormatNumber format) {
+  const SharedBytes block = FormatBytes(format);
+  if (!block || block->empty()) return nullptr;
+  return MakeSharedText(Utf16BlockText(*block, UnicodeBlockExtent()));
+}
+
+std::u16string TextFromBlocks(const SharedBytes& unicodeBlock, const SharedBytes& ansiBlock) {
   if (unicodeBlock) {
     std::u16string text = Utf16UpToZero(*unicodeBlock);
     if (!text.empty()) return text;

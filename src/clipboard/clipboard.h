@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,15 @@
 namespace tallowin {
 
 using FormatNumber = std::uint16_t;
+
+// Clipboard content is shared, never copied: a multi-megabyte text arrives once
+// and the views, the details list and the history hold the same buffer.
+using SharedBytes = std::shared_ptr<const std::string>;
+using SharedText = std::shared_ptr<const std::u16string>;
+
+inline SharedText MakeSharedText(std::u16string text) {
+  return std::make_shared<const std::u16string>(std::move(text));
+}
 
 inline constexpr FormatNumber kFormatText = 1;          // 8-bit text, Windows-1252, zero-terminated
 inline constexpr FormatNumber kFormatBitmap = 2;        // picture (a handle: no byte block)
@@ -39,10 +49,14 @@ class Clipboard {
   virtual int CountFormats() = 0;
   // Format at `index` (from 0) in the owner's order; 0 beyond the last.
   virtual FormatNumber FormatAt(int index) = 0;
-  // The whole memory block of `format`; std::nullopt when the format is absent,
-  // cannot be rendered, or is held as a handle (bitmap, palette). Raises
+  // The whole memory block of `format`; null when the format is absent, cannot
+  // be rendered, or is held as a handle (bitmap, palette). Raises
   // TallowinError(kCannotOpenClipboard) when the clipboard cannot be opened.
-  virtual std::optional<std::string> FormatBytes(FormatNumber format) = 0;
+  virtual SharedBytes FormatBytes(FormatNumber format) = 0;
+  // The UTF-16 reading of `format`: its block's text as UnicodeBlockExtent()
+  // says. Null when the format has no block or an empty one. A backend that holds the text
+  // already decoded returns that buffer itself.
+  virtual SharedText FormatText(FormatNumber format);
   // The registered name of a format numbered from kFirstRegisteredFormat up; std::nullopt when unknown.
   virtual std::optional<std::string> RegisteredFormatName(FormatNumber format) = 0;
 
@@ -50,11 +64,14 @@ class Clipboard {
   virtual TextExtent UnicodeBlockExtent() const { return TextExtent::kUpToFirstZero; }
 
   // The text of format 13 (see UnicodeBlockExtent); when that is absent or
-  // empty, format 1 decoded from Windows-1252. Empty when there is no text;
-  // never an error.
-  virtual std::u16string ReadText() = 0;
-  // Replaces the content by `text` as formats 1 and 13; one notification.
-  virtual void WriteText(std::u16string_view text) = 0;
+  // empty, format 1 decoded from Windows-1252. Empty (never null) when there is
+  // no text; never an error.
+  virtual SharedText ReadSharedText() = 0;
+  std::u16string ReadText() { return *ReadSharedText(); }
+  // Replaces the content by `text` as formats 1 and 13; one notification. The
+  // clipboard may keep the buffer.
+  virtual void WriteText(SharedText text) = 0;
+  void WriteText(std::u16string_view text) { WriteText(MakeSharedText(std::u16string(text))); }
   // A 32-bit copy of the clipboard's picture. Raises TallowinError(kUnsupportedClipboardFormat)
   // when there is none or it cannot be read.
   virtual RasterImage ReadBitmap() = 0;
@@ -73,17 +90,20 @@ class Clipboard {
   std::function<void()> changeHandler_;
 };
 
-// The text rule of ReadText over two raw blocks (either may be absent), for
+// The text rule of ReadText over two raw blocks (either may be null), for
 // Windows-style blocks that end at their first zero.
-std::u16string TextFromBlocks(const std::optional<std::string>& unicodeBlock, const std::optional<std::string>& ansiBlock);
+std::u16string TextFromBlocks(const SharedBytes& unicodeBlock, const SharedBytes& ansiBlock);
 // The UTF-16LE text of `block` under `extent` (an odd last byte is ignored).
-std::u16string Utf16BlockText(const std::string& block, TextExtent extent);
+std::u16string Utf16BlockText(std::string_view block, TextExtent extent);
+// A UTF-16LE block up to its first zero unit.
+std::u16string Utf16UpToZero(std::string_view block);
 // The zero-terminated blocks WriteText places: format 13 (UTF-16LE) and format 1 (Windows-1252).
 std::string UnicodeTextBlock(std::u16string_view text);
 std::string AnsiTextBlock(std::u16string_view text);
 
 // The four transfers under the names the rest of the program uses.
-inline std::u16string ReadClipboardText(Clipboard& c) { return c.ReadText(); }
+inline SharedText ReadClipboardText(Clipboard& c) { return c.ReadSharedText(); }
+inline void WriteClipboardText(Clipboard& c, SharedText text) { c.WriteText(std::move(text)); }
 inline void WriteClipboardText(Clipboard& c, std::u16string_view text) { c.WriteText(text); }
 inline RasterImage ReadClipboardBitmap(Clipboard& c) { return c.ReadBitmap(); }
 inline void WriteClipboardBitmap(Clipboard& c, const RasterImage& image) { c.WriteBitmap(image); }

@@ -14,14 +14,17 @@ class ContentClipboard : public Clipboard {
  public:
   int CountFormats() override;
   FormatNumber FormatAt(int index) override;
-  std::optional<std::string> FormatBytes(FormatNumber format) override;
+  SharedBytes FormatBytes(FormatNumber format) override;
+  // Format 13 is the decoded text itself, shared.
+  SharedText FormatText(FormatNumber format) override;
   std::optional<std::string> RegisteredFormatName(FormatNumber format) override;
   TextExtent UnicodeBlockExtent() const override { return TextExtent::kWholeBlock; }
-  std::u16string ReadText() override;
+  SharedText ReadSharedText() override;
   // The core has no picture decoder: raises kUnsupportedClipboardFormat unless a
-  // picture was written (a derived backend decodes encodedImage).
+  // picture was written or placed decoded (a derived backend decodes encodedImage).
   RasterImage ReadBitmap() override;
-  void WriteText(std::u16string_view text) override;
+  using Clipboard::WriteText;
+  void WriteText(SharedText text) override;
   void WriteBitmap(const RasterImage& image) override;
 
   // Replaces the content without a notification (the caller decides when the change is delivered).
@@ -30,10 +33,19 @@ class ContentClipboard : public Clipboard {
   TargetFormatRegistry& Registry() { return registry_; }
 
  protected:
-  ClipboardContent content_;
+  // Every change of content_ goes through here.
+  void ReplaceContent(ClipboardContent content);
   std::optional<RasterImage> writtenImage_;  // a picture we placed ourselves
 
  private:
+  // Format 13 read under UnicodeBlockExtent(): the text itself, unless the
+  // extent ends it at a first zero unit that it holds. Found once per content,
+  // not on every reading.
+  const SharedText& ReadableText();
+
+  ClipboardContent content_;
+  SharedText readable_;
+  bool readableFound_ = false;
   TargetFormatRegistry registry_;
 };
 

@@ -42,11 +42,51 @@ std::u16string ClipboardFormatName(Clipboard& clipboard, FormatNumber format) {
   return DecodeCp1252(name);
 }
 
+FormatValue::FormatValue(std::u16string text) : text_(MakeSharedText(std::move(text))) {}
+
+FormatValue FormatValue::Utf16(SharedText text) {
+  FormatValue value;
+  value.text_ = std::move(text);
+  return value;
+}
+
+FormatValue FormatValue::EightBit(SharedBytes block) {
+  FormatValue value;
+  value.block_ = std::move(block);
+  return value;
+}
+
+const std::u16string& FormatValue::Text() const {
+  if (!text_) {
+    text_ = MakeSharedText(block_ ? DecodeCp1252(*block_) : std::u16string());
+    block_.reset();  // decoded once: the raw block is no longer needed
+  }
+  return *text_;
+}
+
+std::u16string FormatValue::Prefix(std::size_t units) const {
+  if (text_) return text_->substr(0, units);
+  if (!block_) return {};
+  return DecodeCp1252(std::string_view(*block_).substr(0, units));  // one unit per byte
+}
+
+std::size_t FormatValue::Size() const {
+  if (text_) return text_->size();
+  return block_ ? block_->size() : 0;
+}
+
+FormatValue ReadFormatValue(Clipboard& clipboard, FormatNumber format, ValueReading reading) {
+  if (reading == ValueReading::Utf16) {
+    SharedText text = clipboard.FormatText(format);
+    return text ? FormatValue::Utf16(std::move(text)) : FormatValue();
+  }
+  SharedBytes block = clipboard.FormatBytes(format);
+  if (!block || block->empty()) return FormatValue();
+  return FormatValue::EightBit(std::move(block));
+}
+
 std::u16string ClipboardFormatValue(Clipboard& clipboard, FormatNumber format, ValueReading reading) {
-  const std::optional<std::string> block = clipboard.FormatBytes(format);
-  if (!block || block->empty()) return {};
-  if (reading == ValueReading::EightBit) return DecodeCp1252(*block);
-  return Utf16BlockText(*block, clipboard.UnicodeBlockExtent());
+  return ReadFormatValue(clipboard, format, reading).Text();
 }
 
 }  // namespace tallowin

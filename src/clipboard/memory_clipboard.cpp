@@ -39,13 +39,26 @@ FormatNumber MemoryClipboard::FormatAt(int index) {
   return blocks_[static_cast<std::size_t>(index)].format;
 }
 
-std::optional<std::string> MemoryClipboard::FormatBytes(FormatNumber format) {
-  OpenPeriod open(*this);
-  if (format == kFormatBitmap || format == kFormatPalette) return std::nullopt;
-  for (const Block& b : blocks_) {
-    if (b.format == format) return b.bytes;
+MemoryClipboard::StoredBlock* MemoryClipboard::Find(FormatNumber format) {
+  if (format == kFormatBitmap || format == kFormatPalette) return nullptr;
+  for (StoredBlock& b : blocks_) {
+    if (b.format == format) return &b;
   }
-  return std::nullopt;
+  return nullptr;
+}
+
+SharedBytes MemoryClipboard::FormatBytes(FormatNumber format) {
+  OpenPeriod open(*this);
+  StoredBlock* block = Find(format);
+  return block ? block->bytes : nullptr;
+}
+
+SharedText MemoryClipboard::FormatText(FormatNumber format) {
+  OpenPeriod open(*this);
+  StoredBlock* block = Find(format);
+  if (!block || block->bytes->empty()) return nullptr;
+  if (!block->utf16) block->utf16 = MakeSharedText(Utf16BlockText(*block->bytes, UnicodeBlockExtent()));
+  return block->utf16;
 }
 
 std::optional<std::string> MemoryClipboard::RegisteredFormatName(FormatNumber format) {
@@ -54,17 +67,18 @@ std::optional<std::string> MemoryClipboard::RegisteredFormatName(FormatNumber fo
   return it->second;
 }
 
-std::u16string MemoryClipboard::ReadText() {
-  std::optional<std::string> unicode = FormatBytes(kFormatUnicodeText);
-  std::optional<std::string> ansi;
-  if (!unicode || TextFromBlocks(unicode, std::nullopt).empty()) ansi = FormatBytes(kFormatText);
-  return TextFromBlocks(unicode, ansi);
+SharedText MemoryClipboard::ReadSharedText() {
+  SharedText unicode = FormatText(kFormatUnicodeText);
+  if (unicode && !unicode->empty()) return unicode;
+  return MakeSharedText(TextFromBlocks(nullptr, FormatBytes(kFormatText)));
 }
 
-void MemoryClipboard::WriteText(std::u16string_view text) {
+void MemoryClipboard::WriteText(SharedText text) {
   OpenPeriod open(*this);
-  SetData(kFormatText, AnsiTextBlock(text));
-  SetData(kFormatUnicodeText, UnicodeTextBlock(text));
+  SetData(kFormatText, AnsiTextBlock(*text));
+  SetData(kFormatUnicodeText, UnicodeTextBlock(*text));
+  // The block holds exactly this text when it has no zero unit: its reading is known.
+  if (text->find(u'\0') == std::u16string::npos) Find(kFormatUnicodeText)->utf16 = std::move(text);
   open.Close();
 }
 
@@ -105,11 +119,14 @@ void MemoryClipboard::EmptyOnce() {
 
 void MemoryClipboard::SetData(FormatNumber format, std::string bytes) {
   EmptyOnce();
-  auto it = std::find_if(blocks_.begin(), blocks_.end(), [format](const Block& b) { return b.format == format; });
+  auto shared = std::make_shared<const std::string>(std::move(bytes));
+  auto it =
+      std::find_if(blocks_.begin(), blocks_.end(), [format](const StoredBlock& b) { return b.format == format; });
   if (it != blocks_.end()) {
-    it->bytes = std::move(bytes);
+    it->bytes = std::move(shared);
+    it->utf16.reset();
   } else {
-    blocks_.push_back({format, std::move(bytes)});
+    blocks_.push_back({format, std::move(shared), nullptr});
   }
 }
 

@@ -26,11 +26,14 @@ class MemoryClipboard : public Clipboard {
 
   int CountFormats() override;
   FormatNumber FormatAt(int index) override;
-  std::optional<std::string> FormatBytes(FormatNumber format) override;
+  SharedBytes FormatBytes(FormatNumber format) override;
+  // Decoded once per placed block and shared by every later reading.
+  SharedText FormatText(FormatNumber format) override;
   std::optional<std::string> RegisteredFormatName(FormatNumber format) override;
 
-  std::u16string ReadText() override;
-  void WriteText(std::u16string_view text) override;
+  SharedText ReadSharedText() override;
+  using Clipboard::WriteText;
+  void WriteText(SharedText text) override;
   RasterImage ReadBitmap() override;
   void WriteBitmap(const RasterImage& image) override;
 
@@ -53,7 +56,14 @@ class MemoryClipboard : public Clipboard {
  private:
   void EmptyOnce();
 
-  std::vector<Block> blocks_;  // placing order; format 2 has an empty byte block
+  struct StoredBlock {
+    FormatNumber format;
+    SharedBytes bytes;
+    SharedText utf16;  // the UTF-16 reading, made on first request
+  };
+  StoredBlock* Find(FormatNumber format);
+
+  std::vector<StoredBlock> blocks_;  // placing order; format 2 has an empty byte block
   std::optional<RasterImage> bitmap_;
   std::map<FormatNumber, std::string> registeredNames_;
   FormatNumber nextRegistered_ = kFirstRegisteredFormat;

@@ -11,13 +11,12 @@ constexpr char kUtf8Target[] = "UTF8_STRING";
 constexpr char kUtf8MimeTarget[] = "text/plain;charset=utf-8";
 constexpr char kLatin1Target[] = "STRING";
 
-std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
-
-// A selection's text carries its length: no terminator, so a zero unit inside is text.
-std::string WholeUnicodeBlock(std::u16string_view text) {
-  std::string block = UnicodeTextBlock(text);
-  block.resize(block.size() - 2);
-  return block;
+SharedBytes Bytes(const std::vector<std::uint8_t>& v, bool terminate = false) {
+  auto bytes = std::make_shared<std::string>();
+  bytes->reserve(v.size() + (terminate ? 1 : 0));
+  bytes->assign(v.begin(), v.end());
+  if (terminate) bytes->push_back('\0');
+  return bytes;
 }
 
 }  // namespace
@@ -44,21 +43,39 @@ bool ClipboardContent::Has(FormatNumber f) const {
   return std::find(formats.begin(), formats.end(), f) != formats.end();
 }
 
+const std::string* UnicodeTextTarget(const std::vector<std::string>& targets) {
+  const std::string* mime = nullptr;
+  for (const std::string& target : targets) {
+    if (target == kUtf8Target) return &target;
+    if (!mime && target == kUtf8MimeTarget) mime = &target;
+  }
+  return mime;
+}
+
+const std::string* PictureTarget(const std::set<std::string>& decodableImages, const std::vector<std::string>& targets,
+                                 const std::map<std::string, std::vector<std::uint8_t>>& data) {
+  for (const std::string& target : targets) {
+    if (decodableImages.contains(target) && data.count(target) != 0) return &target;
+  }
+  return nullptr;
+}
+
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
-                                    const std::map<std::string, std::vector<std::uint8_t>>& data) {
-  const bool hasUtf8 = std::find(targets.begin(), targets.end(), kUtf8Target) != targets.end();
+                                    const std::map<std::string, std::vector<std::uint8_t>>& data,
+                                    SharedText decodedText) {
+  const std::string* unicodeTarget = UnicodeTextTarget(targets);
+  const std::string* pictureTarget = PictureTarget(registry.DecodableImages(), targets, data);
   ClipboardContent content;
   for (const std::string& target : targets) {
     if (registry.IsDecodableImage(target)) {
       if (!content.Has(kFormatBitmap)) content.formats.push_back(kFormatBitmap);
-      auto it = data.find(target);
-      if (content.encodedImage.empty() && it != data.end()) {
-        content.encodedImage = Bytes(it->second);
+      if (pictureTarget && target == *pictureTarget && !content.encodedImage) {
+        content.encodedImage = Bytes(data.at(target));
       }
       continue;
     }
     FormatNumber number;
-    if (target == kUtf8Target || (!hasUtf8 && target == kUtf8MimeTarget)) {
+    if (unicodeTarget && target == *unicodeTarget) {
       number = kFormatUnicodeText;
     } else if (target == kLatin1Target) {
       number = kFormatText;
@@ -70,21 +87,23 @@ ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::v
     auto it = data.find(target);
     if (it == data.end()) continue;
     if (number == kFormatUnicodeText) {
-      content.blocks[number] = WholeUnicodeBlock(Utf8ToUtf16(Bytes(it->second)));
-    } else if (number == kFormatText) {
-      content.blocks[number] = Bytes(it->second) + '\0';
+      content.text = decodedText ? std::move(decodedText) : DecodeUnicodeText(it->second);
     } else {
-      content.blocks[number] = Bytes(it->second);
+      content.blocks[number] = Bytes(it->second, number == kFormatText);
     }
   }
   return content;
 }
 
-ClipboardContent TextContent(std::u16string_view text) {
+SharedText DecodeUnicodeText(const std::vector<std::uint8_t>& utf8) {
+  return MakeSharedText(Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size())));
+}
+
+ClipboardContent TextContent(SharedText text) {
   ClipboardContent content;
   content.formats = {kFormatText, kFormatUnicodeText};
-  content.blocks[kFormatText] = AnsiTextBlock(text);
-  content.blocks[kFormatUnicodeText] = WholeUnicodeBlock(text);
+  content.text = std::move(text);
+  content.ansiFromText = true;
   return content;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <utility>
@@ -29,6 +30,7 @@ class TargetFormatRegistry {
   // decoder reads; only these make format 2. Empty at first.
   void SetDecodableImages(std::set<std::string> targets) { decodableImages_ = std::move(targets); }
   bool IsDecodableImage(const std::string& target) const { return decodableImages_.contains(target); }
+  const std::set<std::string>& DecodableImages() const { return decodableImages_; }
 
  private:
   std::set<std::string> decodableImages_;
@@ -40,22 +42,44 @@ class TargetFormatRegistry {
 // One clipboard content by format number, the way Clipboard presents it.
 struct ClipboardContent {
   std::vector<FormatNumber> formats;          // owner's order
-  // Format 13 as UTF-16LE of the whole text, without a terminator; format 1 as
-  // the 8-bit text and the zero byte that ends an 8-bit block; others raw.
-  std::map<FormatNumber, std::string> blocks;
-  std::string encodedImage;                    // the picture's file bytes (PNG, BMP, ...) when format 2 is listed
+  // Raw blocks of the formats other than 13; format 1 as the 8-bit text and
+  // the zero byte that ends an 8-bit block.
+  std::map<FormatNumber, SharedBytes> blocks;
+  // Format 13, decoded once: the whole text of the target, which carries its
+  // length, zero units included. Its block (UTF-16LE of the whole text, without
+  // a terminator) is made only when someone asks for the raw bytes.
+  SharedText text;
+  // Format 1 is the Windows-1252 encoding of `text` (our own writes), made on request.
+  bool ansiFromText = false;
+  SharedBytes encodedImage;  // the picture's file bytes (PNG, BMP, ...) when format 2 is listed
+  // The picture decoded ahead of the pass (off the GUI thread), when it was.
+  std::shared_ptr<const RasterImage> decodedImage;
 
   bool Has(FormatNumber f) const;
 };
 
+// The target whose UTF-8 text becomes format 13: UTF8_STRING, or
+// text/plain;charset=utf-8 when UTF8_STRING is not offered; null when neither is.
+const std::string* UnicodeTextTarget(const std::vector<std::string>& targets);
+// The target whose bytes are the picture: the first of `decodableImages`
+// present in `data`.
+const std::string* PictureTarget(const std::set<std::string>& decodableImages, const std::vector<std::string>& targets,
+                                 const std::map<std::string, std::vector<std::uint8_t>>& data);
+
+// The UTF-16 text of a UTF-8 target.
+SharedText DecodeUnicodeText(const std::vector<std::uint8_t>& utf8);
+
 // Builds the numbered content from the owner's targets (meta targets already
 // left out) and the bytes read for them (targets that could not be read are
-// absent from `data`). The picture is the first decodable image target present
-// in `data`.
+// absent from `data`). The picture is PictureTarget's for the registry's
+// decodable images. `decodedText`, when given, is the UnicodeTextTarget's bytes
+// already decoded to UTF-16 (a reader decodes on its own thread); otherwise
+// they are decoded here.
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
-                                    const std::map<std::string, std::vector<std::uint8_t>>& data);
+                                    const std::map<std::string, std::vector<std::uint8_t>>& data,
+                                    SharedText decodedText = nullptr);
 
-// The content our own text write places: formats 1 and 13.
-ClipboardContent TextContent(std::u16string_view text);
+// The content our own text write places: formats 1 and 13, sharing `text`.
+ClipboardContent TextContent(SharedText text);
 
 }  // namespace tallowin

@@ -4,17 +4,41 @@
 
 namespace tallowin {
 
+namespace {
+
+constexpr std::u16string_view kLineBreak = u"\r\n";
+
+}  // namespace
+
 void ContentViewsModel::ClearText() {
-  text_.clear();
+  lines_.clear();
+  ++textRevision_;  // also when nothing was shown: the view may hold what the user typed
+  Changed();
+}
+
+void ContentViewsModel::AddTextLine(SharedText text) {
+  lines_.push_back(text ? std::move(text) : MakeSharedText({}));
   ++textRevision_;
   Changed();
 }
 
-void ContentViewsModel::AddTextLine(std::u16string_view text) {
-  text_.append(text);
-  text_.append(u"\r\n");
-  ++textRevision_;
-  Changed();
+std::u16string ContentViewsModel::Text() const { return TextPrefix(TextSize()); }
+
+std::size_t ContentViewsModel::TextSize() const {
+  std::size_t size = 0;
+  for (const SharedText& line : lines_) size += line->size() + kLineBreak.size();
+  return size;
+}
+
+std::u16string ContentViewsModel::TextPrefix(std::size_t units) const {
+  std::u16string prefix;
+  prefix.reserve(std::min(units, TextSize()));
+  for (const SharedText& line : lines_) {
+    if (prefix.size() >= units) break;
+    prefix.append(std::u16string_view(*line).substr(0, units - prefix.size()));
+    prefix.append(kLineBreak.substr(0, units - prefix.size()));
+  }
+  return prefix;
 }
 
 void ContentViewsModel::ShowPage(ContentPage page) {

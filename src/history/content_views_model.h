@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "clipboard/clipboard.h"
 #include "image/raster_image.h"
 
 namespace tallowin {
@@ -36,8 +37,9 @@ class ContentViewsModel {
 
   // The text view is emptied at the start of every processed change.
   void ClearText();
-  // Adds `text` as a new line of the text view (followed by CR LF).
-  void AddTextLine(std::u16string_view text);
+  // Adds `text` as a new line of the text view (followed by CR LF). The view
+  // keeps the shared buffer; a null text is an empty line.
+  void AddTextLine(SharedText text);
   void ShowPage(ContentPage page);
   // Replaces both tab texts, which leaves no tab selected, then selects the
   // first, so the tab change runs and shows the page the first tab names.
@@ -46,9 +48,15 @@ class ContentViewsModel {
   // follow its size and the scroll positions stay, clamped to the new ranges.
   void ShowImage(RasterImage image);
 
-  const std::u16string& Text() const { return text_; }
+  // The text view's whole content. Built on request: a view shows only what
+  // fits, so it reads TextPrefix and TextSize instead.
+  std::u16string Text() const;
+  std::size_t TextSize() const;
+  // The first `units` units of the content (all when shorter).
+  std::u16string TextPrefix(std::size_t units) const;
   // Advances with every clearing and every added line, also when the text ends
-  // up as it was, so a view can tell that its own edits are to be replaced.
+  // up as it was, so a view redraws only then and can tell that its own edits
+  // are to be replaced.
   std::uint64_t TextRevision() const { return textRevision_; }
   ContentPage VisiblePage() const { return page_; }
   const std::vector<std::u16string>& Tabs() const { return tabs_; }
@@ -92,7 +100,7 @@ class ContentViewsModel {
   void MoveScroll(std::int64_t x, std::int64_t y);
   static std::int32_t Clamp(std::int64_t position, std::int32_t range, std::int32_t viewport);
 
-  std::u16string text_;
+  std::vector<SharedText> lines_;  // each followed by CR LF
   std::uint64_t textRevision_ = 0;
   ContentPage page_ = ContentPage::Text;
   std::vector<std::u16string> tabs_;

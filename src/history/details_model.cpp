@@ -9,7 +9,7 @@ SortKey DetailsSortKey(const TextCollator& collator, const DetailsRow& row, std:
   switch (column) {
     case 0: return TextSortKey(collator, row.format);
     case 1: return NumberSortKey(row.number);
-    case 2: return TextSortKey(collator, row.value);
+    case 2: return TextSortKey(collator, row.value.Text());
     default: return {};  // no such column: every row compares equal
   }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clipboard/clipboard.h"
+#include "clipboard/format_inspection.h"
 #include "history/sort_state.h"
 #include "history/text_collator.h"
 
@@ -17,7 +18,7 @@ namespace tallowin {
 struct DetailsRow {
   std::u16string format;  // "Format" column
   FormatNumber number;    // "Nummer" column, shown in decimal
-  std::u16string value;   // "Wert" column
+  FormatValue value;      // "Wert" column, decoded when first shown or sorted
 };
 
 class DetailsModel {

@@ -11,7 +11,7 @@
 namespace tallowin {
 namespace {
 
-constexpr std::size_t kWholePreviewBelow = 250;
+constexpr std::size_t kWholePreviewBelow = kHistoryPreviewReads;
 constexpr std::size_t kCutPreviewLength = 245;
 constexpr char16_t kTimeSeparator = u':';
 
@@ -51,11 +51,10 @@ std::u16string HistoryTime(const std::tm& t) {
   return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
 }
 
-void HistoryModel::AddTextEntry(std::u16string_view viewContent, std::u16string clipboardText, const std::tm& now) {
+void HistoryModel::AddTextEntry(std::u16string_view viewContent, SharedText clipboardText, const std::tm& now) {
   const std::int32_t index = nextTextIndex_++;
-  texts_.resize(static_cast<std::size_t>(index) + 1);
-  clipboardText.shrink_to_fit();  // kept for the life of the process: no spare capacity
-  texts_[static_cast<std::size_t>(index)] = std::move(clipboardText);
+  texts_.resize(static_cast<std::size_t>(index) + 1, MakeSharedText({}));
+  if (clipboardText) texts_[static_cast<std::size_t>(index)] = std::move(clipboardText);
   entries_.push_back({HistoryTime(now), u"Text", HistoryPreview(viewContent), DecimalText(index)});
   Changed();
 }

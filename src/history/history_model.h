@@ -36,7 +36,9 @@ enum class EntryKind { Text, Image };
 
 // The preview of a text view's content: whole below 250 units, else its first
 // 245 units and "...". The view holds the text plus CR LF, so a text of up to
-// 247 units is shown whole.
+// 247 units is shown whole. The first kHistoryPreviewReads units of the
+// content decide the preview.
+inline constexpr std::size_t kHistoryPreviewReads = 250;
 std::u16string HistoryPreview(std::u16string_view viewContent);
 
 // The capture time as "HH:mm:ss", 24-hour, in both languages.
@@ -70,13 +72,15 @@ enum class HistoryKey { A, Delete, Other };
 class HistoryModel {
  public:
   // The two additions the capture pipeline makes; both append at the end.
-  // `viewContent` is the text view's content (text plus CR LF); `clipboardText`
-  // is stored at position NextTextIndex.
-  void AddTextEntry(std::u16string_view viewContent, std::u16string clipboardText, const std::tm& now);
+  // `viewContent` is the text view's content (text plus CR LF), of which the
+  // preview needs no more than its first 250 units; `clipboardText` is stored
+  // at position NextTextIndex, shared, not copied.
+  void AddTextEntry(std::u16string_view viewContent, SharedText clipboardText, const std::tm& now);
   void AddImageEntry(std::int32_t width, std::int32_t height, bool german, const std::tm& now);
 
   const std::vector<HistoryEntry>& Entries() const { return entries_; }
-  const std::vector<std::u16string>& HistoryTexts() const { return texts_; }
+  // Never null.
+  const std::vector<SharedText>& HistoryTexts() const { return texts_; }
   std::int32_t NextTextIndex() const { return nextTextIndex_; }
   std::int32_t NextImageIndex() const { return nextImageIndex_; }
 
@@ -136,10 +140,10 @@ class HistoryModel {
   template <class Pred>
   void RemoveWhere(Pred pred);
   RecopyOutcome RecopyFirstSelected(HistorySwitches& switches, Clipboard& clipboard);
-  std::optional<std::u16string> StoredText(std::u16string_view indexCell) const;
+  SharedText StoredText(std::u16string_view indexCell) const;
 
   std::vector<HistoryEntry> entries_;
-  std::vector<std::u16string> texts_;
+  std::vector<SharedText> texts_;
   std::int32_t nextTextIndex_ = 0;
   std::int32_t nextImageIndex_ = 0;
   bool recopyInProgress_ = false;

@@ -36,11 +36,11 @@ RecopyOutcome HistoryModel::RecopyFirstSelected(HistorySwitches& switches, Clipb
   if (first == entries_.end()) return RecopyOutcome::NothingCopied;
   if (!first->IsText()) return RecopyOutcome::ShowImageMessage;
 
-  const std::optional<std::u16string> text = StoredText(first->index);
+  const SharedText text = StoredText(first->index);
   const bool textsAdded = switches.TextsAdded();
   switches.SetTextsAdded(false);
   try {
-    if (text) WriteClipboardText(clipboard, *text);
+    if (text) WriteClipboardText(clipboard, text);
   } catch (...) {
     switches.SetTextsAdded(textsAdded);
     throw;
@@ -49,9 +49,9 @@ RecopyOutcome HistoryModel::RecopyFirstSelected(HistorySwitches& switches, Clipb
   return text ? RecopyOutcome::TextCopied : RecopyOutcome::NothingCopied;
 }
 
-std::optional<std::u16string> HistoryModel::StoredText(std::u16string_view indexCell) const {
+SharedText HistoryModel::StoredText(std::u16string_view indexCell) const {
   const std::optional<std::int32_t> index = ParseIntegerText(indexCell);
-  if (!index || *index < 0 || static_cast<std::size_t>(*index) >= texts_.size()) return std::nullopt;
+  if (!index || *index < 0 || static_cast<std::size_t>(*index) >= texts_.size()) return nullptr;
   return texts_[static_cast<std::size_t>(*index)];
 }
 

@@ -109,6 +109,8 @@ constexpr UiTextRow kTexts[] = {
     {"zuletzt", u"History", u"Verlauf"},
     {"liste", u"Clipboard formats", u"Formate der Zwischenablage"},
     {"display_txt", u"Clipboard text", u"Text der Zwischenablage"},
+    {"display_txt_cut", u"The text view shows the first %1 of %2 characters.",
+     u"Die Textansicht zeigt die ersten %1 von %2 Zeichen."},
     {"display_img", u"Clipboard image", u"Bild der Zwischenablage"},
     {"act_ers_text_suchen", u"Search for", u"Suchen nach"},
     {"act_ers_text_ersetzen", u"Replace by", u"Ersetzen durch"},

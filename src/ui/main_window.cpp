@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QMenuBar>
@@ -62,6 +63,14 @@ constexpr int kHeadingHeight = 24;
 constexpr int kFooterHeight = 17;
 constexpr int kTabStripHeight = 21;
 constexpr int kFooterIntervalMs = 10000;
+// The text view holds at most this many units of the content: a text document
+// lays out a paragraph whole, so a multi-megabyte text (above all one without
+// line breaks) would stall the window for seconds. A note under the view says
+// when the text is longer.
+constexpr std::size_t kShownTextLimit = 64 * 1024;
+// A details cell shows one line of a few hundred pixels; the rest of a longer
+// value is never drawn.
+constexpr std::size_t kDetailsCellLimit = 4096;
 const QColor kHeadingText(0x4E, 0x4E, 0x4E);
 
 // The actions area: section headers and bodies are placed by the core's section
@@ -413,7 +422,16 @@ QWidget* MainWindow::BuildContentArea() {
   liste_ = ReportList("liste", {100, 70, 250});
   connect(liste_->header(), &QHeaderView::sectionClicked, this,
           [this](int column) { core_->details.ColumnClick(core_->sort, column); });
-  pc_->addWidget(displayTxt_);   // tab_txt
+  textPage_ = new QWidget;
+  auto* textPageLayout = new QVBoxLayout(textPage_);
+  textPageLayout->setContentsMargins(0, 0, 0, 0);
+  textPageLayout->setSpacing(0);
+  textPageLayout->addWidget(displayTxt_, 1);
+  textCutNote_ = new QLabel;
+  textCutNote_->setObjectName(QStringLiteral("display_txt_cut"));
+  textCutNote_->setVisible(false);
+  textPageLayout->addWidget(textCutNote_);
+  pc_->addWidget(textPage_);     // tab_txt
   pc_->addWidget(scrollBox2_);   // tab_img
   pc_->addWidget(liste_);        // tab_details
   frameLayout->addWidget(pc_, 1);
@@ -771,6 +789,7 @@ void MainWindow::ApplyLanguageTexts() {
   if (regexOptions_) regexOptions_->Sprache(core_->regex.languageCode);
   if (cutauswahl_) cutauswahl_->Sprache(language);
   displayTxt_->setAccessibleName(ToQString(UiText("display_txt", language)));
+  ShowTextCutNote();
   displayImg_->setAccessibleName(ToQString(UiText("display_img", language)));
   tabSet1_->setAccessibleName(ToQString(UiText("TabSet1", language)));
   // Switching the language resets the name templates to the language's defaults.
@@ -931,21 +950,24 @@ void MainWindow::ShowDetails() {
   if (static_cast<std::size_t>(shown) >= rows.size()) liste_->clear();
   for (std::size_t i = static_cast<std::size_t>(liste_->topLevelItemCount()); i < rows.size(); ++i) {
     const DetailsRow& r = rows[i];
-    liste_->addTopLevelItem(new QTreeWidgetItem({ToQString(r.format), QString::number(r.number), ToQString(r.value)}));
+    liste_->addTopLevelItem(new QTreeWidgetItem(
+        {ToQString(r.format), QString::number(r.number), ToQString(r.value.Prefix(kDetailsCellLimit))}));
   }
 }
 
 void MainWindow::ShowContent() {
   const ContentViewsModel& views = core_->views;
   // The model changes several times per pass; the document is rebuilt only
-  // when its text did (reading a large document back would cost more).
-  // The user may type into the view; a processed change replaces that too.
+  // when its text did. The user may type into the view; a processed change
+  // replaces that too.
   if (views.TextRevision() != shownTextRevision_) {
     shownTextRevision_ = views.TextRevision();
-    if (views.Text() != shownText_ || displayTxt_->document()->isModified()) {
-      shownText_ = views.Text();
+    std::u16string shown = views.TextPrefix(kShownTextLimit);
+    if (shown != shownText_ || displayTxt_->document()->isModified()) {
+      shownText_ = std::move(shown);
       displayTxt_->setPlainText(MemoToWidget(shownText_));
     }
+    ShowTextCutNote();
   }
   {
     const QSignalBlocker block(tabSet1_);
@@ -955,7 +977,7 @@ void MainWindow::ShowContent() {
     tabSet1_->setCurrentIndex(views.SelectedTab());
   }
   switch (views.VisiblePage()) {
-    case ContentPage::Text: pc_->setCurrentWidget(displayTxt_); break;
+    case ContentPage::Text: pc_->setCurrentWidget(textPage_); break;
     case ContentPage::Image: pc_->setCurrentWidget(scrollBox2_); break;
     case ContentPage::Details: pc_->setCurrentWidget(liste_); break;
   }
@@ -964,13 +986,30 @@ void MainWindow::ShowContent() {
   // while the new one is moved in), so the buffer's address tells them apart.
   if (image && image->pixels.data() != shownPixels_) {
     shownPixels_ = image->pixels.data();
-    displayImg_->setPixmap(QPixmap::fromImage(QImageFromRaster(*image)));
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    // The raster's memory order is ARGB32's here: the pixmap is made from the
+    // pixels in place, without converting a copy of a large picture first.
+    const QImage pixels(image->pixels.data(), image->width, image->height, image->width * 4, QImage::Format_ARGB32);
+#else
+    const QImage pixels = QImageFromRaster(*image);
+#endif
+    displayImg_->setPixmap(QPixmap::fromImage(pixels));
     displayImg_->resize(image->width, image->height);
   }
   const QSignalBlocker blockH(scrollBox2_->horizontalScrollBar());
   const QSignalBlocker blockV(scrollBox2_->verticalScrollBar());
   scrollBox2_->horizontalScrollBar()->setValue(views.HorizontalPosition());
   scrollBox2_->verticalScrollBar()->setValue(views.VerticalPosition());
+}
+
+void MainWindow::ShowTextCutNote() {
+  const std::size_t size = core_->views.TextSize();
+  textCutNote_->setVisible(size > kShownTextLimit);
+  if (size <= kShownTextLimit) return;
+  const QLocale locale(core_->CurrentLanguage() == Language::German ? QLocale::German : QLocale::English);
+  textCutNote_->setText(ToQString(UiText("display_txt_cut", core_->CurrentLanguage()))
+                            .arg(locale.toString(static_cast<qulonglong>(kShownTextLimit)),
+                                 locale.toString(static_cast<qulonglong>(size))));
 }
 
 void MainWindow::FooterTick() {

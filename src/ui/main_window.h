@@ -95,6 +95,7 @@ class MainWindow : public QMainWindow {
   void HistoryPopup(const QPoint& at);
   void ShowContent();
   void ShowDetails();
+  void ShowTextCutNote();
   void FooterTick();
   void OpenDoc(const QString& page);
   void ShowFooterLink(FooterLink link);
@@ -121,6 +122,8 @@ class MainWindow : public QMainWindow {
   QTabBar* tabSet1_ = nullptr;
   QStackedWidget* pc_ = nullptr;
   QPlainTextEdit* displayTxt_ = nullptr;
+  QWidget* textPage_ = nullptr;    // tab_txt: the text view over its note
+  QLabel* textCutNote_ = nullptr;  // shown when the view holds only the text's beginning
   QLabel* displayImg_ = nullptr;
   QScrollArea* scrollBox2_ = nullptr;
   QScrollArea* scrollBox1_ = nullptr;
@@ -131,7 +134,7 @@ class MainWindow : public QMainWindow {
   const std::uint8_t* shownPixels_ = nullptr;
   std::uint64_t shownTextRevision_ = ~std::uint64_t{0};
   QString footerPage_;
-  std::u16string shownText_;
+  std::u16string shownText_;  // what the text view was last given: at most its limit
   std::uint64_t shownHistorySelection_ = 0;
   bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;

@@ -22,10 +22,22 @@
 namespace tallowin {
 namespace {
 
+// Offers our text without copying it: the QString reads the shared buffer,
+// which the mime data keeps alive for as long as Qt holds it.
+class SharedTextMime : public QMimeData {
+ public:
+  explicit SharedTextMime(SharedText text) : text_(std::move(text)) {
+    static_assert(sizeof(char16_t) == sizeof(QChar));
+    setText(QString::fromRawData(reinterpret_cast<const QChar*>(text_->data()),
+                                 static_cast<qsizetype>(text_->size())));
+  }
+
+ private:
+  SharedText text_;
+};
+
 std::unique_ptr<QMimeData> TextMime(const void* payload) {
-  auto mime = std::make_unique<QMimeData>();
-  mime->setText(ToQString(*static_cast<const std::u16string_view*>(payload)));
-  return mime;
+  return std::make_unique<SharedTextMime>(*static_cast<const SharedText*>(payload));
 }
 
 std::unique_ptr<QMimeData> ImageMime(const void* payload) {
@@ -79,8 +91,9 @@ std::vector<std::string> DecodableImageTargets() {
 }
 
 X11Clipboard::X11Clipboard(QObject* parent)
-    : QObject(parent), reader_(std::make_unique<X11ClipboardReader>()), decodableImages_(DecodableImageTargets()) {
-  Registry().SetDecodableImages(std::set<std::string>(decodableImages_.begin(), decodableImages_.end()));
+    : QObject(parent), reader_(std::make_unique<X11ClipboardReader>()), decodableImages_(DecodableImageTargets()),
+      decodableSet_(std::make_shared<const std::set<std::string>>(decodableImages_.begin(), decodableImages_.end())) {
+  Registry().SetDecodableImages(*decodableSet_);
   if (xcb_connection_t* c = QtConnection()) {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom{
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 9, "CLIPBOARD"), nullptr), &std::free};
@@ -93,20 +106,31 @@ X11Clipboard::X11Clipboard(QObject* parent)
 
 X11Clipboard::~X11Clipboard() = default;
 
+namespace {
+
+std::optional<RasterImage> DecodePicture(const void* data, std::size_t size) {
+  const QByteArray bytes =
+      QByteArray::fromRawData(static_cast<const char*>(data), static_cast<qsizetype>(size));
+  return RasterFromQImage(QImage::fromData(bytes));
+}
+
+}  // namespace
+
 RasterImage X11Clipboard::ReadBitmap() {
-  if (writtenImage_ && content_.Has(kFormatBitmap)) return *writtenImage_;
-  if (!content_.Has(kFormatBitmap) || content_.encodedImage.empty()) {
-    throw TallowinError(kUnsupportedClipboardFormat);
-  }
-  const QByteArray bytes(content_.encodedImage.data(), static_cast<qsizetype>(content_.encodedImage.size()));
-  std::optional<RasterImage> raster = RasterFromQImage(QImage::fromData(bytes));
+  const ClipboardContent& content = Content();
+  if (writtenImage_ && content.Has(kFormatBitmap)) return *writtenImage_;
+  if (!content.Has(kFormatBitmap)) throw TallowinError(kUnsupportedClipboardFormat);
+  if (content.decodedImage) return *content.decodedImage;
+  if (!content.encodedImage || content.encodedImage->empty()) throw TallowinError(kUnsupportedClipboardFormat);
+  std::optional<RasterImage> raster = DecodePicture(content.encodedImage->data(), content.encodedImage->size());
   if (!raster) throw TallowinError(kUnsupportedClipboardFormat);
   return *raster;
 }
 
-void X11Clipboard::WriteText(std::u16string_view text) {
+void X11Clipboard::WriteText(SharedText text) {
   writtenImage_.reset();
-  Write(&TextMime, &text, TextContent(text));
+  ClipboardContent content = TextContent(text);
+  Write(&TextMime, &text, std::move(content));
 }
 
 void X11Clipboard::WriteBitmap(const RasterImage& image) {
@@ -118,7 +142,7 @@ void X11Clipboard::WriteBitmap(const RasterImage& image) {
 
 void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload,
                          ClipboardContent content) {
-  content_ = std::move(content);
+  ReplaceContent(std::move(content));
   // A newer copy arrived while this pass ran: its result must not be put over
   // that copy, which gets its own pass. The raised count has no write to wait for.
   if (PassIsStale()) {
@@ -219,19 +243,37 @@ void X11Clipboard::RequestSnapshot() {
   X11ReadPlan plan;
   plan.decodableImages = decodableImages_;
   QPointer<X11Clipboard> self(this);
-  reader_->RequestSnapshot(std::move(plan), [self, sequence](X11ClipboardSnapshot snapshot) {
-    // Worker thread: hand the snapshot to the GUI thread.
+  std::shared_ptr<const std::set<std::string>> decodable = decodableSet_;
+  reader_->RequestSnapshot(std::move(plan), [self, sequence, decodable](X11ClipboardSnapshot snapshot) {
+    // Worker thread: decode what is large here, then hand everything to the GUI thread.
     if (!self) return;
+    Decoded decoded;
+    if (!snapshot.cancelled && snapshot.ownerAnswered) {
+      if (const std::string* target = UnicodeTextTarget(snapshot.targets)) {
+        auto it = snapshot.data.find(*target);
+        if (it != snapshot.data.end()) {
+          decoded.text = DecodeUnicodeText(it->second);
+          decoded.replacedBytes = it->second.size();
+          snapshot.data.erase(it);  // the decoded text replaces the bytes
+          snapshot.data.emplace(*target, std::vector<std::uint8_t>());
+        }
+      }
+      if (const std::string* target = PictureTarget(*decodable, snapshot.targets, snapshot.data)) {
+        const std::vector<std::uint8_t>& bytes = snapshot.data.at(*target);
+        std::optional<RasterImage> raster = DecodePicture(bytes.data(), bytes.size());
+        if (raster) decoded.picture = std::make_shared<const RasterImage>(std::move(*raster));
+      }
+    }
     QMetaObject::invokeMethod(
         self.data(),
-        [self, sequence, snapshot = std::move(snapshot)]() mutable {
-          if (self) self->OnSnapshot(sequence, std::move(snapshot));
+        [self, sequence, snapshot = std::move(snapshot), decoded = std::move(decoded)]() mutable {
+          if (self) self->OnSnapshot(sequence, std::move(snapshot), std::move(decoded));
         },
         Qt::QueuedConnection);
   });
 }
 
-void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
+void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot, Decoded decoded) {
   if (snapshot.cancelled) return;
   // A newer change is already waiting for its own snapshot: this content has
   // been replaced, and the worker may even have read something newer under it.
@@ -239,13 +281,17 @@ void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot) {
   // While we own the selection, what the worker read was our own write-back of
   // an earlier pass: processing it would treat our result as a new copy.
   if (SelectionOwnedByUs()) return;
-  SetContent(snapshot.ownerAnswered ? ContentFromTargets(Registry(), snapshot.targets, snapshot.data)
-                                    : ClipboardContent{});
-  const std::uint32_t owner = snapshot.owner;
-  if (SnapshotBytes(snapshot) > kTrimAfterBytes) {
-    snapshot = X11ClipboardSnapshot{};
-    malloc_trim(0);
+  ClipboardContent content;
+  if (snapshot.ownerAnswered) {
+    content = ContentFromTargets(Registry(), snapshot.targets, snapshot.data, std::move(decoded.text));
+    if (content.encodedImage) content.decodedImage = std::move(decoded.picture);
   }
+  SetContent(std::move(content));
+  const std::uint32_t owner = snapshot.owner;
+  const std::size_t readBytes = SnapshotBytes(snapshot) + decoded.replacedBytes;
+  snapshot = X11ClipboardSnapshot{};  // the content holds what the pass needs
+  decoded = Decoded{};
+  if (readBytes > kTrimAfterBytes) malloc_trim(0);
   started_ = sequence;
   PassScope pass(passSequence_, passOwner_, sequence, owner);
   NotifyChanged();

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,8 @@ class X11Clipboard : public QObject, public ContentClipboard {
   void SetSuppressCounter(CaptureSuppressCounter* counter) { counter_ = counter; }
   ~X11Clipboard() override;
 
-  void WriteText(std::u16string_view text) override;
+  using ContentClipboard::WriteText;
+  void WriteText(SharedText text) override;
   RasterImage ReadBitmap() override;
   void WriteBitmap(const RasterImage& image) override;
 
@@ -60,7 +62,14 @@ class X11Clipboard : public QObject, public ContentClipboard {
  private:
   void OnQtClipboardChanged();
   void RequestSnapshot();
-  void OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot);
+  // What the worker prepares besides reading: the decodings that would
+  // otherwise stall the GUI thread on large content.
+  struct Decoded {
+    SharedText text;                            // the format-13 target as UTF-16
+    std::size_t replacedBytes = 0;              // the size of the UTF-8 bytes the text replaced
+    std::shared_ptr<const RasterImage> picture;  // the picture target, when Qt can decode it
+  };
+  void OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot, Decoded decoded);
   bool SelectionOwnedByUs() const;
   std::uint32_t SelectionOwner() const;
   // Inside a snapshot's pass: a newer change came whose pass has not started,
@@ -81,6 +90,8 @@ class X11Clipboard : public QObject, public ContentClipboard {
   std::uint32_t passOwner_ = 0;   // the window that owned the content of that pass
   std::uint32_t clipboardAtom_ = 0;
   std::vector<std::string> decodableImages_;
+  // The same set, shared with the reads running on the worker thread.
+  std::shared_ptr<const std::set<std::string>> decodableSet_;
   const QMimeData* lastWritten_ = nullptr;
 };
 

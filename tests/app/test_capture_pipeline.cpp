@@ -74,7 +74,7 @@ TEST_F(PipelineTest, AddTextWrapsTheReplacedTextWhileHistoryKeepsTheCopy) {
 
   EXPECT_EQ(Clip(), u"[\r\nbXb]");
   ASSERT_EQ(history.HistoryTexts().size(), 1u);
-  EXPECT_EQ(history.HistoryTexts()[0], u"aXa");
+  EXPECT_EQ(*history.HistoryTexts()[0], u"aXa");
   EXPECT_EQ(views.Text(), u"aXa\r\n");
   EXPECT_EQ(state.suppress.Value(), 0);
 }
@@ -248,7 +248,7 @@ TEST_F(PipelineTest, FailedWriteBackDoesNotSwallowTheNextCopy) {
   // come back down, or the user's next copy would be ignored.
   class ReadOnlyClipboard : public MemoryClipboard {
    public:
-    void WriteText(std::u16string_view) override { throw TallowinError(kCannotOpenClipboard); }
+    void WriteText(SharedText) override { throw TallowinError(kCannotOpenClipboard); }
   } readOnly;
   PipelineParts parts = RequiredParts(settings, readOnly, state, details, views, history);
   CapturePipeline p(parts);

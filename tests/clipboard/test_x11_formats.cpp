@@ -43,9 +43,9 @@ TEST(ContentFromTargets, TextTargetsTakeTheTextNumbersAndOthersRegisteredOnes) {
        {"STRING", Bytes("\xE4")}, {"text/plain;charset=utf-8", Bytes("x")}});
 
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatUnicodeText, kFormatText, 49153}));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), Utf16Le(u"ä€"));
-  EXPECT_EQ(c.blocks.at(kFormatText), std::string("\xE4\0", 2));
-  EXPECT_EQ(c.blocks.at(49152), "<b>\xC3\xA4</b>");  // raw bytes, no terminator added
+  EXPECT_EQ(*c.text, u"ä€");
+  EXPECT_EQ(*c.blocks.at(kFormatText), std::string("\xE4\0", 2));
+  EXPECT_EQ(*c.blocks.at(49152), "<b>\xC3\xA4</b>");  // raw bytes, no terminator added
   EXPECT_EQ(registry.NameOf(49153), "text/plain;charset=utf-8");
 }
 
@@ -54,7 +54,7 @@ TEST(ContentFromTargets, Utf8MimeTextStandsInWhenUtf8StringIsNotOffered) {
   const ClipboardContent c =
       ContentFromTargets(registry, {"TEXT", "text/plain;charset=utf-8"}, {{"text/plain;charset=utf-8", Bytes("hi")}});
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatUnicodeText}));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), Utf16Le(u"hi"));
+  EXPECT_EQ(*c.text, u"hi");
   EXPECT_FALSE(c.blocks.contains(49152));  // listed, but not read: an empty value
 }
 
@@ -66,7 +66,7 @@ TEST(ContentFromTargets, DecodablePictureTargetsAreOneBitmapWhereTheFirstStands)
       {{"image/png", Bytes("\x89PNG")}, {"UTF8_STRING", Bytes("t")}});
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, kFormatBitmap, kFormatUnicodeText}));
   EXPECT_FALSE(c.blocks.contains(kFormatBitmap));  // a handle format: no byte block
-  EXPECT_EQ(c.encodedImage, "\x89PNG");           // the first decodable picture that was read
+  EXPECT_EQ(*c.encodedImage, "\x89PNG");           // the first decodable picture that was read
 }
 
 // An image type nothing here decodes, and the server-side handle targets, are
@@ -80,8 +80,8 @@ TEST(ContentFromTargets, UndecodablePictureTargetsAreRegisteredFormats) {
       {{"image/svg+xml", Bytes("<svg/>")}, {"UTF8_STRING", Bytes("t")}});
   EXPECT_EQ(c.formats, (std::vector<FormatNumber>{49152, 49153, kFormatUnicodeText, 49154}));
   EXPECT_FALSE(c.Has(kFormatBitmap));
-  EXPECT_TRUE(c.encodedImage.empty());
-  EXPECT_EQ(c.blocks.at(49152), "<svg/>");
+  EXPECT_FALSE(c.encodedImage);
+  EXPECT_EQ(*c.blocks.at(49152), "<svg/>");
   EXPECT_EQ(registry.NameOf(49152), "image/svg+xml");
 }
 
@@ -100,11 +100,69 @@ TEST(ContentFromTargets, NumbersStayTheSameAcrossContents) {
 }
 
 TEST(TextContent, PlacesTheTwoTextFormatsLikeAWindowsStyleWrite) {
-  const ClipboardContent c = TextContent(u"1€\u0416");
-  EXPECT_EQ(c.formats, (std::vector<FormatNumber>{kFormatText, kFormatUnicodeText}));
-  EXPECT_EQ(c.blocks.at(kFormatText), std::string("1\x80?\0", 4));
-  EXPECT_EQ(c.blocks.at(kFormatUnicodeText), Utf16Le(u"1€\u0416"));
-  EXPECT_TRUE(c.encodedImage.empty());
+  const SharedText text = MakeSharedText(u"1€\u0416");
+  ContentClipboard clipboard;
+  clipboard.SetContent(TextContent(text));
+  EXPECT_EQ(clipboard.Content().formats, (std::vector<FormatNumber>{kFormatText, kFormatUnicodeText}));
+  EXPECT_EQ(*clipboard.FormatBytes(kFormatText), std::string("1\x80?\0", 4));
+  EXPECT_EQ(*clipboard.FormatBytes(kFormatUnicodeText), Utf16Le(u"1€\u0416"));
+  EXPECT_FALSE(clipboard.Content().encodedImage);
+  // The written text is the content: no reader gets a copy.
+  EXPECT_EQ(clipboard.ReadSharedText(), text);
+  EXPECT_EQ(clipboard.FormatText(kFormatUnicodeText), text);
+}
+
+// A reader that decoded the text on its own thread hands it over; the content
+// takes that buffer as format 13 and every reading of the text shares it.
+TEST(ContentFromTargets, TextDecodedAheadIsFormat13Itself) {
+  TargetFormatRegistry registry;
+  const SharedText decoded = MakeSharedText(u"ä€");
+  ContentClipboard clipboard;
+  clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", {}}}, decoded));
+  EXPECT_EQ(clipboard.Content().text, decoded);
+  EXPECT_EQ(clipboard.FormatText(kFormatUnicodeText), decoded);
+  EXPECT_EQ(clipboard.ReadSharedText(), decoded);
+  EXPECT_EQ(*clipboard.FormatBytes(kFormatUnicodeText), Utf16Le(u"ä€"));
+}
+
+// A selection's format 13 is the whole target, zero units included, and a text
+// with zeros is still shared, not copied.
+TEST(ContentFromTargets, TheTextOfFormat13IsTheWholeTarget) {
+  TargetFormatRegistry registry;
+  ContentClipboard clipboard;
+  clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", Bytes(std::string("ab\0cd", 5))}}));
+  EXPECT_EQ(*clipboard.FormatText(kFormatUnicodeText), std::u16string(u"ab\0cd", 5));
+  EXPECT_EQ(clipboard.FormatText(kFormatUnicodeText), clipboard.Content().text);
+  EXPECT_EQ(clipboard.ReadText(), std::u16string(u"ab\0cd", 5));
+  clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", Bytes(std::string("\0cd", 3))}}));
+  EXPECT_EQ(*clipboard.FormatText(kFormatUnicodeText), std::u16string(u"\0cd", 3));
+  EXPECT_EQ(clipboard.ReadText(), std::u16string(u"\0cd", 3));
+}
+
+// A content clipboard whose blocks end at their first zero unit cuts the text
+// there, whatever the target carried after it.
+class UpToFirstZeroContentClipboard : public ContentClipboard {
+ public:
+  TextExtent UnicodeBlockExtent() const override { return TextExtent::kUpToFirstZero; }
+};
+
+TEST(ContentFromTargets, UnderTheFirstZeroRuleTheTextOfFormat13EndsAtItsFirstZeroUnit) {
+  TargetFormatRegistry registry;
+  UpToFirstZeroContentClipboard clipboard;
+  clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", Bytes(std::string("ab\0cd", 5))}}));
+  EXPECT_EQ(*clipboard.FormatText(kFormatUnicodeText), u"ab");
+  EXPECT_EQ(clipboard.ReadText(), u"ab");
+  clipboard.SetContent(ContentFromTargets(registry, {"UTF8_STRING"}, {{"UTF8_STRING", Bytes(std::string("\0cd", 3))}}));
+  EXPECT_EQ(clipboard.FormatText(kFormatUnicodeText), nullptr);
+  EXPECT_EQ(clipboard.ReadText(), u"");
+  // Every position of the zero, within and after the four-unit steps of the scan.
+  const std::u16string text = u"abcdefghijĀ";
+  for (std::size_t zero = 1; zero <= text.size(); ++zero) {
+    std::u16string withZero = text;
+    withZero.insert(zero, 1, u'\0');
+    clipboard.SetContent(TextContent(MakeSharedText(withZero)));
+    EXPECT_EQ(clipboard.ReadText(), text.substr(0, zero)) << "zero at " << zero;
+  }
 }
 
 // A selection's text carries its length: a zero inside it is text like any
@@ -123,13 +181,13 @@ TEST_P(SelectionTextWithZeros, IsReadWholeAndShownWhole) {
   const ZeroCase& c = GetParam();
   ContentClipboard clipboard;
   clipboard.SetContent(ContentFromTargets(clipboard.Registry(), c.targets, c.data));
-  EXPECT_EQ(ReadClipboardText(clipboard), c.text);
+  EXPECT_EQ(*ReadClipboardText(clipboard), c.text);
   if (clipboard.Content().Has(kFormatUnicodeText)) {
     EXPECT_EQ(ClipboardFormatValue(clipboard, kFormatUnicodeText, ValueReading::Utf16), c.unicodeValue);
   }
 
   WriteClipboardText(clipboard, c.text);
-  EXPECT_EQ(ReadClipboardText(clipboard), c.text);
+  EXPECT_EQ(*ReadClipboardText(clipboard), c.text);
   EXPECT_EQ(ClipboardFormatValue(clipboard, kFormatUnicodeText, ValueReading::Utf16), c.text);
 }
 

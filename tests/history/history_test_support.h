@@ -33,7 +33,13 @@ class FakeSwitches : public HistorySwitches {
 
 // Adds a text entry the way the pipeline does: the view holds the text plus CR LF.
 inline void AddText(HistoryModel& h, const std::u16string& text, std::tm at = At(12, 0, 0)) {
-  h.AddTextEntry(text + u"\r\n", text, at);
+  h.AddTextEntry(text + u"\r\n", MakeSharedText(text), at);
+}
+
+inline std::vector<std::u16string> StoredTexts(const HistoryModel& h) {
+  std::vector<std::u16string> out;
+  for (const SharedText& text : h.HistoryTexts()) out.push_back(*text);
+  return out;
 }
 
 inline std::vector<std::u16string> Column(const HistoryModel& h, int cell) {

@@ -109,5 +109,36 @@ TEST_F(ImagePanningTest, ASmallerPictureOrALargerViewClampsThePosition) {
   EXPECT_EQ(views.VerticalPosition(), 50);
 }
 
+// A view shows the beginning of a long content without building all of it.
+TEST(TextView, ThePrefixIsTheBeginningOfTheWholeContent) {
+  ContentViewsModel v;
+  EXPECT_EQ(v.Text(), u"");
+  EXPECT_EQ(v.TextSize(), 0u);
+  v.AddTextLine(MakeSharedText(u"abc"));
+  v.AddTextLine(nullptr);  // a format without text is an empty line
+  v.AddTextLine(MakeSharedText(u"de"));
+  const std::u16string whole = u"abc\r\n\r\nde\r\n";
+  EXPECT_EQ(v.Text(), whole);
+  EXPECT_EQ(v.TextSize(), whole.size());
+  for (std::size_t units : {0u, 2u, 3u, 4u, 5u, 7u, 9u, 11u, 12u, 100u}) {
+    EXPECT_EQ(v.TextPrefix(units), whole.substr(0, units)) << units << " units";
+  }
+}
+
+TEST(TextView, EveryContentChangeCountsUpTheRevision) {
+  ContentViewsModel v;
+  const std::uint64_t start = v.TextRevision();
+  v.ClearText();  // nothing to clear, but the view may hold what the user typed
+  const std::uint64_t cleared = v.TextRevision();
+  EXPECT_NE(cleared, start);
+  v.AddTextLine(MakeSharedText(u"x"));
+  const std::uint64_t added = v.TextRevision();
+  EXPECT_NE(added, cleared);
+  v.ShowPage(ContentPage::Details);
+  EXPECT_EQ(v.TextRevision(), added);
+  v.ClearText();
+  EXPECT_NE(v.TextRevision(), added);
+}
+
 }  // namespace
 }  // namespace tallowin

@@ -61,7 +61,7 @@ TEST_F(DetailsRowsTest, TheWholeBlockIsRenderedHoweverLong) {
   clipboard.PlaceFromOtherProgram({{f, block}});
 
   ASSERT_EQ(details.Rows().size(), 1u);
-  const std::u16string& value = details.Rows()[0].value;
+  const std::u16string& value = details.Rows()[0].value.Text();
   ASSERT_EQ(value.size(), block.size());
   EXPECT_EQ(value[100], u'\0');
   EXPECT_EQ(value.back(), u'ä');

@@ -18,7 +18,7 @@ TEST(HistoryEntries, PreviewIsWholeUpTo247UnitsAndCutFrom248) {
   EXPECT_EQ(h.Entries()[0].content, std::u16string(247, u'a') + u"\r\n");
   EXPECT_EQ(h.Entries()[1].content, std::u16string(245, u'b') + u"...");
   EXPECT_EQ(h.Entries()[2].content, u"\r\n");
-  EXPECT_EQ(h.HistoryTexts()[1], std::u16string(248, u'b'));  // the stored text is never cut
+  EXPECT_EQ(*h.HistoryTexts()[1], std::u16string(248, u'b'));  // the stored text is never cut
 }
 
 TEST(HistoryEntries, TextAndImageEntriesCountTheirOwnNumbers) {
@@ -32,7 +32,7 @@ TEST(HistoryEntries, TextAndImageEntriesCountTheirOwnNumbers) {
   EXPECT_EQ(Column(h, 1), (Texts{u"Image", u"Text", u"Bild", u"Text"}));
   EXPECT_EQ(Column(h, 2), (Texts{u"1024 x 768", u"first\r\n", u"1 x 2", u"second\r\n"}));
   EXPECT_EQ(Column(h, 3), (Texts{u"0", u"0", u"1", u"1"}));
-  EXPECT_EQ(h.HistoryTexts(), (Texts{u"first", u"second"}));
+  EXPECT_EQ(StoredTexts(h), (Texts{u"first", u"second"}));
   EXPECT_EQ(h.NextTextIndex(), 2);
   EXPECT_EQ(h.NextImageIndex(), 2);
 }

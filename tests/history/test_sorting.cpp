@@ -107,7 +107,7 @@ TEST(HistorySort, TextsFollowTheLocale) {
     HistoryModel history;
     history.SetCollator(std::make_shared<TextCollator>(c.locale));
     for (const char16_t* text : {u"zebra", u"Öl", u"Äpfel", u"apple", u"Banana", u"Apfelsine"}) {
-      history.AddTextEntry(text, text, At(12, 0, 0));
+      history.AddTextEntry(text, MakeSharedText(text), At(12, 0, 0));
     }
     history.Sort(SortState{2, 2, 0});
     EXPECT_EQ(Column(history, 2), c.order) << c.locale;

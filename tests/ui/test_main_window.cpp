@@ -226,7 +226,7 @@ TEST_F(MainWindowTest, AProcessedChangeReplacesWhatWasTypedIntoTheTextView) {
   EXPECT_EQ(view->toPlainText(), QString());
   QTest::keyClicks(view, QStringLiteral("again"));
   window->Core().views.ClearText();
-  window->Core().views.AddTextLine(u"copied");
+  window->Core().views.AddTextLine(MakeSharedText(u"copied"));
   EXPECT_EQ(view->toPlainText(), QStringLiteral("copied\n"));
 }
 
@@ -336,6 +336,70 @@ TEST_F(MainWindowTest, F3TogglesCapturing) {
   EXPECT_FALSE(window->Core().state.captureActive);
   QTest::keyClick(window.get(), Qt::Key_F3);
   EXPECT_TRUE(window->Core().state.captureActive);
+}
+
+// The text view lays out what it is given whole, so a long text is given only
+// its beginning, with a note under it; a short one is shown exactly, no note.
+// The details cell of a long value gets its beginning too.
+TEST_F(MainWindowTest, TheTextViewHoldsTheBeginningOfALongTextAndSaysSo) {
+  window->Core().state.captureActive = false;  // the start-up pass must not clear what is set here
+  window->show();
+  ContentViewsModel& views = window->Core().views;
+  auto* view = Find<QPlainTextEdit>("display_txt");
+  auto* note = Find<QLabel>("display_txt_cut");
+
+  views.ClearText();
+  views.AddTextLine(MakeSharedText(u"short\nline"));
+  QApplication::processEvents();
+  EXPECT_EQ(view->toPlainText(), QStringLiteral("short\nline\n"));
+  EXPECT_FALSE(note->isVisible());
+
+  std::u16string text(3'000'000, u'x');
+  for (std::size_t i = 0; i < text.size(); i += 97) text[i] = u'a' + static_cast<char16_t>(i % 26);
+  views.ClearText();
+  views.AddTextLine(MakeSharedText(text));
+  QApplication::processEvents();
+  EXPECT_EQ(view->toPlainText(), ToQString(text.substr(0, 65536)));
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_EQ(note->text(), QStringLiteral("The text view shows the first 65,536 of 3,000,002 characters."));
+
+  DetailsModel& details = window->Core().details;
+  details.Clear();
+  details.Append({u"UNICODETEXT", kFormatUnicodeText, FormatValue::Utf16(MakeSharedText(text))});
+  QApplication::processEvents();
+  auto* list = Find<QTreeWidget>("liste");
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+  EXPECT_EQ(list->topLevelItem(0)->text(2), ToQString(text.substr(0, 4096)));
+
+  views.ClearText();
+  QApplication::processEvents();
+  EXPECT_TRUE(view->toPlainText().isEmpty());
+  EXPECT_FALSE(note->isVisible());
+}
+
+// The image view shows the raster's pixels (blue, green, red, alpha in memory)
+// with their colours, whatever way the pixmap is made from them.
+TEST_F(MainWindowTest, TheImageViewShowsTheRastersColours) {
+  window->Core().state.captureActive = false;
+  window->show();
+  RasterImage raster = CreateRaster(3, 2);
+  for (std::size_t i = 0; i < raster.pixels.size(); i += 4) {
+    raster.pixels[i] = static_cast<std::uint8_t>(10 * i);       // blue
+    raster.pixels[i + 1] = static_cast<std::uint8_t>(5 * i + 1);  // green
+    raster.pixels[i + 2] = static_cast<std::uint8_t>(200 - i);    // red
+    raster.pixels[i + 3] = 255;
+  }
+  window->Core().views.ShowImage(raster);
+  QApplication::processEvents();
+  const QImage shown = Find<QLabel>("display_img")->pixmap().toImage();
+  ASSERT_EQ(shown.size(), QSize(3, 2));
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      const std::size_t i = 4 * static_cast<std::size_t>(y * 3 + x);
+      EXPECT_EQ(shown.pixel(x, y), qRgba(raster.pixels[i + 2], raster.pixels[i + 1], raster.pixels[i], 255))
+          << x << "," << y;
+    }
+  }
 }
 
 }  // namespace
