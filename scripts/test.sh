@@ -9,8 +9,13 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc)
 bash scripts/build.sh build
+# The typed-key suite gets an X server of its own: on the server shared with the
+# other end-to-end suites a typed Return was at times not delivered to the field.
+typed_keys="e2e_test_window_input"
 (cd build && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
-  ctest --output-on-failure --timeout 600 -j "$jobs")
+  ctest --output-on-failure --timeout 600 -j "$jobs" -E "$typed_keys")
+(cd build && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+  ctest --output-on-failure --timeout 600 -R "$typed_keys")
 
 bash scripts/build.sh build-asan -DTALLOWIN_CORE_ONLY=OFF -DTALLOWIN_SANITIZE=ON -DTALLOWIN_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=Debug
@@ -23,6 +28,9 @@ sanitize="halt_on_error=1:abort_on_error=0:print_stacktrace=1"
 # Without leak detection here: the sessions end the program with SIGTERM, where no
 # leak check runs anyway. A normal exit of the sanitized program (menu "Close")
 # reported no leaks when tried by hand.
-(cd build-asan && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
-  env ASAN_OPTIONS="detect_leaks=0:$sanitize" UBSAN_OPTIONS="$sanitize" \
-  ctest --output-on-failure --timeout 900 -L e2e)
+for suites in "-E $typed_keys" "-R $typed_keys"; do
+  # shellcheck disable=SC2086  # the selection is two words on purpose
+  (cd build-asan && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+    env ASAN_OPTIONS="detect_leaks=0:$sanitize" UBSAN_OPTIONS="$sanitize" \
+    ctest --output-on-failure --timeout 900 -L e2e $suites)
+done

@@ -60,12 +60,14 @@ def focused(node):
 
 
 def keys(*names):
-    status, _ = run_tool(["xdotool", "key", "--delay", "40"] + list(names))
+    # --clearmodifiers: a modifier an earlier client left pressed on the shared
+    # X server would turn Return into Ctrl+Return, which the field ignores.
+    status, _ = run_tool(["xdotool", "key", "--clearmodifiers", "--delay", "40"] + list(names))
     check(status == 0, f"xdotool could not press {names}")
 
 
 def type_text(text):
-    status, _ = run_tool(["xdotool", "type", "--delay", "40", text], timeout=30)
+    status, _ = run_tool(["xdotool", "type", "--clearmodifiers", "--delay", "40", text], timeout=30)
     check(status == 0, f"xdotool could not type {text!r}")
 
 
