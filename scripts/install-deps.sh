@@ -13,6 +13,8 @@ packages=(
   python3-pyatspi at-spi2-core dbus-daemon
   qt6-image-formats-plugins
   fonts-dejavu-core
+  libpng-dev libjpeg62-turbo-dev libtiff-dev libopenjp2-7-dev libgif-dev libimagequant-dev zlib1g-dev
+  pngcheck libtiff-tools libopenjp2-tools python3-pil
 )
 
 missing=()

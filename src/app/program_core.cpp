@@ -1,6 +1,7 @@
 #include "app/program_core.h"
 
 #include "app/regex_options_logic.h"
+#include "image/image_output.h"
 
 #include "text/integer_text.h"
 #include "text/text_file_writer.h"
@@ -9,18 +10,22 @@
 namespace tallowin {
 namespace {
 
-// Cropping and resizing by the image steps. No image file writer is attached
-// yet, so saving writes no file.
+// Cropping and resizing by the image steps, saving through the format library.
 class CoreImageActions final : public ImageStepActions {
  public:
-  explicit CoreImageActions(ImageSteps& steps) : steps_(steps) {}
+  CoreImageActions(ImageSteps& steps, ImageFormatRegistry& formats, const CaptureSettings& settings)
+      : steps_(steps), formats_(formats), settings_(settings) {}
   std::optional<RasterImage> Crop(RasterImage raster) override { return steps_.Crop(std::move(raster)); }
   std::optional<RasterImage> Resize(RasterImage raster) override { return steps_.Resize(std::move(raster)); }
-  void PushOutputOptions() override {}
-  bool Save(const RasterImage&, std::u16string_view) override { return false; }
+  void PushOutputOptions() override { AusgabeWerteSetzen(settings_, formats_); }
+  bool Save(const RasterImage& raster, std::u16string_view path) override {
+    return SaveRasterToPath(formats_, path, raster);
+  }
 
  private:
   ImageSteps& steps_;
+  ImageFormatRegistry& formats_;
+  const CaptureSettings& settings_;
 };
 
 }  // namespace
@@ -31,7 +36,7 @@ ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
   parts.replacementRows = &replacementTable.Rows();
   parts.regex = &regexReplace;
   parts.german = [this] { return language_ == Language::German; };
-  imageActions_ = std::make_unique<CoreImageActions>(imageSteps);
+  imageActions_ = std::make_unique<CoreImageActions>(imageSteps, imageFormats, settings);
   parts.images = imageActions_.get();
   pipeline = std::make_unique<CapturePipeline>(parts);
   SetLanguage(language);

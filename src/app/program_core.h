@@ -13,6 +13,7 @@
 #include "clipboard/clipboard.h"
 #include "history/history_reactions.h"
 #include "history/sort_state.h"
+#include "image/formats/image_format.h"
 #include "image/image_steps.h"
 #include "regex/regex_engine.h"
 #include "text/regex_error_display.h"
@@ -54,6 +55,7 @@ class ProgramCore {
   SettingsHistorySwitches historySwitches{settings};
   SectionLayout sectionLayout{settings};
   ImageSteps imageSteps{settings};  // the window attaches the marquee dialog
+  ImageFormatRegistry imageFormats;  // the file writers and their options
   std::unique_ptr<CapturePipeline> pipeline;
 
  private:

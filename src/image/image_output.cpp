@@ -1,0 +1,27 @@
+#include "image/image_output.h"
+
+#include "app/errors.h"
+#include "text/integer_text.h"
+#include "text/utf.h"
+
+namespace tallowin {
+
+void AusgabeWerteSetzen(const CaptureSettings& settings, ImageFormatRegistry& registry) {
+  const std::u16string& text = settings.Text(Setting::out_quality);
+  const std::optional<std::int32_t> quality = ParseIntegerText(text);
+  if (!quality) throw TallowinError("'" + Utf16ToUtf8(text) + "' is not a valid integer value");
+  for (int option : {image_option::kJpegQuality, image_option::kJngQuality, image_option::kMngQuality}) {
+    registry.SetImageOption(option, *quality);
+  }
+  const std::int32_t progressive = settings.Flag(Setting::progressivaktiv) ? 1 : 0;
+  for (int option : {image_option::kJpegProgressive, image_option::kJngProgressive, image_option::kMngProgressive}) {
+    registry.SetImageOption(option, progressive);
+  }
+}
+
+bool SaveRasterToPath(ImageFormatRegistry& registry, std::u16string_view path, const RasterImage& raster) {
+  if (path.find(u'\0') != std::u16string_view::npos) return false;
+  return registry.SaveRasterToFile(Utf16ToUtf8(path), raster);
+}
+
+}  // namespace tallowin

@@ -1,0 +1,26 @@
+#pragma once
+// The image save step's use of the format library: the output options pushed
+// from the settings before each save run, and the save of one raster under a
+// UTF-16 path.
+
+#include <string_view>
+
+#include "app/capture_settings.h"
+#include "image/formats/image_format.h"
+#include "image/raster_image.h"
+
+namespace tallowin {
+
+// AusgabeWerteSetzen: out_quality as an integer into options 10, 43 and 32 (in
+// this order), progressivaktiv as 1 or 0 into 11, 44 and 33. JPEG 2000's
+// quality (55) is left alone. Raises TallowinError("'<text>' is not a valid
+// integer value") for a quality text that is no integer, before any option
+// changes. A quality outside 1..100 is stored as it is; the writers replace it
+// when they write.
+void AusgabeWerteSetzen(const CaptureSettings& settings, ImageFormatRegistry& registry);
+
+// SaveRasterToFile with a UTF-16 path (a lone surrogate becomes U+FFFD); a path
+// holding U+0000 writes nothing.
+bool SaveRasterToPath(ImageFormatRegistry& registry, std::u16string_view path, const RasterImage& raster);
+
+}  // namespace tallowin
