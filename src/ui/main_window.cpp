@@ -42,6 +42,7 @@
 #include "ui/marquee_dialog.h"
 #include "ui/raster_qimage.h"
 #include "ui/regex_error_view.h"
+#include "ui/output_settings_dialog.h"
 #include "ui/regex_options_dialog.h"
 #include "ui/replacement_table_widget.h"
 #include "ui/setting_binder.h"
@@ -180,6 +181,8 @@ MainWindow::~MainWindow() {
   // before QWidget's destructor deletes the children: remove them first.
   delete regexOptions_;
   regexOptions_ = nullptr;
+  delete outputSettings_;
+  outputSettings_ = nullptr;
   core_->imageSteps.SetMarqueeDialog(nullptr);
   delete cutauswahl_;
   cutauswahl_ = nullptr;
@@ -226,9 +229,9 @@ void MainWindow::BuildMenus() {
   einstAktiv_->setShortcutContext(Qt::ApplicationShortcut);
   connect(einstAktiv_, &QAction::toggled, this, [this](bool on) { core_->state.captureActive = on; });
   settings->addSeparator();
-  // The output settings dialog, the language switch and the configuration
-  // commands arrive with their own work; until then their entries are disabled.
-  action(settings, "einst_akt")->setEnabled(false);
+  // The language switch and the configuration commands arrive with their own
+  // work; until then their entries are disabled.
+  connect(action(settings, "einst_akt"), &QAction::triggered, this, [this] { ShowOutputSettings(); });
   connect(action(settings, "einst_regex"), &QAction::triggered, this, [this] {
     if (!regexOptions_) {
       regexOptions_ = new Teinstregex(core_->settings, core_->regex.engineDefaults, core_->regex.languageCode,
@@ -787,6 +790,7 @@ void MainWindow::ApplyLanguageTexts() {
   columns(liste_, "liste");
   replacementTable_->SetLanguage(language);
   if (regexOptions_) regexOptions_->Sprache(core_->regex.languageCode);
+  if (outputSettings_) outputSettings_->Sprache(language);
   if (cutauswahl_) cutauswahl_->Sprache(language);
   displayTxt_->setAccessibleName(ToQString(UiText("display_txt", language)));
   ShowTextCutNote();
@@ -1115,6 +1119,18 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   if (startForm_) startForm_->close();
   QApplication::quit();
+}
+
+void MainWindow::ShowOutputSettings() {
+  if (!outputSettings_) {
+    outputSettings_ = new Teinstausgabe(core_->settings, core_->CurrentLanguage(), ToQString(options_.docsFolder), this);
+  }
+  if (!outputSettings_->isVisible()) {
+    outputSettings_->move(frameGeometry().center() - outputSettings_->rect().center());
+  }
+  outputSettings_->show();
+  outputSettings_->raise();
+  outputSettings_->activateWindow();
 }
 
 }  // namespace tallowin

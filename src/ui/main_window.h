@@ -31,6 +31,7 @@ class MarqueeCutDialog;
 class HistoryListModel;
 class ReplacementTableWidget;
 class StartForm;
+class Teinstausgabe;
 class Teinstregex;
 class X11Clipboard;
 
@@ -98,6 +99,8 @@ class MainWindow : public QMainWindow {
   void ShowTextCutNote();
   void FooterTick();
   void OpenDoc(const QString& page);
+  // einst_akt: the output settings dialog, centred on this window when it opens.
+  void ShowOutputSettings();
   void ShowFooterLink(FooterLink link);
   void ApplyStartGeometry();
   void FormShow();
@@ -130,6 +133,7 @@ class MainWindow : public QMainWindow {
   QWidget* actionsCanvas_ = nullptr;
   ReplacementTableWidget* replacementTable_ = nullptr;
   Teinstregex* regexOptions_ = nullptr;
+  Teinstausgabe* outputSettings_ = nullptr;  // made at its first opening, kept to the end
   MarqueeCutDialog* cutauswahl_ = nullptr;  // Tcutauswahl, shown by the crop step
   const std::uint8_t* shownPixels_ = nullptr;
   std::uint64_t shownTextRevision_ = ~std::uint64_t{0};

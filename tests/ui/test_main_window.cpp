@@ -338,6 +338,28 @@ TEST_F(MainWindowTest, F3TogglesCapturing) {
   EXPECT_TRUE(window->Core().state.captureActive);
 }
 
+TEST_F(MainWindowTest, OutputSettingsEntryOpensOneDialogCentredOnTheWindowSharingItsSettings) {
+  window->show();
+  QApplication::processEvents();
+  QAction* entry = Find<QAction>("einst_akt");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_TRUE(entry->isEnabled());
+  entry->trigger();
+  QApplication::processEvents();
+  auto* dialog = window->findChild<QDialog*>(QStringLiteral("Teinstausgabe"));
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_LE((dialog->frameGeometry().center() - window->frameGeometry().center()).manhattanLength(), 4);
+  auto* progressive = dialog->findChild<QCheckBox*>(QStringLiteral("progressivaktiv"));
+  ASSERT_NE(progressive, nullptr);
+  progressive->click();
+  EXPECT_FALSE(window->Core().settings.Flag(Setting::progressivaktiv));
+  dialog->close();
+  entry->trigger();
+  EXPECT_EQ(window->findChildren<QDialog*>(QStringLiteral("Teinstausgabe")).size(), 1);
+  EXPECT_TRUE(dialog->isVisible());
+}
+
 // The text view lays out what it is given whole, so a long text is given only
 // its beginning, with a note under it; a short one is shown exactly, no note.
 // The details cell of a long value gets its beginning too.

@@ -1,0 +1,246 @@
+#include "ui/output_settings_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMargins>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include "app/output_settings_logic.h"
+#include "ui/setting_binder.h"
+
+namespace tallowin {
+namespace {
+
+constexpr int kClientWidth = 347;
+constexpr int kClientHeight = 473;
+// The window keeps the fixed client size of its design; its texts are set a
+// little smaller than the main window's so the longest captions (German, and
+// the UTF-16 button) fit without clipping.
+constexpr int kTextPixelSize = 10;
+constexpr QMargins kGroupMargins{4, 1, 1, 2};
+
+struct DialogText {
+  const char* key;
+  const char16_t* english;
+  const char16_t* german;
+};
+
+// Every text of the dialog. Captions that read the same in both languages are
+// here too, so the dialog takes all of its texts from one place.
+constexpr DialogText kTexts[] = {
+    {"Teinstausgabe", u"Settings", u"Einstellungen"},
+    {"GroupBox1", u"Image Output", u"Bildausgabe"},
+    {"Label1", u"Output Quality for Formats JPEG, JNG, MNG and JPG2000",
+     u"Ausgabe-Qualität für Formate JPEG, JNG, MNG und JPG2000"},
+    {"progressivaktiv", u"Use Progressiv-Function for Formats JPEF, JNG and MNG",
+     u"Progressiv-Funktion für Formate JPEG, JNG und MNG verwenden"},
+    {"GroupBox3", u"Image Resizing", u"Vergrößerung oder Verkleinerung der Bilder"},
+    {"act_sizehochquerformat", u"Distinction between Landscape and Portrait",
+     u"Unterscheidung zwischen Hoch- und Querformat"},
+    {"act_sizebigger", u"Process if Original is larger than Maximum Size",
+     u"Ändern wenn Ursprungsbild größer als Maximalgröße"},
+    {"act_sizekleiner", u"Process if Original is smaller than Maximum Size",
+     u"Ändern wenn Ursprungsbild kleiner als Maximalgröße"},
+    {"Label2", u"Resize Method:", u"Skaliermethode:"},
+    {"GroupBox2", u"Coding of Text Files", u"Kodierung von Textdateien"},
+    {"Label5", u"Text Files are saved in this File Format:",
+     u"Die Textdateien werden in folgendem Format abgespeichert:"},
+    {"rb_ansi", u"ANSI Text", u"ANSI Text"},
+    {"rb_utf7", u"Unicode UTF-7", u"Unicode UTF-7"},
+    {"rb_utf7ansi", u"Unicode UTF-7 saved as ANSI", u"Unicode UTF-7 als ANSI gespeichert"},
+    {"rb_utf8", u"Unicode UTF-8", u"Unicode UTF-8"},
+    {"rb_utf16le", u"Unicode UTF-16 Little Endian (Standard Windows Unicode)",
+     u"Unicode UTF-16 Little Endian (Standard Windows Unicode)"},
+    {"rb_utf_be", u"Unicode UTF-16 Big Endian", u"Unicode UTF-16 Big Endian"},
+    {"rb_utf32le", u"Unicode UTF-32 Little Endian", u"Unicode UTF-32 Little Endian"},
+    {"rb_utf32be", u"Unicode UTF-32 Big Endian", u"Unicode UTF-32 Big Endian"},
+    {"rb_beibehalten", u"If no Unicode, save as ANSI, in other cases UTF-8",
+     u"Falls kein Unicode als ANSI speichern, sonst UTF-8"},
+    {"Label4", u"Information to the File Formats, you can get on:",
+     u"Informationen zu den Formaten erhalten Sie auf dieser Seite:"},
+    // Accessible names of controls without a caption of their own.
+    {"out_quality.accessible", u"Output quality", u"Ausgabe-Qualität"},
+    {"ScrollBar1.accessible", u"Output quality slider", u"Schieberegler der Ausgabe-Qualität"},
+    {"act_sizemethode.accessible", u"Resize method", u"Skaliermethode"},
+    {"Label7.accessible", u"Help page on the file formats", u"Hilfeseite zu den Dateiformaten"},
+};
+
+// Top to bottom; the code page each sets is the core's reaction to the click.
+constexpr Setting kEncodingButtons[] = {Setting::rb_ansi,    Setting::rb_utf7,    Setting::rb_utf7ansi,
+                                        Setting::rb_utf8,    Setting::rb_utf16le, Setting::rb_utf_be,
+                                        Setting::rb_utf32le, Setting::rb_utf32be, Setting::rb_beibehalten};
+
+QLabel* WrappedLabel(const char* name) {
+  auto* label = new QLabel;
+  label->setObjectName(QString::fromLatin1(name));
+  label->setWordWrap(true);
+  return label;
+}
+
+}  // namespace
+
+QString OutputSettingsText(std::string_view key, Language language) {
+  for (const DialogText& t : kTexts) {
+    if (key == t.key) return QString::fromUtf16(language == Language::German ? t.german : t.english);
+  }
+  return {};
+}
+
+Teinstausgabe::Teinstausgabe(CaptureSettings& settings, Language language, QString docsFolder, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowStaysOnTopHint),
+      settings_(settings),
+      docsFolder_(std::move(docsFolder)),
+      binder_(new SettingBinder(settings, this)),
+      openPage_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+  setObjectName(QStringLiteral("Teinstausgabe"));
+  setModal(false);
+  setFixedSize(kClientWidth, kClientHeight);
+  QFont base = font();
+  base.setPixelSize(kTextPixelSize);
+  setFont(base);
+  setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 3px; }"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->setSpacing(2);
+  layout->addWidget(BuildImageGroup());
+  layout->addWidget(BuildResizeGroup());
+  layout->addWidget(BuildTextGroup());
+  layout->addStretch(1);
+  Sprache(language);
+}
+
+Teinstausgabe::~Teinstausgabe() { settings_.RemoveObserver(scrollObserver_); }
+
+template <class W>
+W* Teinstausgabe::Captioned(W* widget, const char* key) {
+  captioned_.emplace_back(widget, key);
+  return widget;
+}
+
+QWidget* Teinstausgabe::BuildImageGroup() {
+  auto* group = Captioned(new QGroupBox, "GroupBox1");
+  group->setObjectName(QStringLiteral("GroupBox1"));
+  auto* column = new QVBoxLayout(group);
+  column->setContentsMargins(kGroupMargins);
+  column->setSpacing(3);
+  column->addWidget(Captioned(WrappedLabel("Label1"), "Label1"));
+  auto* row = new QHBoxLayout;
+  auto* quality = Captioned(new QComboBox, "out_quality.accessible");
+  binder_->BindCombo(quality, Setting::out_quality);
+  quality->setFixedWidth(60);
+  // No completion from the item list: typing "1" must leave "1" in the box (the
+  // key rules look at the text as typed, and the slider follows every key).
+  quality->setCompleter(nullptr);
+  scrollBar1_ = Captioned(new QScrollBar(Qt::Horizontal), "ScrollBar1.accessible");
+  scrollBar1_->setObjectName(SettingObjectName(Setting::ScrollBar1));
+  const SettingDescriptor& bar = Describe(Setting::ScrollBar1);
+  scrollBar1_->setRange(bar.minInt, bar.maxInt);
+  scrollBar1_->setValue(settings_.Integer(Setting::ScrollBar1));
+  // The setting clamps the position and reports only a real move; its reaction
+  // writes the position into the quality box.
+  connect(scrollBar1_, &QScrollBar::valueChanged, this,
+          [this](int value) { settings_.SetInteger(Setting::ScrollBar1, value); });
+  scrollObserver_ = settings_.AddObserver([this](Setting s) {
+    if (s != Setting::ScrollBar1) return;
+    const QSignalBlocker block(scrollBar1_);
+    scrollBar1_->setValue(settings_.Integer(Setting::ScrollBar1));
+  });
+  row->addWidget(quality);
+  row->addWidget(scrollBar1_, 1);
+  column->addLayout(row);
+  auto* progressive = Captioned(new QCheckBox, "progressivaktiv");
+  // The longest caption of the window; set a trace tighter so it fits.
+  QFont tight = progressive->font();
+  tight.setLetterSpacing(QFont::PercentageSpacing, 96);
+  progressive->setFont(tight);
+  binder_->BindCheck(progressive, Setting::progressivaktiv);
+  column->addWidget(progressive);
+  return group;
+}
+
+QWidget* Teinstausgabe::BuildResizeGroup() {
+  auto* group = Captioned(new QGroupBox, "GroupBox3");
+  group->setObjectName(QStringLiteral("GroupBox3"));
+  auto* column = new QVBoxLayout(group);
+  column->setContentsMargins(kGroupMargins);
+  column->setSpacing(3);
+  for (Setting s : {Setting::act_sizehochquerformat, Setting::act_sizekleiner, Setting::act_sizebigger}) {
+    auto* box = new QCheckBox;
+    binder_->BindCheck(box, s);
+    captioned_.emplace_back(box, std::string(Describe(s).name));
+    column->addWidget(box);
+  }
+  auto* row = new QHBoxLayout;
+  row->setSpacing(6);
+  auto* label2 = Captioned(new QLabel, "Label2");
+  label2->setObjectName(QStringLiteral("Label2"));
+  auto* method = Captioned(new QComboBox, "act_sizemethode.accessible");
+  binder_->BindCombo(method, Setting::act_sizemethode);
+  label2->setBuddy(method);
+  label2->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+  row->addWidget(label2);
+  row->addWidget(method, 1);
+  column->addLayout(row);
+  return group;
+}
+
+QWidget* Teinstausgabe::BuildTextGroup() {
+  auto* group = Captioned(new QGroupBox, "GroupBox2");
+  group->setObjectName(QStringLiteral("GroupBox2"));
+  auto* column = new QVBoxLayout(group);
+  column->setContentsMargins(kGroupMargins);
+  column->setSpacing(2);
+  column->addWidget(Captioned(WrappedLabel("Label5"), "Label5"));
+  for (Setting s : kEncodingButtons) {
+    auto* button = new QRadioButton;
+    binder_->BindCheck(button, s);
+    captioned_.emplace_back(button, std::string(Describe(s).name));
+    column->addWidget(button);
+  }
+  column->addWidget(Captioned(WrappedLabel("Label4"), "Label4"));
+  label7_ = Captioned(new QLabel, "Label7.accessible");
+  label7_->setObjectName(QStringLiteral("Label7"));
+  label7_->setTextFormat(Qt::RichText);
+  label7_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  label7_->setCursor(Qt::PointingHandCursor);
+  connect(label7_, &QLabel::linkActivated, this, [this](const QString& link) { openPage_(QUrl(link)); });
+  column->addWidget(label7_);
+  return group;
+}
+
+void Teinstausgabe::Sprache(Language language) {
+  setWindowTitle(OutputSettingsText("Teinstausgabe", language));
+  for (auto& [widget, key] : captioned_) {
+    const QString text = OutputSettingsText(key, language);
+    widget->setAccessibleName(text);
+    if (key.ends_with(".accessible")) continue;
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      button->setText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+      label->setText(text);
+    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+      group->setTitle(text);
+    }
+  }
+  const QString address = InformationPage(language).toString();
+  label7_->setText(QStringLiteral("<a href=\"%1\" style=\"color:#B3820F; font-weight:bold; text-decoration:underline\">"
+                                  "%2</a>")
+                       .arg(address.toHtmlEscaped(), address.toHtmlEscaped()));
+  ExchangeResizeMethodNames(settings_, language);
+  binder_->RefreshAll();
+}
+
+QUrl Teinstausgabe::InformationPage(Language language) const {
+  return QUrl::fromLocalFile(docsFolder_ +
+                             (language == Language::German ? QStringLiteral("formats_de.html") : QStringLiteral("formats.html")));
+}
+
+}  // namespace tallowin
