@@ -141,12 +141,12 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   core_->details.onChanged = [this] { ShowDetails(); };
   core_->views.onChanged = [this] { ShowContent(); };
   core_->history.onChanged = [this] { ShowHistory(); };
-  core_->settings.AddObserver([this](Setting s) {
+  observers_.push_back(core_->settings.AddObserver([this](Setting s) {
     for (const SectionInfo& section : Sections()) {
       if (s == section.toggle || s == section.body) return RelayoutSections();
     }
     if (s == Setting::cb_se_mehrfach) RelayoutSections();
-  });
+  }));
 
   // The marquee dialog exists, hidden, before the first pass can need it.
   cutauswahl_ = new MarqueeCutDialog(core_->CurrentLanguage(), this);
@@ -185,6 +185,7 @@ MainWindow::~MainWindow() {
   cutauswahl_ = nullptr;
   delete binder_;
   binder_ = nullptr;
+  observers_.clear();
   scrollBox2_ = nullptr;
   displayImg_ = nullptr;
   zuletzt_ = nullptr;
@@ -270,9 +271,9 @@ void MainWindow::BuildMenus() {
       core_->settings.SetFlag(other, false);
       a->setChecked(true);
     });
-    core_->settings.AddObserver([this, a, mine = mine](Setting s) {
+    observers_.push_back(core_->settings.AddObserver([this, a, mine = mine](Setting s) {
       if (s == mine) a->setChecked(core_->settings.Flag(mine));
-    });
+    }));
   }
 
   QMenu* help = menu("help_menu");
@@ -567,9 +568,9 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
   tableLayout->addLayout(buttons);
   grid->addWidget(tableArea, row, 0, 1, 3);
   grid->setColumnStretch(1, 1);
-  core_->settings.AddObserver([this, tableArea](Setting s) {
+  observers_.push_back(core_->settings.AddObserver([this, tableArea](Setting s) {
     if (s == Setting::cb_se_mehrfach) tableArea->setVisible(core_->settings.Flag(Setting::cb_se_mehrfach));
-  });
+  }));
   tableArea->setVisible(core_->settings.Flag(Setting::cb_se_mehrfach));
   return body;
 }

@@ -139,7 +139,8 @@ class MainWindow : public QMainWindow {
   bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;
   std::vector<QWidget*> sectionBodies_;
-  std::vector<std::pair<QObject*, std::string>> captioned_;  // widgets whose caption comes from the language table
+  std::vector<std::pair<QObject*, std::string>> captioned_;
+  std::vector<ObserverHandle> observers_;  // the window's own reactions to setting changes  // widgets whose caption comes from the language table
 };
 
 }  // namespace tallowin
