@@ -13,6 +13,7 @@
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
+#include "config/configuration_menu.h"
 #include "lang/ui_texts.h"
 #include "text/utf.h"
 #include "ui/error_report.h"
@@ -45,8 +46,10 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--set" && i + 1 < args.size()) {
       options.assignments.push_back(args[++i]);
-    } else if (args[i].size() > 4 && args[i].ends_with(".twk")) {
-      std::fprintf(stderr, "tallowin: configuration files are not available in this version: %s\n", args[i].c_str());
+    } else if (!tallowin::ConfigurationArguments({args[i]}).empty()) {
+      options.configurations.push_back(args[i]);
+    } else if (args[i].rfind('.') != std::string::npos && args[i][0] != '-') {
+      // Any other file name is ignored, as the program always did with them.
     } else {
       std::fprintf(stderr, "tallowin: unknown argument %s\n%s", args[i].c_str(), tallowin::UsageText().c_str());
       return 2;
@@ -83,7 +86,7 @@ int main(int argc, char** argv) {
   // happens to read "--help" (after --set or --row) is not an option.
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--set" || a == "--config" || a == "--output") {
+    if (a == "--set" || a == "--config" || a == "--output" || a == "--write-config") {
       ++i;
     } else if (a == "--row") {
       i += 3;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <utility>
 
 #include "text/integer_text.h"
 
@@ -20,7 +21,7 @@ using S = Setting;
 using K = SettingKind;
 using W = OwningWindow;
 
-SettingDescriptor Base(S id, K kind, W window) {
+constexpr SettingDescriptor Base(S id, K kind, W window) {
   SettingDescriptor d{};
   d.id = id;
   d.name = kNames[Index(id)];
@@ -29,20 +30,20 @@ SettingDescriptor Base(S id, K kind, W window) {
   return d;
 }
 
-SettingDescriptor Panel(S id, bool shown) {
+constexpr SettingDescriptor Panel(S id, bool shown) {
   SettingDescriptor d = Base(id, K::Visibility, W::Main);
   d.startOn = shown;
   return d;
 }
 
-SettingDescriptor Bool(S id, K kind, W window, bool on, RadioGroup group = RadioGroup::None) {
+constexpr SettingDescriptor Bool(S id, K kind, W window, bool on, RadioGroup group = RadioGroup::None) {
   SettingDescriptor d = Base(id, kind, window);
   d.startOn = on;
   d.group = group;
   return d;
 }
 
-SettingDescriptor TextOf(S id, K kind, W window, std::u16string_view english, InputFilter filter = InputFilter::None,
+constexpr SettingDescriptor TextOf(S id, K kind, W window, std::u16string_view english, InputFilter filter = InputFilter::None,
                          std::u16string_view german = {}, std::optional<std::u16string_view> reset = std::nullopt) {
   SettingDescriptor d = Base(id, kind, window);
   d.startText = english;
@@ -50,104 +51,6 @@ SettingDescriptor TextOf(S id, K kind, W window, std::u16string_view english, In
   d.filter = filter;
   d.resetText = reset;
   return d;
-}
-
-std::vector<SettingDescriptor> BuildTable() {
-  constexpr W M = W::Main;
-  constexpr W O = W::OutputSettings;
-  constexpr W R = W::RegexOptions;
-  constexpr auto Cut = RadioGroup::CutMode;
-  constexpr auto Enc = RadioGroup::TextEncoding;
-  constexpr auto Name = InputFilter::FileNamePart;
-  constexpr auto Folder = InputFilter::FolderPath;
-  constexpr auto Digits = InputFilter::DigitsOnly;
-
-  std::vector<SettingDescriptor> t;
-  // Panels: every section body starts hidden; everything else is shown.
-  for (S p : {S::Panel1, S::Panel2, S::Panel6, S::Panel7, S::Panel3, S::Panel4, S::Panel8, S::Panel9, S::pa001a,
-              S::pa006b, S::pa_saveimg, S::pa006a, S::pa005b, S::pa_resizeimg, S::pa005a, S::pa003b, S::pa_savetxt,
-              S::pa003a, S::pa002b, S::pa_textadd, S::pa002a, S::pa001b, S::pa_suchenersetzen, S::pa004b,
-              S::pa_cutimg, S::pa004a, S::Panel5, S::Panel10, S::Panel11}) {
-    const bool body = p == S::pa001b || p == S::pa002b || p == S::pa003b || p == S::pa004b || p == S::pa005b ||
-                      p == S::pa006b;
-    t.push_back(Panel(p, !body));
-  }
-
-  t.push_back(Bool(S::cb_history_txt, K::Flag, M, true));
-  t.push_back(Bool(S::cb_history_img, K::Flag, M, true));
-  t.push_back(Bool(S::cb_history_dblclick, K::Flag, M, true));
-  t.push_back(Bool(S::cb_suchenersetzen, K::Flag, M, false));
-  t.push_back(TextOf(S::saveimg_format, K::EditableChoice, M, u"*.jpg - JPEG-Image", Name, u"*.jpg - JPEG-Bild",
-                     u"*.jpg - JPEG-Image"));
-  t.push_back(TextOf(S::saveimg_name, K::EditableChoice, M, u"Clipboard Image %num%", Name,
-                     u"Bild aus der Zwischenablage %num%", u"Clipboard Image %num%"));
-  t.push_back(TextOf(S::saveimg_ordner, K::Text, M, u"", Folder));
-  t.push_back(Bool(S::save_img_vorher, K::Flag, M, false));
-  t.push_back(Bool(S::save_img_nachher, K::Flag, M, true));
-  t.push_back(Bool(S::cb_saveimg, K::Flag, M, false));
-  t.push_back(TextOf(S::act_sizebenutzer_x, K::EditableChoice, M, u"640", Digits));
-  t.push_back(TextOf(S::act_sizebenutzer_y, K::EditableChoice, M, u"480", Digits));
-  t.push_back(Bool(S::act_resizeimg_prop, K::Flag, M, true));
-  t.push_back(Bool(S::cb_resizeimg, K::Flag, M, false));
-  t.push_back(TextOf(S::savetxt_format, K::EditableChoice, M, u".txt", Name));
-  t.push_back(TextOf(S::savetxt_name, K::EditableChoice, M, u"Clipboard Text %num%", Name,
-                     u"Text aus der Zwischenablage %num%", u"Clipboard Text %num%"));
-  t.push_back(TextOf(S::savetxt_ordner, K::Text, M, u"", Folder));
-  t.push_back(Bool(S::cb_savetxt, K::Flag, M, false));
-  t.push_back(TextOf(S::act_textadd_vorne, K::Memo, M, u""));
-  t.push_back(TextOf(S::act_textadd_hinten, K::Memo, M, u""));
-  t.push_back(Bool(S::cb_textadd, K::Flag, M, false));
-  t.push_back(TextOf(S::act_ers_text_suchen, K::Memo, M, u""));
-  t.push_back(TextOf(S::act_ers_text_ersetzen, K::Memo, M, u""));
-  t.push_back(Bool(S::act_ers_text_suchen_regex, K::Flag, M, false));
-  t.push_back(Bool(S::act_ers_casesensitive, K::Flag, M, true));
-  t.push_back(Bool(S::act_ers_text_ersetzen_regex, K::Flag, M, false));
-  t.push_back(Bool(S::cb_se_mehrfach, K::Flag, M, false));
-  t.push_back(Bool(S::rb_cutimg_auswahl, K::Choice, M, true, Cut));
-  t.push_back(Bool(S::rb_cutimg_direkt, K::Choice, M, false, Cut));
-  for (S margin : {S::act_zuschlinks, S::act_zuschrechts, S::act_zuschoben, S::act_zuschunten}) {
-    t.push_back(TextOf(margin, K::EditableChoice, M, u"0", Digits));
-  }
-  t.push_back(Bool(S::cb_cutimg, K::Flag, M, false));
-  t.push_back(Bool(S::m_konfig_autosave_nie, K::MenuFlag, M, true));
-  t.push_back(Bool(S::m_konfig_autosave_alles, K::MenuFlag, M, false));
-
-  t.push_back(TextOf(S::out_quality, K::EditableChoice, O, u"90", InputFilter::Quality));
-  SettingDescriptor bar = Base(S::ScrollBar1, K::Integer, O);
-  bar.startInt = 90;
-  bar.minInt = 1;
-  bar.maxInt = 100;
-  t.push_back(bar);
-  t.push_back(Bool(S::progressivaktiv, K::Flag, O, true));
-  for (S rb : {S::rb_ansi, S::rb_utf7, S::rb_utf8, S::rb_beibehalten, S::rb_utf7ansi, S::rb_utf16le, S::rb_utf_be,
-               S::rb_utf32le, S::rb_utf32be}) {
-    t.push_back(Bool(rb, K::Choice, O, rb == S::rb_beibehalten, Enc));
-  }
-  t.push_back(Bool(S::act_sizehochquerformat, K::Flag, O, true));
-  t.push_back(Bool(S::act_sizekleiner, K::Flag, O, true));
-  t.push_back(Bool(S::act_sizebigger, K::Flag, O, true));
-  t.push_back(TextOf(S::act_sizemethode, K::EditableChoice, O, u"Bicubic", InputFilter::None, u"Bikubisch",
-                     u"Bicubic"));
-
-  t.push_back(Bool(S::cb_caseinsensitive_i, K::Flag, R, false));
-  t.push_back(Bool(S::cb_multiline_m, K::Flag, R, false));
-  t.push_back(Bool(S::cb_singleline_s, K::Flag, R, true));
-  t.push_back(Bool(S::cb_greedymode_g, K::Flag, R, true));
-  t.push_back(Bool(S::cb_whitespacecomments_x, K::Flag, R, false));
-  t.push_back(TextOf(S::zk_word, K::Text, R, u"0123456789aäbcdefghijklmnoöpqrsßtuüvwxyzAÄBCDEFGHIJKLMNOÖPQRSTUÜVWXYZ_"));
-  t.push_back(TextOf(S::zk_space, K::Text, R, u" $9$A$D$C"));
-  t.push_back(TextOf(S::zk_lineseparators, K::Text, R, u"$d$a$b$c$85$2028$2029"));
-  return t;
-}
-
-const std::vector<SettingDescriptor>& Table() {
-  static const std::vector<SettingDescriptor> table = [] {
-    std::vector<SettingDescriptor> t = BuildTable();
-    assert(t.size() == kSettingCount);
-    for (std::size_t i = 0; i < t.size(); ++i) assert(Index(t[i].id) == i);
-    return t;
-  }();
-  return table;
 }
 
 // The file formats offered for saved images, in German; English reads "Image" for "Bild".
@@ -180,6 +83,148 @@ constexpr std::u16string_view kImageFormatItems[] = {
     u"*.tga - Truevision Targa Bild",
 };
 
+// Item lists of the editable choices.
+constexpr std::u16string_view kImageNamesEn[] = {u"Clipboard Image %num%", u"Clipboard Image %date% %time%",
+                                                 u"%date% %time%"};
+constexpr std::u16string_view kImageNamesDe[] = {u"Bild aus der Zwischenablage %num%",
+                                                 u"Bild aus der Zwischenablage %date% %time%", u"%date% %time%"};
+constexpr std::u16string_view kTextNamesEn[] = {u"Clipboard Text %num%", u"Clipboard Text %date% %time%",
+                                                u"%date% %time%"};
+constexpr std::u16string_view kTextNamesDe[] = {u"Text aus der Zwischenablage %num%",
+                                                u"Text aus der Zwischenablage %date% %time%", u"%date% %time%"};
+constexpr std::u16string_view kTextFormats[] = {u".txt", u".log", u".php", u".htm", u".html"};
+constexpr std::u16string_view kImageSizes[] = {u"100",  u"240",  u"320",  u"480",  u"600",  u"640",  u"720",
+                                               u"768",  u"800",  u"864",  u"1024", u"1152", u"1280", u"1366",
+                                               u"1440", u"1600", u"1792", u"1920", u"2048"};
+constexpr std::u16string_view kMargins[] = {u"0", u"10", u"25", u"50", u"75", u"100", u"250", u"500", u"1000"};
+constexpr std::u16string_view kQualities[] = {u"100", u"90", u"85", u"80", u"75",
+                                              u"70",  u"60", u"40", u"20", u"1"};
+constexpr std::u16string_view kMethodsEn[] = {u"Bicubic", u"Bilinear", u"Nearest"};
+constexpr std::u16string_view kMethodsDe[] = {u"Bikubisch", u"Bilinear", u"Nächster Nachbar"};
+
+constexpr SettingDescriptor WithItems(SettingDescriptor d, std::span<const std::u16string_view> english,
+                                      std::span<const std::u16string_view> german = {}) {
+  d.items = english;
+  d.itemsGerman = german;
+  return d;
+}
+
+using Table = std::array<SettingDescriptor, kSettingCount>;
+
+constexpr Table BuildTable() {
+  constexpr W M = W::Main;
+  constexpr W O = W::OutputSettings;
+  constexpr W R = W::RegexOptions;
+  constexpr auto Cut = RadioGroup::CutMode;
+  constexpr auto Enc = RadioGroup::TextEncoding;
+  constexpr auto Name = InputFilter::FileNamePart;
+  constexpr auto Folder = InputFilter::FolderPath;
+  constexpr auto Digits = InputFilter::DigitsOnly;
+
+  Table t{};
+  std::size_t n = 0;
+  const auto push = [&t, &n](const SettingDescriptor& d) {
+    if (n < t.size()) t[n] = d;
+    ++n;
+  };
+  // Panels: every section body starts hidden; everything else is shown.
+  for (S p : {S::Panel1, S::Panel2, S::Panel6, S::Panel7, S::Panel3, S::Panel4, S::Panel8, S::Panel9, S::pa001a,
+              S::pa006b, S::pa_saveimg, S::pa006a, S::pa005b, S::pa_resizeimg, S::pa005a, S::pa003b, S::pa_savetxt,
+              S::pa003a, S::pa002b, S::pa_textadd, S::pa002a, S::pa001b, S::pa_suchenersetzen, S::pa004b,
+              S::pa_cutimg, S::pa004a, S::Panel5, S::Panel10, S::Panel11}) {
+    const bool body = p == S::pa001b || p == S::pa002b || p == S::pa003b || p == S::pa004b || p == S::pa005b ||
+                      p == S::pa006b;
+    push(Panel(p, !body));
+  }
+
+  push(Bool(S::cb_history_txt, K::Flag, M, true));
+  push(Bool(S::cb_history_img, K::Flag, M, true));
+  push(Bool(S::cb_history_dblclick, K::Flag, M, true));
+  push(Bool(S::cb_suchenersetzen, K::Flag, M, false));
+  SettingDescriptor format = TextOf(S::saveimg_format, K::EditableChoice, M, u"*.jpg - JPEG-Image", Name,
+                                    u"*.jpg - JPEG-Bild", u"*.jpg - JPEG-Image");
+  format.itemsFromImageFormats = true;
+  push(format);
+  push(WithItems(TextOf(S::saveimg_name, K::EditableChoice, M, u"Clipboard Image %num%", Name,
+                        u"Bild aus der Zwischenablage %num%", u"Clipboard Image %num%"),
+                 kImageNamesEn, kImageNamesDe));
+  push(TextOf(S::saveimg_ordner, K::Text, M, u"", Folder));
+  push(Bool(S::save_img_vorher, K::Flag, M, false));
+  push(Bool(S::save_img_nachher, K::Flag, M, true));
+  push(Bool(S::cb_saveimg, K::Flag, M, false));
+  push(WithItems(TextOf(S::act_sizebenutzer_x, K::EditableChoice, M, u"640", Digits), kImageSizes));
+  push(WithItems(TextOf(S::act_sizebenutzer_y, K::EditableChoice, M, u"480", Digits), kImageSizes));
+  push(Bool(S::act_resizeimg_prop, K::Flag, M, true));
+  push(Bool(S::cb_resizeimg, K::Flag, M, false));
+  push(WithItems(TextOf(S::savetxt_format, K::EditableChoice, M, u".txt", Name), kTextFormats));
+  push(WithItems(TextOf(S::savetxt_name, K::EditableChoice, M, u"Clipboard Text %num%", Name,
+                        u"Text aus der Zwischenablage %num%", u"Clipboard Text %num%"),
+                 kTextNamesEn, kTextNamesDe));
+  push(TextOf(S::savetxt_ordner, K::Text, M, u"", Folder));
+  push(Bool(S::cb_savetxt, K::Flag, M, false));
+  push(TextOf(S::act_textadd_vorne, K::Memo, M, u""));
+  push(TextOf(S::act_textadd_hinten, K::Memo, M, u""));
+  push(Bool(S::cb_textadd, K::Flag, M, false));
+  push(TextOf(S::act_ers_text_suchen, K::Memo, M, u""));
+  push(TextOf(S::act_ers_text_ersetzen, K::Memo, M, u""));
+  push(Bool(S::act_ers_text_suchen_regex, K::Flag, M, false));
+  push(Bool(S::act_ers_casesensitive, K::Flag, M, true));
+  push(Bool(S::act_ers_text_ersetzen_regex, K::Flag, M, false));
+  push(Bool(S::cb_se_mehrfach, K::Flag, M, false));
+  push(Bool(S::rb_cutimg_auswahl, K::Choice, M, true, Cut));
+  push(Bool(S::rb_cutimg_direkt, K::Choice, M, false, Cut));
+  for (S margin : {S::act_zuschlinks, S::act_zuschrechts, S::act_zuschoben, S::act_zuschunten}) {
+    push(WithItems(TextOf(margin, K::EditableChoice, M, u"0", Digits), kMargins));
+  }
+  push(Bool(S::cb_cutimg, K::Flag, M, false));
+  push(Bool(S::m_konfig_autosave_nie, K::MenuFlag, M, true));
+  push(Bool(S::m_konfig_autosave_alles, K::MenuFlag, M, false));
+
+  push(WithItems(TextOf(S::out_quality, K::EditableChoice, O, u"90", InputFilter::Quality), kQualities));
+  SettingDescriptor bar = Base(S::ScrollBar1, K::Integer, O);
+  bar.startInt = 90;
+  bar.minInt = 1;
+  bar.maxInt = 100;
+  push(bar);
+  push(Bool(S::progressivaktiv, K::Flag, O, true));
+  for (S rb : {S::rb_ansi, S::rb_utf7, S::rb_utf8, S::rb_beibehalten, S::rb_utf7ansi, S::rb_utf16le, S::rb_utf_be,
+               S::rb_utf32le, S::rb_utf32be}) {
+    push(Bool(rb, K::Choice, O, rb == S::rb_beibehalten, Enc));
+  }
+  push(Bool(S::act_sizehochquerformat, K::Flag, O, true));
+  push(Bool(S::act_sizekleiner, K::Flag, O, true));
+  push(Bool(S::act_sizebigger, K::Flag, O, true));
+  push(WithItems(TextOf(S::act_sizemethode, K::EditableChoice, O, u"Bicubic", InputFilter::None, u"Bikubisch",
+                        u"Bicubic"),
+                 kMethodsEn, kMethodsDe));
+
+  push(Bool(S::cb_caseinsensitive_i, K::Flag, R, false));
+  push(Bool(S::cb_multiline_m, K::Flag, R, false));
+  push(Bool(S::cb_singleline_s, K::Flag, R, true));
+  push(Bool(S::cb_greedymode_g, K::Flag, R, true));
+  push(Bool(S::cb_whitespacecomments_x, K::Flag, R, false));
+  push(TextOf(S::zk_word, K::Text, R, u"0123456789aäbcdefghijklmnoöpqrsßtuüvwxyzAÄBCDEFGHIJKLMNOÖPQRSTUÜVWXYZ_"));
+  push(TextOf(S::zk_space, K::Text, R, u" $9$A$D$C"));
+  push(TextOf(S::zk_lineseparators, K::Text, R, u"$d$a$b$c$85$2028$2029"));
+  // One row too many or too few leaves a row default-made: the order check sees it.
+  if (n != t.size()) t[0] = SettingDescriptor{};
+  return t;
+}
+
+constexpr Table kTable = BuildTable();
+
+// Every row stands at the index of its identifier, so the table is in control
+// order (the configuration writer and reader walk it) and Describe() is one lookup.
+constexpr bool InControlOrder(const Table& t) {
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (Index(t[i].id) != i || t[i].name != kNames[i]) return false;
+  }
+  return true;
+}
+static_assert(InControlOrder(kTable), "the settings table must list every setting once, in control order");
+
+const Table& TableRows() { return kTable; }
+
 std::u16string ReplaceAll(std::u16string text, std::u16string_view from, std::u16string_view to) {
   for (std::size_t p = text.find(from); p != std::u16string::npos; p = text.find(from, p + to.size())) {
     text.replace(p, from.size(), to);
@@ -187,15 +232,12 @@ std::u16string ReplaceAll(std::u16string text, std::u16string_view from, std::u1
   return text;
 }
 
-std::vector<std::u16string> Strings(std::initializer_list<std::u16string_view> list) {
-  return {list.begin(), list.end()};
-}
 
 }  // namespace
 
-std::span<const SettingDescriptor> AllSettings() { return Table(); }
+std::span<const SettingDescriptor> AllSettings() { return TableRows(); }
 
-const SettingDescriptor& Describe(Setting s) { return Table()[Index(s)]; }
+const SettingDescriptor& Describe(Setting s) { return TableRows()[Index(s)]; }
 
 std::optional<Setting> FindSetting(std::string_view name) {
   for (std::size_t i = 0; i < kSettingCount; ++i) {
@@ -207,54 +249,40 @@ std::optional<Setting> FindSetting(std::string_view name) {
 std::vector<Setting> GroupMembers(RadioGroup group) {
   std::vector<Setting> members;
   if (group == RadioGroup::None) return members;
-  for (const SettingDescriptor& d : Table()) {
+  for (const SettingDescriptor& d : TableRows()) {
     if (d.group == group) members.push_back(d.id);
   }
   return members;
 }
 
-std::vector<std::u16string> DefaultItems(Setting s, Language language) {
-  const bool de = language == Language::German;
-  switch (s) {
-    case S::saveimg_format: {
-      std::vector<std::u16string> items;
-      for (std::u16string_view item : kImageFormatItems) {
-        items.push_back(de ? std::u16string(item) : ReplaceAll(std::u16string(item), u"Bild", u"Image"));
-      }
-      return items;
-    }
-    case S::saveimg_name:
-      return de ? Strings({u"Bild aus der Zwischenablage %num%", u"Bild aus der Zwischenablage %date% %time%",
-                           u"%date% %time%"})
-                : Strings({u"Clipboard Image %num%", u"Clipboard Image %date% %time%", u"%date% %time%"});
-    case S::savetxt_name:
-      return de ? Strings({u"Text aus der Zwischenablage %num%", u"Text aus der Zwischenablage %date% %time%",
-                           u"%date% %time%"})
-                : Strings({u"Clipboard Text %num%", u"Clipboard Text %date% %time%", u"%date% %time%"});
-    case S::savetxt_format:
-      return Strings({u".txt", u".log", u".php", u".htm", u".html"});
-    case S::act_sizebenutzer_x:
-    case S::act_sizebenutzer_y:
-      return Strings({u"100", u"240", u"320", u"480", u"600", u"640", u"720", u"768", u"800", u"864", u"1024",
-                      u"1152", u"1280", u"1366", u"1440", u"1600", u"1792", u"1920", u"2048"});
-    case S::act_zuschlinks:
-    case S::act_zuschrechts:
-    case S::act_zuschoben:
-    case S::act_zuschunten:
-      return Strings({u"0", u"10", u"25", u"50", u"75", u"100", u"250", u"500", u"1000"});
-    case S::out_quality:
-      return Strings({u"100", u"90", u"85", u"80", u"75", u"70", u"60", u"40", u"20", u"1"});
-    case S::act_sizemethode:
-      return de ? Strings({u"Bikubisch", u"Bilinear", u"Nächster Nachbar"})
-                : Strings({u"Bicubic", u"Bilinear", u"Nearest"});
-    default:
-      return {};
+std::vector<std::u16string> BuiltInImageFormatItems(Language language) {
+  std::vector<std::u16string> items;
+  for (std::u16string_view item : kImageFormatItems) {
+    std::u16string text(item);
+    if (language == Language::English) text = ReplaceAll(std::move(text), u"Bild", u"Image");
+    items.push_back(std::move(text));
   }
+  return items;
+}
+
+namespace {
+ImageFormatItemsProvider imageFormatItems = &BuiltInImageFormatItems;
+}  // namespace
+
+void SetImageFormatItemsProvider(ImageFormatItemsProvider provider) {
+  imageFormatItems = provider ? provider : &BuiltInImageFormatItems;
+}
+
+std::vector<std::u16string> DefaultItems(Setting s, Language language) {
+  const SettingDescriptor& d = Describe(s);
+  if (d.itemsFromImageFormats) return imageFormatItems(language);
+  const auto list = language == Language::German && !d.itemsGerman.empty() ? d.itemsGerman : d.items;
+  return {list.begin(), list.end()};
 }
 
 CaptureSettings::CaptureSettings(Language language)
     : values_(kSettingCount), items_(kSettingCount), reactions_(kSettingCount) {
-  for (const SettingDescriptor& d : Table()) {
+  for (const SettingDescriptor& d : TableRows()) {
     const std::size_t i = Index(d.id);
     if (d.IsBool()) {
       values_[i] = d.startOn;
@@ -309,14 +337,31 @@ void CaptureSettings::AttachReaction(Setting s, Reaction reaction) {
   reactions_[Index(s)].push_back(std::move(reaction));
 }
 
-int CaptureSettings::AddObserver(Observer observer) {
-  const int handle = nextObserverHandle_++;
-  observers_.emplace_back(handle, std::move(observer));
-  return handle;
+ObserverHandle CaptureSettings::AddObserver(Observer observer) {
+  const int id = nextObserverHandle_++;
+  observers_->emplace_back(id, std::move(observer));
+  return ObserverHandle(observers_, id);
 }
 
-void CaptureSettings::RemoveObserver(int handle) {
-  std::erase_if(observers_, [handle](const auto& entry) { return entry.first == handle; });
+ObserverHandle::ObserverHandle(ObserverHandle&& other) noexcept
+    : entries_(std::move(other.entries_)), id_(std::exchange(other.id_, 0)) {}
+
+ObserverHandle& ObserverHandle::operator=(ObserverHandle&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    entries_ = std::move(other.entries_);
+    id_ = std::exchange(other.id_, 0);
+  }
+  return *this;
+}
+
+void ObserverHandle::Reset() {
+  if (id_ == 0) return;
+  if (const std::shared_ptr<Entries> entries = entries_.lock()) {
+    std::erase_if(*entries, [id = id_](const auto& entry) { return entry.first == id; });
+  }
+  entries_.reset();
+  id_ = 0;
 }
 
 bool CaptureSettings::Store(Setting s, Value value) {
@@ -331,7 +376,7 @@ void CaptureSettings::Changed(Setting s) {
   // Copies: a reaction or observer may attach further ones or change other settings.
   const std::vector<Reaction> reactions = reactions_[Index(s)];
   for (const Reaction& r : reactions) r();
-  const auto observers = observers_;
+  const auto observers = *observers_;
   for (const auto& [handle, observer] : observers) observer(s);
 }
 

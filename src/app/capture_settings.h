@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -58,6 +59,11 @@ struct SettingDescriptor {
   std::int32_t maxInt = 0;
   // The value the reset command sets where it differs from the start-up value.
   std::optional<std::u16string_view> resetText;
+  // Suggested items of an editable choice (German ones when they differ).
+  std::span<const std::u16string_view> items;
+  std::span<const std::u16string_view> itemsGerman;
+  // The items are the image file formats, supplied by the image output code.
+  bool itemsFromImageFormats = false;
 
   bool IsBool() const {
     return kind == SettingKind::Flag || kind == SettingKind::Choice || kind == SettingKind::Visibility ||
@@ -78,6 +84,13 @@ std::vector<Setting> GroupMembers(RadioGroup group);
 // The suggested items of an editable choice in one language (empty for other kinds).
 std::vector<std::u16string> DefaultItems(Setting s, Language language);
 
+// The items of `saveimg_format` come from whoever knows the image writers: it
+// sets a provider when the program is assembled. Until then (and after a reset
+// with nullptr) the built-in list of the 26 extensions is offered.
+using ImageFormatItemsProvider = std::vector<std::u16string> (*)(Language language);
+void SetImageFormatItemsProvider(ImageFormatItemsProvider provider);
+std::vector<std::u16string> BuiltInImageFormatItems(Language language);
+
 // Main window geometry; stored in the configuration, no control of its own.
 struct WindowGeometry {
   bool maximized = false;
@@ -85,6 +98,26 @@ struct WindowGeometry {
   std::int32_t clientHeight = 569;
   std::optional<std::int32_t> top;   // unset: centred when first shown
   std::optional<std::int32_t> left;  // unset: centred when first shown
+};
+
+// Keeps an observer registered while it lives: destroying it (or Reset) removes
+// the observer. It may outlive the settings it came from; it then does nothing.
+class [[nodiscard]] ObserverHandle {
+ public:
+  using Entries = std::vector<std::pair<int, std::function<void(Setting)>>>;
+  ObserverHandle() = default;
+  ObserverHandle(std::weak_ptr<Entries> entries, int id) : entries_(std::move(entries)), id_(id) {}
+  ObserverHandle(ObserverHandle&& other) noexcept;
+  ObserverHandle& operator=(ObserverHandle&& other) noexcept;
+  ObserverHandle(const ObserverHandle&) = delete;
+  ObserverHandle& operator=(const ObserverHandle&) = delete;
+  ~ObserverHandle() { Reset(); }
+  void Reset();
+  bool Active() const { return id_ != 0 && !entries_.expired(); }
+
+ private:
+  std::weak_ptr<Entries> entries_;
+  int id_ = 0;
 };
 
 class CaptureSettings {
@@ -115,9 +148,9 @@ class CaptureSettings {
 
   // Reactions run after the value changed, in attachment order, before the observers.
   void AttachReaction(Setting s, Reaction reaction);
-  // Observers run after every real change of any setting. Returns a handle for RemoveObserver.
-  int AddObserver(Observer observer);
-  void RemoveObserver(int handle);
+  // Observers run after every real change of any setting, as long as the
+  // returned handle lives.
+  ObserverHandle AddObserver(Observer observer);
 
   WindowGeometry& Geometry() { return geometry_; }
   const WindowGeometry& Geometry() const { return geometry_; }
@@ -129,7 +162,7 @@ class CaptureSettings {
   std::vector<Value> values_;
   std::vector<std::vector<std::u16string>> items_;
   std::vector<std::vector<Reaction>> reactions_;
-  std::vector<std::pair<int, Observer>> observers_;
+  std::shared_ptr<ObserverHandle::Entries> observers_ = std::make_shared<ObserverHandle::Entries>();
   int nextObserverHandle_ = 1;
   WindowGeometry geometry_;
 };

@@ -2,6 +2,7 @@
 
 #include "app/regex_options_logic.h"
 #include "image/image_output.h"
+#include "app/setting_values.h"
 
 #include "text/integer_text.h"
 #include "text/text_file_writer.h"
@@ -84,17 +85,9 @@ std::string ApplySettingAssignment(CaptureSettings& settings, std::string_view a
   const std::optional<Setting> setting = FindSetting(key);
   if (!setting) return "unknown setting \"" + std::string(key) + "\"";
   const SettingDescriptor& d = Describe(*setting);
-  if (d.IsText()) {
-    settings.SetText(*setting, value);
-    return {};
-  }
-  const std::optional<std::int32_t> number = ParseIntegerText(value);
-  if (!number) return "\"" + std::string(key) + "\" takes a whole number, got \"" + Utf16ToUtf8(value) + "\"";
-  if (d.IsBool()) {
-    settings.SetFlag(*setting, *number != 0);
-  } else {
-    settings.SetInteger(*setting, *number);
-  }
+  const std::optional<CaptureSettings::Value> parsed = ParseSettingValue(d.kind, value);
+  if (!parsed) return "\"" + std::string(key) + "\" takes a whole number, got \"" + Utf16ToUtf8(value) + "\"";
+  settings.Set(*setting, *parsed);
   return {};
 }
 

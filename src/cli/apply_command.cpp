@@ -20,6 +20,7 @@
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
+#include "config/configuration.h"
 #include "clipboard/content_clipboard.h"
 #include "text/atomic_file.h"
 #include "text/utf.h"
@@ -34,6 +35,7 @@ struct ApplyOptions {
   std::vector<ReplacementRow> rows;
   bool image = false;
   std::optional<std::string> output;
+  std::optional<std::string> writeConfig;
   std::optional<std::string> input;
 };
 
@@ -61,6 +63,8 @@ ApplyOptions ParseApplyArguments(const std::vector<std::string>& args) {
       o.image = true;
     } else if (a == "--output") {
       o.output = value(i, a);
+    } else if (a == "--write-config") {
+      o.writeConfig = value(i, a);
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       throw UsageError("unknown option " + a);
     } else if (!o.input) {
@@ -196,11 +200,6 @@ int RunApply(const std::vector<std::string>& args) {
     std::fprintf(stderr, "tallowin apply: %s\n%s", e.what(), UsageText().c_str());
     return 2;
   }
-  if (!options.configs.empty()) {
-    std::fprintf(stderr, "tallowin apply: --config is not available in this version\n");
-    return 2;
-  }
-
   ContentClipboard clipboard;
   const Language language = GermanMarkerPresent(".") ? Language::German : Language::English;
   ProgramCore core(clipboard, language);
@@ -220,11 +219,25 @@ int RunApply(const std::vector<std::string>& args) {
     return 1;
   }
   core.FinishStartup(Utf8ToUtf16(programFolder));
+  // As the program's first showing does with the configurations named on its
+  // command line; there is no window, so the geometry stays in the settings.
+  ConfigurationWindow noWindow;
+  noWindow.sectionLayout = [&core] { core.sectionLayout.Run(std::nullopt); };
+  noWindow.applyLanguage = [&core] { ApplyLanguageToSettings(core.settings, core.CurrentLanguage()); };
+  for (const std::string& config : options.configs) KonfigurationLaden(core.settings, config, true, noWindow);
   for (const std::string& assignment : options.assignments) {
     const std::string error = ApplySettingAssignment(core.settings, assignment);
     if (!error.empty()) {
       std::fprintf(stderr, "tallowin apply: --set: %s\n", error.c_str());
       return 2;
+    }
+  }
+  if (options.writeConfig) {
+    try {
+      KonfigurationSpeichern(core.settings, *options.writeConfig, noWindow);
+    } catch (const TallowinError& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+      return 1;
     }
   }
   for (ReplacementRow& row : options.rows) core.replacementTable.AppendRow(std::move(row));

@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -36,6 +38,7 @@
 #include "app/errors.h"
 #include "lang/ui_texts.h"
 #include "text/integer_text.h"
+#include "text/utf.h"
 #include "ui/error_report.h"
 #include "ui/history_list_model.h"
 #include "ui/qt_text.h"
@@ -97,7 +100,7 @@ QString Key(const char* name) { return QString::fromLatin1(name); }
 }  // namespace
 
 MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
-    : options_(std::move(options)), startForm_(startForm) {
+    : options_(std::move(options)), startForm_(startForm), configMenu_(Utf16ToUtf8(options_.programFolder)) {
   setObjectName(QStringLiteral("Tprog"));
   InstallAccessibleChoiceBoxes();  // before the first box exists
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -142,12 +145,12 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   core_->details.onChanged = [this] { ShowDetails(); };
   core_->views.onChanged = [this] { ShowContent(); };
   core_->history.onChanged = [this] { ShowHistory(); };
-  core_->settings.AddObserver([this](Setting s) {
+  observers_.push_back(core_->settings.AddObserver([this](Setting s) {
     for (const SectionInfo& section : Sections()) {
       if (s == section.toggle || s == section.body) return RelayoutSections();
     }
     if (s == Setting::cb_se_mehrfach) RelayoutSections();
-  });
+  }));
 
   // The marquee dialog exists, hidden, before the first pass can need it.
   cutauswahl_ = new MarqueeCutDialog(core_->CurrentLanguage(), this);
@@ -166,6 +169,10 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   binder_->RefreshAll();
   RelayoutSections();
   ApplyStartGeometry();
+  // The configuration files of the program folder are offered in the menu.
+  for (const std::string& path : ListConfigurationFiles(Utf16ToUtf8(options_.programFolder))) {
+    KonfigurationAddMenu(QString::fromStdString(path));
+  }
 
   timer1_.setInterval(kFooterIntervalMs);
   connect(&timer1_, &QTimer::timeout, this, &MainWindow::FooterTick);
@@ -188,6 +195,7 @@ MainWindow::~MainWindow() {
   cutauswahl_ = nullptr;
   delete binder_;
   binder_ = nullptr;
+  observers_.clear();
   scrollBox2_ = nullptr;
   displayImg_ = nullptr;
   zuletzt_ = nullptr;
@@ -250,33 +258,58 @@ void MainWindow::BuildMenus() {
     a->setEnabled(false);
   }
 
+  // The configuration menu: eight fixed entries, then one per known file.
   QMenu* config = menu("m_konfig");
-  for (const char* key : {"m_konfig_save", "m_konfig_load", "m_konfig_standard"}) action(config, key)->setEnabled(false);
-  config->addSeparator();
-  action(config, "m_konfig_save_start")->setEnabled(false);
-  QAction* startConfig = action(config, "m_konfig_start");
-  startConfig->setEnabled(false);
-  startConfig->setToolTip(ToQString(options_.programFolder) + QStringLiteral("Auto.twk"));
+  konfigMenu_ = config;
   config->setToolTipsVisible(true);
-  config->addSeparator();
+  connect(action(config, "m_konfig_save"), &QAction::triggered, this, [this] {
+    const Language language = core_->CurrentLanguage();
+    const QString name = QFileDialog::getSaveFileName(
+        this, QString(), ToQString(options_.programFolder) + ToQString(UiText("sd_konfig.name", language)),
+        ToQString(UiText("sd_konfig.filter", language)), nullptr, QFileDialog::DontConfirmOverwrite);
+    if (name.isEmpty()) return;
+    // The default extension is added when the name has none.
+    const QString path = QFileInfo(name).suffix().isEmpty() ? name + QStringLiteral(".twk") : name;
+    KonfigurationSpeichern(path);
+    KonfigurationAddMenu(path);
+  });
+  connect(action(config, "m_konfig_save_start"), &QAction::triggered, this, [this] { SaveStartConfiguration(); });
+  connect(action(config, "m_konfig_load"), &QAction::triggered, this, [this] {
+    const QString name = QFileDialog::getOpenFileName(this, QString(), ToQString(options_.programFolder),
+                                                      ToQString(UiText("sd_konfig.filter", core_->CurrentLanguage())));
+    if (name.isEmpty()) return;
+    KonfigurationLaden(name, false);
+    KonfigurationAddMenu(name);
+  });
+  config->addSeparator()->setObjectName(QStringLiteral("N3"));
   QMenu* autosave = config->addMenu(QString());
   autosave->setObjectName(QStringLiteral("m_konfig_autosave"));
   captioned_.emplace_back(autosave, "m_konfig_autosave");
-  const std::pair<Setting, Setting> pair[] = {{Setting::m_konfig_autosave_nie, Setting::m_konfig_autosave_alles},
-                                              {Setting::m_konfig_autosave_alles, Setting::m_konfig_autosave_nie}};
-  for (const auto& [mine, other] : pair) {
+  for (Setting mine : {Setting::m_konfig_autosave_alles, Setting::m_konfig_autosave_nie}) {
     QAction* a = action(autosave, Describe(mine).name.data());
     a->setCheckable(true);
     a->setChecked(core_->settings.Flag(mine));
-    connect(a, &QAction::triggered, this, [this, a, mine = mine, other = other] {
-      core_->settings.SetFlag(mine, true);
-      core_->settings.SetFlag(other, false);
-      a->setChecked(true);
+    connect(a, &QAction::triggered, this, [this, a, mine] {
+      ChooseExitSave(core_->settings, mine);
+      a->setChecked(core_->settings.Flag(mine));
     });
-    core_->settings.AddObserver([this, a, mine = mine](Setting s) {
+    observers_.push_back(core_->settings.AddObserver([this, a, mine](Setting s) {
       if (s == mine) a->setChecked(core_->settings.Flag(mine));
-    });
+    }));
   }
+  config->addSeparator()->setObjectName(QStringLiteral("N4"));
+  connect(action(config, "m_konfig_standard"), &QAction::triggered, this, [this] { KonfigurationLadenStandard(); });
+  konfigStart_ = action(config, "m_konfig_start");
+  konfigStart_->setToolTip(QString::fromStdString(configMenu_.StartConfigurationPath()));
+  connect(konfigStart_, &QAction::triggered, this, [this] {
+    const QString path = konfigStart_->toolTip();
+    if (QFileInfo::exists(path)) {
+      KonfigurationLaden(path, false);
+    } else {
+      QMessageBox::information(this, windowTitle(),
+                               ToQString(UiText("m_konfig_start.missing", core_->CurrentLanguage())), QMessageBox::Ok);
+    }
+  });
 
   QMenu* help = menu("help_menu");
   connect(action(help, "help_contents"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("index.html")); });
@@ -570,9 +603,9 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
   tableLayout->addLayout(buttons);
   grid->addWidget(tableArea, row, 0, 1, 3);
   grid->setColumnStretch(1, 1);
-  core_->settings.AddObserver([this, tableArea](Setting s) {
+  observers_.push_back(core_->settings.AddObserver([this, tableArea](Setting s) {
     if (s == Setting::cb_se_mehrfach) tableArea->setVisible(core_->settings.Flag(Setting::cb_se_mehrfach));
-  });
+  }));
   tableArea->setVisible(core_->settings.Flag(Setting::cb_se_mehrfach));
   return body;
 }
@@ -1046,6 +1079,15 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::FormShow() {
+  // The configurations named on the command line, in order, else the start configuration.
+  const std::vector<std::string> configurations = ConfigurationArguments(options_.configurations);
+  for (const std::string& path : configurations) {
+    KonfigurationLaden(QString::fromStdString(path), true);
+    KonfigurationAddMenu(QString::fromStdString(path));
+  }
+  if (configurations.empty() && QFileInfo::exists(QString::fromStdString(configMenu_.StartConfigurationPath()))) {
+    KonfigurationLaden(QString::fromStdString(configMenu_.StartConfigurationPath()), true);
+  }
   for (const std::string& assignment : options_.assignments) {
     const std::string error = ApplySettingAssignment(core_->settings, assignment);
     if (!error.empty()) ShowErrorReport(QString::fromUtf8(error));
@@ -1114,8 +1156,17 @@ void MainWindow::ApplyResizeRule() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  // The close query: saving the start configuration on exit belongs to the
-  // configuration commands, which this build does not have yet.
+  // The close query saves the start configuration when "Save all" is checked.
+  // A failed save keeps the window open and shows why.
+  if (core_->settings.Flag(Setting::m_konfig_autosave_alles)) {
+    try {
+      SaveStartConfiguration();
+    } catch (const TallowinError& e) {
+      event->ignore();
+      ShowErrorReport(QString::fromUtf8(e.what()));
+      return;
+    }
+  }
   event->accept();
   if (startForm_) startForm_->close();
   QApplication::quit();
@@ -1131,6 +1182,86 @@ void MainWindow::ShowOutputSettings() {
   outputSettings_->show();
   outputSettings_->raise();
   outputSettings_->activateWindow();
+}
+
+ConfigurationWindow MainWindow::ConfigurationTarget() {
+  ConfigurationWindow target;
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect desktop = screen->virtualGeometry();
+    target.screenWidth = desktop.width();
+    target.screenHeight = desktop.height();
+  }
+  target.currentGeometry = [this] {
+    WindowGeometry g;
+    g.maximized = isMaximized();
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    const int frameExtra = height() - centralWidget()->height();
+    g.clientWidth = isMaximized() ? normal.width() : centralWidget()->width();
+    g.clientHeight = isMaximized() ? normal.height() - frameExtra : centralWidget()->height();
+    g.top = pos().y();
+    g.left = pos().x();
+    return g;
+  };
+  target.maximizeOnActivate = [this] { maximizeOnActivate_ = true; };
+  target.maximizeAtOrigin = [this] {
+    move(0, 0);
+    showMaximized();
+  };
+  target.applyGeometry = [this] {
+    const WindowGeometry& g = core_->settings.Geometry();
+    const QPoint at(g.left.value_or(pos().x()), g.top.value_or(pos().y()));
+    resize(g.clientWidth, g.clientHeight + height() - centralWidget()->height());
+    move(at);
+  };
+  target.sectionLayout = [this] { core_->sectionLayout.Run(std::nullopt); };
+  target.applyLanguage = [this] { ReapplyLanguage(); };
+  return target;
+}
+
+void MainWindow::ReapplyLanguage() {
+  ApplyLanguageToSettings(core_->settings, core_->CurrentLanguage());
+  ApplyLanguageTexts();
+  binder_->RefreshAll();
+}
+
+void MainWindow::KonfigurationSpeichern(const QString& path) {
+  tallowin::KonfigurationSpeichern(core_->settings, path.toStdString(), ConfigurationTarget());
+}
+
+void MainWindow::KonfigurationLaden(const QString& path, bool startup) {
+  tallowin::KonfigurationLaden(core_->settings, path.toStdString(), startup, ConfigurationTarget());
+}
+
+void MainWindow::KonfigurationLadenStandard() {
+  tallowin::KonfigurationLadenStandard(core_->settings, options_.programFolder);
+  binder_->RefreshAll();
+}
+
+void MainWindow::SaveStartConfiguration() {
+  const std::string path = configMenu_.StartConfigurationPath();
+  KonfigurationSpeichern(QString::fromStdString(path));
+  configMenu_.SetStartHint(path);
+  konfigStart_->setToolTip(QString::fromStdString(path));
+}
+
+bool MainWindow::ConfigCaptionFits(std::string_view caption) const {
+  // Twice the link line's width plus 30 pixels, measured in its font.
+  const int limit = 2 * (laspenden_ ? laspenden_->width() : width()) + 30;
+  const QFontMetrics metrics(laspenden_ ? laspenden_->font() : font());
+  return metrics.horizontalAdvance(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()))) <= limit;
+}
+
+void MainWindow::KonfigurationAddMenu(const QString& path) {
+  const ConfigMenuEntry* entry =
+      configMenu_.Add(path.toStdString(), [this](std::string_view caption) { return ConfigCaptionFits(caption); });
+  if (!entry) return;
+  QAction* a = konfigMenu_->addAction(QString::fromStdString(entry->caption));
+  a->setObjectName(QString::fromStdString(entry->name));
+  a->setToolTip(QString::fromStdString(entry->hint));
+  // KonfigurationLadenMenu: a file that has vanished does nothing, silently.
+  connect(a, &QAction::triggered, this, [this, a] {
+    if (QFileInfo::exists(a->toolTip())) KonfigurationLaden(a->toolTip(), false);
+  });
 }
 
 }  // namespace tallowin

@@ -11,9 +11,12 @@
 #include <vector>
 
 #include "app/program_core.h"
+#include "config/configuration.h"
+#include "config/configuration_menu.h"
 #include "lang/ui_texts.h"
 
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QScrollArea;
 class QSplitter;
@@ -39,6 +42,7 @@ struct MainWindowOptions {
   Language language = Language::English;
   std::u16string programFolder;            // with a trailing "/"
   std::vector<std::string> assignments;    // --set KEY=VALUE, applied at the first showing
+  std::vector<std::string> configurations; // FILE.twk arguments, loaded in order at the first showing
   std::u16string docsFolder;               // where the help pages are
 };
 
@@ -52,6 +56,14 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   ProgramCore& Core() { return *core_; }
+  const ConfigMenu& ConfigurationMenu() const { return configMenu_; }
+
+  // The configuration commands, as the menu runs them (tests call them directly).
+  void KonfigurationSpeichern(const QString& path);
+  void KonfigurationLaden(const QString& path, bool startup);
+  void KonfigurationLadenStandard();
+  void KonfigurationAddMenu(const QString& path);
+  void SaveStartConfiguration();  // m_konfig_save_startClick
   bool MaximizeOnActivate() const { return maximizeOnActivate_; }
   // FormResize: the actions area takes three fifths of the right column, the
   // history column a third of the width.
@@ -103,6 +115,11 @@ class MainWindow : public QMainWindow {
   void ShowOutputSettings();
   void ShowFooterLink(FooterLink link);
   void ApplyStartGeometry();
+  ConfigurationWindow ConfigurationTarget();
+  // The language routine a load ends with; the one place to redirect when the
+  // language switch is rebuilt.
+  void ReapplyLanguage();
+  bool ConfigCaptionFits(std::string_view caption) const;
   void FormShow();
 
   MainWindowOptions options_;
@@ -143,7 +160,11 @@ class MainWindow : public QMainWindow {
   bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;
   std::vector<QWidget*> sectionBodies_;
-  std::vector<std::pair<QObject*, std::string>> captioned_;  // widgets whose caption comes from the language table
+  std::vector<std::pair<QObject*, std::string>> captioned_;
+  std::vector<ObserverHandle> observers_;
+  ConfigMenu configMenu_;
+  QMenu* konfigMenu_ = nullptr;
+  QAction* konfigStart_ = nullptr;  // the window's own reactions to setting changes  // widgets whose caption comes from the language table
 };
 
 }  // namespace tallowin

@@ -156,7 +156,7 @@ SettingBinder::SettingBinder(CaptureSettings& settings, QObject* parent) : QObje
   observer_ = settings_.AddObserver([this](Setting s) { Refresh(s); });
 }
 
-SettingBinder::~SettingBinder() { settings_.RemoveObserver(observer_); }
+SettingBinder::~SettingBinder() = default;
 
 void SettingBinder::Refresh(Setting s) {
   for (auto& [setting, view] : views_) {

@@ -38,7 +38,7 @@ class SettingBinder : public QObject {
   void Refresh(Setting s);
 
   CaptureSettings& settings_;
-  int observer_ = 0;
+  ObserverHandle observer_;
   std::vector<std::pair<Setting, std::function<void()>>> views_;
 };
 

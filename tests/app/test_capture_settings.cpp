@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 
 #include "app/capture_settings.h"
 #include "app/section_layout.h"
+#include "app/setting_values.h"
 
 namespace tallowin {
 namespace {
@@ -62,13 +64,79 @@ TEST(CaptureSettings, ReactionsAndObserversRunOnlyOnRealChanges) {
   int reactions = 0;
   std::vector<Setting> observed;
   s.AttachReaction(Setting::act_ers_text_suchen, [&] { ++reactions; });
-  s.AddObserver([&](Setting changed) { observed.push_back(changed); });
+  const ObserverHandle handle = s.AddObserver([&](Setting changed) { observed.push_back(changed); });
 
   EXPECT_TRUE(s.SetText(Setting::act_ers_text_suchen, u"a"));
   EXPECT_FALSE(s.SetText(Setting::act_ers_text_suchen, u"a"));
   EXPECT_FALSE(s.SetFlag(Setting::cb_history_txt, true));
   EXPECT_EQ(reactions, 1);
   EXPECT_EQ(observed, std::vector<Setting>{Setting::act_ers_text_suchen});
+}
+
+TEST(CaptureSettings, AnObserverStaysRegisteredExactlyAsLongAsItsHandle) {
+  std::vector<int> calls;
+  auto settings = std::make_unique<CaptureSettings>();
+  ObserverHandle first = settings->AddObserver([&](Setting) { calls.push_back(1); });
+  {
+    ObserverHandle second = settings->AddObserver([&](Setting) { calls.push_back(2); });
+    ObserverHandle moved = std::move(second);  // the move carries the registration
+    EXPECT_FALSE(second.Active());
+    settings->SetFlag(Setting::cb_textadd, true);
+  }
+  settings->SetFlag(Setting::cb_textadd, false);
+  EXPECT_EQ(calls, (std::vector<int>{1, 2, 1}));
+  first = settings->AddObserver([&](Setting) { calls.push_back(3); });  // replaces and drops observer 1
+  settings->SetFlag(Setting::cb_textadd, true);
+  EXPECT_EQ(calls, (std::vector<int>{1, 2, 1, 3}));
+  settings.reset();
+  EXPECT_FALSE(first.Active());  // outliving the settings is harmless
+  first.Reset();
+}
+
+TEST(SettingValues, EachKindReadsAndWritesItsTextForm) {
+  using V = CaptureSettings::Value;
+  struct Case {
+    SettingKind kind;
+    std::u16string_view text;
+    std::optional<V> value;
+  };
+  const Case cases[] = {
+      {SettingKind::Flag, u"1", V(true)},         {SettingKind::Flag, u"2", V(true)},
+      {SettingKind::Flag, u"-1", V(true)},        {SettingKind::Flag, u"0x10", V(true)},
+      {SettingKind::Flag, u"$0", V(false)},       {SettingKind::Flag, u"0x0", V(false)},
+      {SettingKind::Flag, u"yes", std::nullopt},  {SettingKind::Flag, u"", std::nullopt},
+      {SettingKind::Choice, u"0", V(false)},      {SettingKind::Visibility, u"1", V(true)},
+      {SettingKind::MenuFlag, u"7", V(true)},     {SettingKind::Integer, u"-12", V(std::int32_t{-12})},
+      {SettingKind::Integer, u"$1F", V(std::int32_t{31})},  {SettingKind::Integer, u"0X10", V(std::int32_t{16})},
+      {SettingKind::Integer, u"1.5", std::nullopt},
+      {SettingKind::Text, u" a\vb ", V(std::u16string(u" a\vb "))},
+      {SettingKind::EditableChoice, u"x=y", V(std::u16string(u"x=y"))},
+      {SettingKind::Memo, u"a\vb\v", V(std::u16string(u"a\nb\n"))},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseSettingValue(c.kind, c.text), c.value) << std::string(c.text.begin(), c.text.end());
+  }
+  EXPECT_EQ(FormatSettingValue(SettingKind::Flag, V(true)), u"1");
+  EXPECT_EQ(FormatSettingValue(SettingKind::Choice, V(false)), u"0");
+  EXPECT_EQ(FormatSettingValue(SettingKind::Integer, V(std::int32_t{-5})), u"-5");
+  // CR LF pairs from the left, then lone CR and LF: the value never leaves its line.
+  EXPECT_EQ(FormatSettingValue(SettingKind::Memo, V(std::u16string(u"a\r\nb\nc\rd\r\r\n"))), u"a\vb\vc\vd\v\v");
+  EXPECT_EQ(FormatSettingValue(SettingKind::Text, V(std::u16string(u"a\vb"))), u"a\vb");
+}
+
+TEST(CaptureSettingsTable, ImageFormatItemsComeFromTheProviderWhenOneIsSet) {
+  SetImageFormatItemsProvider([](Language language) {
+    return std::vector<std::u16string>{language == Language::German ? u"*.png - Bild" : u"*.png - Image"};
+  });
+  EXPECT_EQ(DefaultItems(Setting::saveimg_format, Language::German), std::vector<std::u16string>{u"*.png - Bild"});
+  EXPECT_EQ(CaptureSettings(Language::English).Items(Setting::saveimg_format),
+            std::vector<std::u16string>{u"*.png - Image"});
+  SetImageFormatItemsProvider(nullptr);
+  EXPECT_EQ(DefaultItems(Setting::saveimg_format, Language::English).size(), 26u);
+  EXPECT_EQ(DefaultItems(Setting::act_sizemethode, Language::German)[0], u"Bikubisch");
+  EXPECT_EQ(DefaultItems(Setting::act_sizemethode, Language::English)[2], u"Nearest");
+  EXPECT_EQ(DefaultItems(Setting::act_zuschlinks, Language::German).back(), u"1000");
+  EXPECT_TRUE(DefaultItems(Setting::cb_textadd, Language::English).empty());
 }
 
 TEST(CaptureSettings, ChoosingARadioButtonTurnsTheOthersOffThroughTheirOwnReactions) {

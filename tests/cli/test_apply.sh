@@ -415,7 +415,8 @@ expect_status "a flag takes a whole number" 2 'x' --set cb_textadd=yes
 expect_status "--row needs three values" 2 'x' --row a b
 expect_status "--output without a file" 2 'x' --output
 expect_status "two INPUT files" 2 'x' "$work/input.txt" "$work/input.txt"
-expect_status "--config is not available yet" 2 'x' --config "$work/some.twk"
+expect_status "--config without a file" 2 'x' --config
+expect_status "--write-config without a file" 2 'x' --write-config
 expect_status "INPUT that does not exist" 1 '' "$work/does-not-exist.txt"
 
 # --- --help and --version -----------------------------------------------------------

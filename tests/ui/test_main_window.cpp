@@ -182,7 +182,7 @@ TEST_F(MainWindowTest, EveryStateChangeOfABoxReachesItsSettingOnce) {
   QApplication::processEvents();
   CaptureSettings& s = window->Core().settings;
   std::map<Setting, int> changes;
-  const int observer = s.AddObserver([&changes](Setting changed) { ++changes[changed]; });
+  ObserverHandle observer = s.AddObserver([&changes](Setting changed) { ++changes[changed]; });
   for (Setting setting : {Setting::act_ers_casesensitive, Setting::cb_textadd, Setting::cb_history_img}) {
     auto* box = Find<QCheckBox>(std::string(Describe(setting).name).c_str());
     const bool before = s.Flag(setting);
@@ -200,7 +200,6 @@ TEST_F(MainWindowTest, EveryStateChangeOfABoxReachesItsSettingOnce) {
   QApplication::processEvents();
   EXPECT_TRUE(s.Flag(Setting::cb_textadd));
   EXPECT_TRUE(Find<QWidget>("pa002b")->isVisible());
-  s.RemoveObserver(observer);
 }
 
 // Read at once after show(): the offscreen screen is smaller than the window

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <memory>
+
+#include "config/configuration.h"
+#include "text/scratch_folder.h"
+#include "text/utf.h"
+#include "ui/main_window.h"
+#include "ui/start_form.h"
+#include "ui/ui_test_main.h"
+
+namespace tallowin::testing {
+namespace {
+
+class ConfigMenuTest : public ::testing::Test {
+ protected:
+  ConfigMenuTest() : start(Language::English) {}
+
+  std::string Folder() const { return folder.path().string() + "/"; }
+  void Write(const std::string& name, const std::string& ini) { folder.CreateFile(name, ini); }
+  MainWindow& Open(std::vector<std::string> configurations = {}) {
+    MainWindowOptions options;
+    options.programFolder = Utf8ToUtf16(Folder());
+    options.configurations = std::move(configurations);
+    window = std::make_unique<MainWindow>(options, &start);
+    return *window;
+  }
+  QMenu* Menu() { return window->menuBar()->findChild<QMenu*>(QStringLiteral("m_konfig")); }
+  // The names of the menu's entries; the submenu by its menu's name.
+  std::vector<std::string> EntryNames() {
+    std::vector<std::string> names;
+    for (QAction* a : Menu()->actions()) {
+      names.push_back((a->menu() ? a->menu()->objectName() : a->objectName()).toStdString());
+    }
+    return names;
+  }
+
+  QApplication& app = TestApplication();
+  ScratchFolder folder;
+  StartForm start;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(ConfigMenuTest, FixedEntriesThenTheProgramFoldersFilesWithoutTheStartConfiguration) {
+  Write("Auto.twk", "[PBME]\r\nact_textadd_hinten=auto\r\n");
+  Write("other.twk", "");
+  Open();
+  EXPECT_EQ(EntryNames(), (std::vector<std::string>{"m_konfig_save", "m_konfig_save_start", "m_konfig_load", "N3",
+                                                    "m_konfig_autosave", "N4", "m_konfig_standard", "m_konfig_start",
+                                                    "m_konfig_8"}));
+  QAction* file = Menu()->actions().back();
+  EXPECT_EQ(file->toolTip().toStdString(), Folder() + "other.twk");
+  EXPECT_EQ(Menu()->actions()[7]->toolTip().toStdString(), Folder() + "Auto.twk");
+
+  // The first showing loads the start configuration when no file was named.
+  EXPECT_EQ(window->Core().settings.Text(Setting::act_textadd_hinten), u"");
+  window->show();
+  QApplication::processEvents();
+  EXPECT_EQ(window->Core().settings.Text(Setting::act_textadd_hinten), u"auto");
+}
+
+TEST_F(ConfigMenuTest, CommandLineConfigurationsLoadInOrderInsteadOfTheStartConfiguration) {
+  Write("Auto.twk", "[PBME]\r\nact_textadd_hinten=auto\r\n");
+  Write("a.twk", "[PBCH]\r\ncb_textadd=1\r\n[PBME]\r\nact_textadd_vorne=a\r\n");
+  Write("b.TWK", "[PBME]\r\nact_textadd_vorne=b\r\n");
+  Write("c.twk", "[PBME]\r\nact_textadd_vorne=c\r\nact_ers_text_suchen=c\r\n");
+  Open({Folder() + "a.twk", Folder() + "b.TWK", Folder() + "c.twk", Folder() + "gone.twk"});
+  const std::size_t listed = Menu()->actions().size();  // Auto.twk is not listed; a.twk and c.twk are
+  window->show();
+  QApplication::processEvents();
+  const CaptureSettings& s = window->Core().settings;
+  EXPECT_TRUE(s.Flag(Setting::cb_textadd));
+  EXPECT_EQ(s.Text(Setting::act_textadd_vorne), u"c");
+  EXPECT_EQ(s.Text(Setting::act_ers_text_suchen), u"c");
+  EXPECT_EQ(s.Text(Setting::act_textadd_hinten), u"");  // the start configuration was not loaded
+  EXPECT_FALSE(s.Flag(Setting::pa002b));                 // every body collapsed after the load
+  // Listed once each (the program folder listed a.twk and c.twk already), the missing one added.
+  EXPECT_EQ(Menu()->actions().size(), listed + 1);
+  EXPECT_EQ(Menu()->actions().back()->toolTip().toStdString(), Folder() + "gone.twk");
+}
+
+TEST_F(ConfigMenuTest, SaveAllReachesTheStartConfigurationAndTheResetUndoesIt) {
+  Open();
+  window->show();
+  QApplication::processEvents();
+  CaptureSettings& s = window->Core().settings;
+  QAction* saveAll = window->findChild<QAction*>(QStringLiteral("m_konfig_autosave_alles"));
+  QAction* never = window->findChild<QAction*>(QStringLiteral("m_konfig_autosave_nie"));
+  ASSERT_TRUE(saveAll && never);
+  saveAll->trigger();
+  EXPECT_TRUE(saveAll->isChecked());
+  EXPECT_FALSE(never->isChecked());
+  EXPECT_TRUE(s.Flag(Setting::m_konfig_autosave_alles));
+  EXPECT_FALSE(s.Flag(Setting::m_konfig_autosave_nie));
+
+  s.SetText(Setting::zk_word, u"xyz");
+  window->findChild<QAction*>(QStringLiteral("m_konfig_save_start"))->trigger();
+  const std::string saved = folder.Read("Auto.twk");
+  EXPECT_NE(saved.find(std::string("z\0k\0_\0w\0o\0r\0d\0=\0x\0y\0z\0", 22)), std::string::npos);
+
+  window->findChild<QAction*>(QStringLiteral("m_konfig_standard"))->trigger();
+  EXPECT_EQ(s.Text(Setting::zk_word), CaptureSettings().Text(Setting::zk_word));
+  EXPECT_TRUE(never->isChecked());
+  EXPECT_FALSE(saveAll->isChecked());
+  EXPECT_EQ(s.Text(Setting::savetxt_ordner), Utf8ToUtf16(Folder()));
+
+  // The start configuration entry loads it again.
+  window->findChild<QAction*>(QStringLiteral("m_konfig_start"))->trigger();
+  EXPECT_EQ(s.Text(Setting::zk_word), u"xyz");
+  EXPECT_TRUE(saveAll->isChecked());
+}
+
+}  // namespace
+}  // namespace tallowin::testing
