@@ -32,6 +32,7 @@ class HistoryListModel;
 class ReplacementTableWidget;
 class StartForm;
 class Teinstregex;
+class TrayIcon;
 class X11Clipboard;
 
 struct MainWindowOptions {
@@ -51,6 +52,7 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   ProgramCore& Core() { return *core_; }
+  TrayIcon* Tray() { return tray_; }
   bool MaximizeOnActivate() const { return maximizeOnActivate_; }
   // FormResize: the actions area takes three fifths of the right column, the
   // history column a third of the width.
@@ -113,6 +115,8 @@ class MainWindow : public QMainWindow {
   QTimer timer1_;
 
   QAction* einstAktiv_ = nullptr;
+  QAction* closeAction_ = nullptr;  // m_close
+  TrayIcon* tray_ = nullptr;
   QLabel* laspenden_ = nullptr;
   QSplitter* splitter1_ = nullptr;
   QSplitter* splitter2_ = nullptr;
