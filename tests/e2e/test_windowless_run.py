@@ -1,0 +1,125 @@
+#!/usr/bin/python3
+"""`tallowin run`: capture on the real clipboard with no window, end to end.
+
+- With add-text on (">" in front), an xclip copy "a" comes back as ">a", with
+  no window of the program on the screen; SIGTERM and SIGINT each end the run
+  with status 0.
+- Texts are saved with the same naming and counters as in the window: two
+  copies make "Clipboard Text 1.txt" and "... 2.txt" in the program folder.
+- An error the window would show in its message box (a text file that cannot
+  be created because a folder has its name) goes to standard error with the
+  message text, and the run goes on to process the next copy.
+- A copy a password manager marks as secret is passed over here too.
+- Cropping by marquee is impossible without the window: a run with it on says
+  so at start and still processes text.
+- Bad usage (an unknown option, a --set without value or with an unknown key)
+  ends with status 2 before anything is captured.
+
+Usage: test_windowless_run.py PATH-TO-TALLOWIN   (runs under its own Xvfb when DISPLAY is unset)
+"""
+import os
+import signal
+import subprocess
+import sys
+
+sys.dont_write_bytecode = True  # keep the source tree free of caches
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from selection_owner import SelectionOwner  # noqa: E402
+from tallowin_e2e import check, main, run_tool, session, step, wait_for  # noqa: E402
+
+ADD = ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=>"]
+
+
+def start_run(program, args):
+    program.args = ["run"] + args
+    program.start()
+    wait_for(lambda: "capturing" in program.log() or not program.running(), 20, what="the run to start capturing")
+    check(program.running(), "the run ended at start")
+
+
+def stop_with(program, signum):
+    program.proc.send_signal(signum)
+    status = program.proc.wait(timeout=20)
+    check(status == 0, f"the run ended with status {status} on signal {signum}")
+    check("stopped" in program.log(), "the run did not say it stopped")
+
+
+def program_windows(program):
+    status, out = run_tool(["xdotool", "search", "--onlyvisible", "--pid", str(program.proc.pid)])
+    return out.split() if status == 0 else []
+
+
+def test(executable):
+    for signum in (signal.SIGTERM, signal.SIGINT):
+        step(f"add-text on a copy, then {signal.Signals(signum).name}")
+        with session(executable) as (program, clipboard):
+            clipboard.copy("before")
+            start_run(program, ADD)
+            clipboard.copy("a")
+            clipboard.wait_for_write_back(">a")
+            check(program_windows(program) == [], f"the run shows windows: {program_windows(program)}")
+            check(clipboard.settle() == ">a", "the write-back was processed again")
+            stop_with(program, signum)
+
+    step("saving with the window's naming and counters; an error goes to standard error")
+    with session(executable) as (program, clipboard):
+        start_run(program, ["--set", "cb_savetxt=1"])
+        for text in ("one", "two"):
+            clipboard.copy(text)
+            wait_for(lambda: len([n for n in os.listdir(program.home) if n.endswith(".txt")]) == ("one", "two").index(text) + 1,
+                     10, what=f"the file for {text}")
+        for number, text in ((1, "one"), (2, "two")):
+            with open(os.path.join(program.home, f"Clipboard Text {number}.txt"), "rb") as f:
+                check(f.read() == text.encode(), f"Clipboard Text {number}.txt does not hold {text}")
+        program.stop()
+
+    with session(executable) as (program, clipboard):
+        blocked = os.path.join(program.scratch, "blocked")
+        os.makedirs(os.path.join(blocked, "name.txt"))
+        start_run(program, ["--set", "cb_savetxt=1", "--set", f"savetxt_ordner={blocked}/",
+                            "--set", "savetxt_name=name"] + ADD)
+        clipboard.copy("x")
+        expected = f'Cannot create file "{blocked}/name.txt". Is a directory.'
+        wait_for(lambda: expected in program.log(), 10, what=f"the message {expected} on standard error")
+        clipboard.wait_for_write_back(">x")
+        clipboard.copy("y")
+        clipboard.wait_for_write_back(">y")
+        check(program.running(), "the run ended after the error")
+        stop_with(program, signal.SIGTERM)
+
+    step("a copy marked secret is passed over")
+    with session(executable) as (program, clipboard):
+        start_run(program, ["--set", "cb_savetxt=1"] + ADD)
+        owner = SelectionOwner()
+        try:
+            owner.offer([("UTF8_STRING", b"hunter2"), ("x-kde-passwordManagerHint", b"secret")])
+            wait_for(lambda: "x-kde-passwordManagerHint" in owner.requested(), 10, what="the run to read the hint")
+            clipboard.stays("hunter2", 1.5)
+            check(owner.owns(), "the run took the clipboard from the password owner")
+        finally:
+            owner.close()
+        clipboard.copy("z")
+        clipboard.wait_for_write_back(">z")
+        saved = sorted(n for n in os.listdir(program.home) if n.endswith(".txt"))
+        check(saved == ["Clipboard Text 1.txt"], f"expected only the file of the ordinary copy, found {saved}")
+        stop_with(program, signal.SIGTERM)
+
+    step("cropping by marquee is skipped with a warning")
+    with session(executable) as (program, clipboard):
+        start_run(program, ["--set", "cb_cutimg=1"] + ADD)
+        check("warning" in program.log() and "rb_cutimg_auswahl" in program.log(),
+              "no warning about the marquee crop at start")
+        clipboard.copy("t")
+        clipboard.wait_for_write_back(">t")
+        stop_with(program, signal.SIGTERM)
+
+    step("bad usage")
+    for args in (["run", "--bogus"], ["run", "--set"], ["run", "--set", "no_such_setting=1"]):
+        result = subprocess.run([executable] + args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, timeout=30)
+        check(result.returncode == 2, f"{args} ended with {result.returncode}, not 2")
+        check(result.stderr, f"{args} printed no message")
+
+
+if __name__ == "__main__":
+    main(test)
