@@ -33,6 +33,7 @@ set(CPACK_PACKAGE_DESCRIPTION
     "texts and pictures to files. It runs with a window or without one (tallowin run).")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)  # the build keeps its debug information; the package does not
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # The libraries the program links come from dpkg-shlibdeps; the X11 platform
 # plugin and the image readers are plugins Qt loads at run time, so they are named here.

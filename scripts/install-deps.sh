@@ -13,6 +13,8 @@ packages=(
   python3-pyatspi at-spi2-core dbus-daemon
   qt6-image-formats-plugins
   fonts-dejavu-core
+  dpkg-dev desktop-file-utils appstream
+  openbox trayer
 )
 
 missing=()
