@@ -5,6 +5,8 @@
 // error instead, and capturing goes on. SIGINT and SIGTERM end the run cleanly
 // (the clipboard reader is joined, exit status 0).
 //
+// No history is kept: nothing could show it.
+//
 // The content already on the clipboard at start is left alone: the window's
 // first pass over it uses the start-up settings, which run no action, and a run
 // has no views to show it in.
@@ -155,6 +157,11 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
       return 2;
     }
   }
+  // Nobody can look at the history of a run, and a run lasts a whole session:
+  // a history would keep every text copied in it. The two switches decide
+  // nothing but the history, so turning them off changes no other action.
+  core.settings.SetFlag(Setting::cb_history_txt, false);
+  core.settings.SetFlag(Setting::cb_history_img, false);
   for (const std::string& warning : WindowlessRunWarnings(core.settings)) {
     std::fprintf(stderr, "%s: warning: %s\n", kName, warning.c_str());
   }
