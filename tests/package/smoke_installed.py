@@ -8,7 +8,9 @@
   files in $XDG_DATA_HOME/tallowin/, not beside the executable: a text saved
   with the default folder lands there;
 - a copy made with xclip comes back with the front text added, both in the
-  window and in the window-less run, which ends with status 0 on SIGTERM.
+  window and in the window-less run, which ends with status 0 on SIGTERM;
+- the help menu opens the installed help pages (a stand-in xdg-open records
+  what the program asks to open).
 
 Usage: smoke_installed.py [PREFIX]   (PREFIX defaults to /usr)
 """
@@ -20,6 +22,7 @@ import tempfile
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
+import accessibility as a11y  # noqa: E402
 from tallowin_e2e import Clipboard, Program, check, end_process, ensure_display, step, wait_for  # noqa: E402
 
 APP_ID = "com.brannickmedia.Tallowin"
@@ -36,8 +39,21 @@ def installed_files(prefix):
             os.path.join(share, "tallowin", "docs", "regex.html")]
 
 
+def stand_in_opener(scratch):
+    """A folder holding an xdg-open that only records its arguments; returns (folder, record file)."""
+    folder = os.path.join(scratch, "bin")
+    os.makedirs(folder, exist_ok=True)
+    record = os.path.join(scratch, "opened.txt")
+    script = os.path.join(folder, "xdg-open")
+    with open(script, "w") as f:
+        f.write(f'#!/bin/sh\necho "$@" >> "{record}"\n')
+    os.chmod(script, 0o755)
+    return folder, record
+
+
 def start(program, args, scratch, log_name):
     env = {k: v for k, v in os.environ.items() if k != "TALLOWIN_HOME"}
+    env["PATH"] = stand_in_opener(scratch)[0] + os.pathsep + env.get("PATH", "")
     env.update(HOME=os.path.join(scratch, "home"), XDG_DATA_HOME=os.path.join(scratch, "data"),
                QT_QPA_PLATFORM="xcb")
     os.makedirs(env["HOME"], exist_ok=True)
@@ -78,6 +94,15 @@ def test(prefix):
             wait_for(lambda: any(n.endswith(".txt") for n in os.listdir(folder)) if os.path.isdir(folder) else False,
                      10, what=f"a saved text file in {folder}")
             check(proc.poll() is None, "the program ended")
+
+            step("the help menu opens the installed pages")
+            record = stand_in_opener(scratch)[1]
+            a11y.find(a11y.application(proc.pid), "menu item", "Help..").queryAction().doAction(0)
+            wait_for(lambda: os.path.exists(record), 10, what="the program to open a help page")
+            with open(record) as f:
+                opened = f.read().split()
+            wanted = "file://" + os.path.join(prefix, "share", "tallowin", "docs", "index.html")
+            check(opened == [wanted], f"the help menu opened {opened}, not {wanted}")
         finally:
             end_process(proc)
 
@@ -104,6 +129,7 @@ def test(prefix):
 
 
 if __name__ == "__main__":
+    a11y.use_own_bus()
     ensure_display()
     try:
         test(sys.argv[1] if len(sys.argv) > 1 else "/usr")
