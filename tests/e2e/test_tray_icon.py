@@ -9,7 +9,10 @@ system tray host (trayer), on an Xvfb of this test's own.
 - "Hide window" hides the main window; a left click on the icon shows it again.
 - "Close" ends the program with status 0.
 
-Screenshots: the open tray menu, and the main window with the tray.
+- The icon is drawn grey while capturing is off, in colour while it is on.
+
+Screenshots: the open tray menu, the main window with the tray, the icon with
+capturing off and on.
 
 Usage: test_tray_icon.py PATH-TO-TALLOWIN   (always runs under an Xvfb of its own)
 """
@@ -70,6 +73,16 @@ def icon_centre(before_width):
     return wait_for(probe, 15, what="the icon to dock in the tray")
 
 
+ACCENT = (0xB3, 0x82, 0x0F)  # the icon's clip and letter while capturing
+
+
+def accent_pixels(icon, name):
+    """Pixels near the accent colour in the icon's square, on a screenshot named `name`."""
+    x, y = icon
+    region = Picture(screenshot(name)).region(x - 12, y - 12, 24, 24)
+    return sum(1 for p in region if all(abs(a - b) <= 24 for a, b in zip(p, ACCENT)))
+
+
 def click(x, y, button):
     # --sync waits for the pointer to move, so it first leaves the point.
     run_tool(["xdotool", "mousemove", "--sync", str(x // 2), str(y + 200)])
@@ -122,9 +135,13 @@ def test(executable):
             keys("Down", "Return")  # the capture switch
             clipboard.copy("off")
             clipboard.stays("off", 1.5)
+            grey = accent_pixels(icon, "tray_capture_off")
+            check(grey == 0, f"the icon keeps {grey} pixels of its accent colour while capturing is off")
             choose(icon, "Down", "Return")
             clipboard.copy("on")
             clipboard.wait_for_write_back(">on")
+            coloured = accent_pixels(icon, "tray_capture_on")
+            check(coloured >= 10, f"the icon shows only {coloured} pixels of its accent colour while capturing")
 
             step("hide and show the window")
             choose(icon, "Down", "Down", "Return")  # "Hide window"
