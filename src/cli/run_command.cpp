@@ -17,11 +17,13 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 #include "app/errors.h"
@@ -98,6 +100,12 @@ bool InstallStopSignals() {
   return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
+bool DisplayReachable() {
+  std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(xcb_connect(nullptr, nullptr),
+                                                                          &xcb_disconnect);
+  return connection && xcb_connection_has_error(connection.get()) == 0;
+}
+
 std::string ExecutableFolder() {
   std::error_code ec;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -120,6 +128,11 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   // The clipboard backend is the X11 one; under a Wayland session it runs through XWayland.
   if (qEnvironmentVariableIsEmpty("DISPLAY")) {
     std::fprintf(stderr, "%s: no X display (DISPLAY is not set)\n", kName);
+    return 1;
+  }
+  // Qt aborts the process when it cannot reach the display; say why and end with 1 instead.
+  if (!DisplayReachable()) {
+    std::fprintf(stderr, "%s: cannot connect to the X display %s\n", kName, qgetenv("DISPLAY").constData());
     return 1;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");

@@ -14,6 +14,7 @@
   resident size about where one left it.
 - Cropping by marquee is impossible without the window: a run with it on says
   so at start and still processes text.
+- A display that cannot be reached ends the run with status 1 and a message.
 - Bad usage (an unknown option, a --set without value or with an unknown key)
   ends with status 2 before anything is captured.
 
@@ -159,6 +160,12 @@ def test(executable):
         clipboard.copy("t")
         clipboard.wait_for_write_back(">t")
         stop_with(program, signal.SIGTERM)
+
+    step("an X display that cannot be reached")
+    result = subprocess.run([executable, "run"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, timeout=30, env=dict(os.environ, DISPLAY=":987"))
+    check(result.returncode == 1, f"a run without a reachable display ended with {result.returncode}, not 1")
+    check(b"cannot connect" in result.stderr, f"no message about the display: {result.stderr!r}")
 
     step("bad usage")
     for args in (["run", "--bogus"], ["run", "--set"], ["run", "--set", "no_such_setting=1"]):
