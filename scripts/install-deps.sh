@@ -15,6 +15,8 @@ packages=(
   fonts-dejavu-core
   libpng-dev libjpeg62-turbo-dev libtiff-dev libopenjp2-7-dev libgif-dev libimagequant-dev zlib1g-dev
   pngcheck libtiff-tools libopenjp2-tools python3-pil
+  dpkg-dev desktop-file-utils appstream
+  openbox trayer
 )
 
 missing=()

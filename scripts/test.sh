@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-#   1. all suites (core, Qt widgets offscreen, command line, end to end under Xvfb);
+#   1. all suites (core, Qt widgets offscreen, command line, end to end under Xvfb), then the
+#      Debian package installed on this machine and its smoke test (scripts/test-package.sh);
 #   2. the whole program built again with AddressSanitizer and UndefinedBehaviorSanitizer: the core
 #      suites without a display, then the end-to-end suites under Xvfb against that program.
 set -euo pipefail
@@ -16,6 +17,8 @@ typed_keys="e2e_test_window_input"
   ctest --output-on-failure --timeout 600 -j "$jobs" -E "$typed_keys")
 (cd build && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
   ctest --output-on-failure --timeout 600 -R "$typed_keys")
+# The Debian package: built, installed on this machine, smoke-tested under Xvfb, removed again.
+bash scripts/test-package.sh build
 
 bash scripts/build.sh build-asan -DTALLOWIN_CORE_ONLY=OFF -DTALLOWIN_SANITIZE=ON -DTALLOWIN_BENCH=OFF \
   -DCMAKE_BUILD_TYPE=Debug

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/errors.h"
+#include "app/install_layout.h"
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
@@ -61,7 +62,8 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   const std::string exeFolder = ExecutableFolder(argv[0]);
   options.language = tallowin::GermanMarkerPresent(".") ? tallowin::Language::German : tallowin::Language::English;
   try {
-    options.programFolder = tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(exeFolder));
+    options.programFolder =
+        tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(tallowin::ProgramFolderCandidate(exeFolder)));
   } catch (const tallowin::TallowinError& e) {
     // Started from a menu there is no terminal to read standard error in.
     std::fprintf(stderr, "tallowin: %s\n", e.what());
@@ -99,6 +101,9 @@ int main(int argc, char** argv) {
   if (!args.empty() && args[0] == "apply") {
     QCoreApplication app(argc, argv);
     return tallowin::RunApplyCommand(std::vector<std::string>(args.begin() + 1, args.end()));
+  }
+  if (!args.empty() && args[0] == "run") {
+    return tallowin::RunRunCommand(argc, argv, std::vector<std::string>(args.begin() + 1, args.end()));
   }
   if (!args.empty() && args[0] == "formats") {
     QCoreApplication app(argc, argv);  // loads the image plugins that decide which pictures count as BITMAP

@@ -2,6 +2,7 @@
 
 #include "app/errors.h"
 #include "clipboard/format_inspection.h"
+#include "clipboard/secret_content.h"
 
 namespace tallowin {
 
@@ -29,6 +30,9 @@ bool CapturePipeline::PassGate() {
 }
 
 void CapturePipeline::RunPass() {
+  // A password a password manager marked as secret is passed over as if
+  // capturing were off: no details, no history entry, no write-back, no file.
+  if (ContentMarkedSecret(*parts_.clipboard)) return;
   parts_.details->Clear();
   parts_.views->ClearText();
   RefreshDetails();

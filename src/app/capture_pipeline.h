@@ -10,6 +10,10 @@
 // as it arrived. Every write-back is preceded by raising CaptureSuppressCounter,
 // so the notification it causes ends at the gate.
 //
+// Content marked secret by a password manager (the target
+// x-kde-passwordManagerHint holding "secret") ends the pass right after the
+// gate, as if capturing were off for that change.
+//
 // Failures: a save step whose folder, name or format is unusable ends silently;
 // an image step ends silently on any failure; everything else (a clipboard that
 // cannot be opened, a text file that cannot be written, ...) propagates as

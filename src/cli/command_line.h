@@ -16,6 +16,11 @@ int RunApplyCommand(const std::vector<std::string>& args);
 // characters (and the backslash) escaped as \xNN (\\).
 int RunFormatsCommand(const std::vector<std::string>& args);
 
+// `tallowin run [--config FILE.twk]... [--set KEY=VALUE]...`: the capture
+// pipeline on the real clipboard without a window, until SIGINT or SIGTERM
+// (exit status 0). 1 when it cannot start, 2 for bad usage.
+int RunRunCommand(int& argc, char** argv, const std::vector<std::string>& args);
+
 class Clipboard;
 std::string DetailsLines(Clipboard& clipboard);
 

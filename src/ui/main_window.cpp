@@ -50,6 +50,7 @@
 #include "ui/replacement_table_widget.h"
 #include "ui/setting_binder.h"
 #include "ui/start_form.h"
+#include "ui/tray_icon.h"
 #include "ui/x11_clipboard.h"
 
 namespace tallowin {
@@ -115,6 +116,7 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   binder_ = new SettingBinder(core_->settings, this);
 
   BuildMenus();
+  tray_ = new TrayIcon(this, einstAktiv_, closeAction_, options_.language, this);
   auto* central = new QWidget(this);
   auto* outer = new QVBoxLayout(central);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -180,6 +182,8 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
 }
 
 MainWindow::~MainWindow() {
+  delete tray_;  // it watches this window and shares its actions
+  tray_ = nullptr;
   // FormDestroy: the stored history texts go with the core; the X11 selection needs no leaving.
   core_->details.onChanged = nullptr;
   core_->views.onChanged = nullptr;
@@ -223,7 +227,8 @@ void MainWindow::BuildMenus() {
   connect(action(program, "m_bugreport"), &QAction::triggered, this,
           [this] { OpenDoc(QStringLiteral("support.html")); });
   program->addSeparator();
-  connect(action(program, "m_close"), &QAction::triggered, this, [this] {
+  closeAction_ = action(program, "m_close");
+  connect(closeAction_, &QAction::triggered, this, [this] {
     // Ends the program through the start form, without the close query.
     if (startForm_) startForm_->close();
     QApplication::quit();
@@ -794,6 +799,7 @@ QWidget* MainWindow::BuildFooter() {
 void MainWindow::ApplyLanguageTexts() {
   const Language language = core_->CurrentLanguage();
   setWindowTitle(ToQString(UiText("Tprog", language)));
+  if (tray_) tray_->SetLanguage(language);
   for (auto& [object, key] : captioned_) {
     const bool accessibleOnly = key.size() > 11 && key.ends_with(".accessible");
     const std::string lookup = accessibleOnly ? key.substr(0, key.size() - 11) : key;

@@ -36,6 +36,7 @@ class ReplacementTableWidget;
 class StartForm;
 class Teinstausgabe;
 class Teinstregex;
+class TrayIcon;
 class X11Clipboard;
 
 struct MainWindowOptions {
@@ -64,6 +65,7 @@ class MainWindow : public QMainWindow {
   void KonfigurationLadenStandard();
   void KonfigurationAddMenu(const QString& path);
   void SaveStartConfiguration();  // m_konfig_save_startClick
+  TrayIcon* Tray() { return tray_; }
   bool MaximizeOnActivate() const { return maximizeOnActivate_; }
   // FormResize: the actions area takes three fifths of the right column, the
   // history column a third of the width.
@@ -133,6 +135,8 @@ class MainWindow : public QMainWindow {
   QTimer timer1_;
 
   QAction* einstAktiv_ = nullptr;
+  QAction* closeAction_ = nullptr;  // m_close
+  TrayIcon* tray_ = nullptr;
   QLabel* laspenden_ = nullptr;
   QSplitter* splitter1_ = nullptr;
   QSplitter* splitter2_ = nullptr;

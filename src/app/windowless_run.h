@@ -1,0 +1,16 @@
+#pragma once
+// What differs when the capture pipeline runs without a window: there is no
+// marquee dialog, so a crop by marquee cannot happen and its step is skipped
+// (it fails silently, as it does in a nested pass while the dialog is open).
+
+#include <string>
+#include <vector>
+
+#include "app/capture_settings.h"
+
+namespace tallowin {
+
+// The warnings a window-less run prints at start for the settings in force.
+std::vector<std::string> WindowlessRunWarnings(const CaptureSettings& settings);
+
+}  // namespace tallowin

@@ -1,0 +1,201 @@
+// `tallowin run`: the capture pipeline on the real clipboard with no window.
+//
+// The same core, settings, file saving and counters as the window; a raised
+// error that the window would show in its message box is written to standard
+// error instead, and capturing goes on. SIGINT and SIGTERM end the run cleanly
+// (the clipboard reader is joined, exit status 0).
+//
+// No history is kept: nothing could show it.
+//
+// The content already on the clipboard at start is left alone: the window's
+// first pass over it uses the start-up settings, which run no action, and a run
+// has no views to show it in.
+
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+
+#include "app/errors.h"
+#include "app/install_layout.h"
+#include "app/program_core.h"
+#include "app/program_folder.h"
+#include "app/windowless_run.h"
+#include "cli/command_line.h"
+#include "text/utf.h"
+#include "ui/error_report.h"
+#include "ui/x11_clipboard.h"
+
+namespace tallowin {
+namespace {
+
+constexpr char kName[] = "tallowin run";
+
+struct RunOptions {
+  std::vector<std::string> configs;
+  std::vector<std::string> assignments;
+};
+
+class UsageError : public std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+RunOptions ParseRunArguments(const std::vector<std::string>& args) {
+  RunOptions o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a != "--config" && a != "--set") throw UsageError("unknown argument " + a);
+    if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+    (a == "--config" ? o.configs : o.assignments).push_back(args[++i]);
+  }
+  return o;
+}
+
+void PrintError(const char* message) {
+  std::fprintf(stderr, "%s: %s\n", kName, ErrorReportText(QString::fromUtf8(message)).toUtf8().constData());
+  std::fflush(stderr);
+}
+
+// The event dispatch of the run: what the window's would show in a message box goes to standard error.
+class RunApplication : public QGuiApplication {
+ public:
+  using QGuiApplication::QGuiApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QGuiApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      PrintError(e.what());
+    }
+    return false;
+  }
+};
+
+// SIGINT and SIGTERM reach the event loop through a socket pair: the handler
+// only writes one byte, the loop quits when it reads it.
+int signalSocket[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(signalSocket[0], &byte, 1);
+  errno = saved;
+}
+
+bool InstallStopSignals() {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSocket) != 0) return false;
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+bool DisplayReachable() {
+  std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection(xcb_connect(nullptr, nullptr),
+                                                                          &xcb_disconnect);
+  return connection && xcb_connection_has_error(connection.get()) == 0;
+}
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+int Run(int& argc, char** argv, const std::vector<std::string>& args) {
+  RunOptions options;
+  try {
+    options = ParseRunArguments(args);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "%s: %s\n%s", kName, e.what(), UsageText().c_str());
+    return 2;
+  }
+  // Configuration files are passed on as `tallowin apply --config` passes them.
+  if (!options.configs.empty()) {
+    std::fprintf(stderr, "%s: --config is not available in this version\n", kName);
+    return 2;
+  }
+  // The clipboard backend is the X11 one; under a Wayland session it runs through XWayland.
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    std::fprintf(stderr, "%s: no X display (DISPLAY is not set)\n", kName);
+    return 1;
+  }
+  // Qt aborts the process when it cannot reach the display; say why and end with 1 instead.
+  if (!DisplayReachable()) {
+    std::fprintf(stderr, "%s: cannot connect to the X display %s\n", kName, qgetenv("DISPLAY").constData());
+    return 1;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+
+  const Language language = GermanMarkerPresent(".") ? Language::German : Language::English;
+  std::string programFolder;
+  try {
+    programFolder = ResolveProgramFolder(ProgramFolderCandidate(ExecutableFolder()));
+  } catch (const TallowinError& e) {
+    std::fprintf(stderr, "%s: %s\n", kName, e.what());
+    return 1;
+  }
+
+  RunApplication app(argc, argv);
+  app.setApplicationName(QStringLiteral("tallowin"));
+  if (!InstallStopSignals()) {
+    std::fprintf(stderr, "%s: cannot watch for SIGINT and SIGTERM\n", kName);
+    return 1;
+  }
+  QSocketNotifier stop(signalSocket[1], QSocketNotifier::Read);
+  QObject::connect(&stop, &QSocketNotifier::activated, &app, [&app] { app.quit(); });
+
+  X11Clipboard clipboard;
+  ProgramCore core(clipboard, language);
+  clipboard.SetSuppressCounter(&core.state.suppress);
+  clipboard.wantsContent = [&core] { return core.state.captureActive && core.state.suppress.Value() == 0; };
+  core.onRegexError = [](std::u16string_view message) {
+    std::fprintf(stderr, "%s: %s\n", kName, Utf16ToUtf8(message).c_str());
+  };
+  core.FinishStartup(Utf8ToUtf16(programFolder));
+  for (const std::string& assignment : options.assignments) {
+    const std::string error = ApplySettingAssignment(core.settings, assignment);
+    if (!error.empty()) {
+      std::fprintf(stderr, "%s: --set: %s\n", kName, error.c_str());
+      return 2;
+    }
+  }
+  // Nobody can look at the history of a run, and a run lasts a whole session:
+  // a history would keep every text copied in it. The two switches decide
+  // nothing but the history, so turning them off changes no other action.
+  core.settings.SetFlag(Setting::cb_history_txt, false);
+  core.settings.SetFlag(Setting::cb_history_img, false);
+  for (const std::string& warning : WindowlessRunWarnings(core.settings)) {
+    std::fprintf(stderr, "%s: warning: %s\n", kName, warning.c_str());
+  }
+  std::fprintf(stderr, "%s: capturing the clipboard; program folder %s; stop with Ctrl+C or SIGTERM\n", kName,
+               programFolder.c_str());
+  std::fflush(stderr);
+  app.exec();
+  clipboard.SetChangeHandler({});
+  std::fprintf(stderr, "%s: stopped\n", kName);
+  return 0;
+}
+
+}  // namespace
+
+int RunRunCommand(int& argc, char** argv, const std::vector<std::string>& args) {
+  try {
+    return Run(argc, argv, args);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "%s: not enough memory\n", kName);
+  }
+  return 1;
+}
+
+}  // namespace tallowin

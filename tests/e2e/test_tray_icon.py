@@ -1,0 +1,167 @@
+#!/usr/bin/python3
+"""The tray icon on a desktop-like X server: a window manager (openbox) and a
+system tray host (trayer), on an Xvfb of this test's own.
+
+- The icon appears in the tray once the program runs.
+- Its context menu (opened with a right click, walked with the arrow keys as a
+  keyboard user would) switches capturing off: a copy stays as copied; and on
+  again: the next copy comes back with the front text added.
+- "Hide window" hides the main window; a left click on the icon shows it again.
+- "Close" ends the program with status 0.
+
+- The icon is drawn grey while capturing is off, in colour while it is on.
+
+Screenshots: the open tray menu, the main window with the tray, the icon with
+capturing off and on.
+
+Usage: test_tray_icon.py PATH-TO-TALLOWIN   (always runs under an Xvfb of its own)
+"""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+sys.dont_write_bytecode = True  # keep the source tree free of caches
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from tallowin_e2e import (SCREEN, Picture, check, end_process, geometry, main, run_tool, screenshot,  # noqa: E402
+                          session, step, wait_for)
+
+OWN_SERVER_MARK = "TALLOWIN_TRAY_OWN_X"
+TRAY_HEIGHT = 32
+
+
+def on_own_server():
+    """A window manager and a tray would change the desktop of every other suite
+    sharing the display: this test always runs on an Xvfb of its own."""
+    if os.environ.get(OWN_SERVER_MARK) == "1":
+        return
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY")}
+    env[OWN_SERVER_MARK] = "1"
+    args = ["xvfb-run", "-a", "-s", f"-screen 0 {SCREEN}", sys.executable, os.path.abspath(sys.argv[0])]
+    sys.exit(subprocess.call(args + sys.argv[1:], env=env))
+
+
+def desktop_clients():
+    for tool in ("openbox", "trayer"):
+        check(shutil.which(tool), f"{tool} is missing (scripts/install-deps.sh installs it)")
+    wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                             "--height", str(TRAY_HEIGHT), "--SetDockType", "true", "--transparent", "false",
+                             "--tint", "0xdddddd"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return [wm, tray]
+
+
+def tray_area():
+    """(x, y, width, height) of trayer's panel: its widest window."""
+    def probe():
+        status, out = run_tool(["xdotool", "search", "--onlyvisible", "--class", "trayer"])
+        if status != 0:
+            return None
+        boxes = [geometry(int(w)) for w in out.split()]
+        boxes = [b for b in boxes if b[3] >= TRAY_HEIGHT - 2]
+        return max(boxes, key=lambda b: b[2]) if boxes else None
+    return wait_for(probe, 10, what="trayer's panel")
+
+
+def icon_centre(before_width):
+    """The centre of our icon: trayer grows by one icon when it is docked, and
+    lays icons out from its left edge in the order they arrived (ours is the only one)."""
+    def probe():
+        x, y, w, h = tray_area()
+        return (x + w // 2, y + h // 2) if w > before_width else None
+    return wait_for(probe, 15, what="the icon to dock in the tray")
+
+
+ACCENT = (0xB3, 0x82, 0x0F)  # the icon's clip and letter while capturing
+
+
+def accent_pixels(icon, name):
+    """Pixels near the accent colour in the icon's square, on a screenshot named `name`."""
+    x, y = icon
+    region = Picture(screenshot(name)).region(x - 12, y - 12, 24, 24)
+    return sum(1 for p in region if all(abs(a - b) <= 24 for a, b in zip(p, ACCENT)))
+
+
+def click(x, y, button):
+    # --sync waits for the pointer to move, so it first leaves the point.
+    run_tool(["xdotool", "mousemove", "--sync", str(x // 2), str(y + 200)])
+    status, _ = run_tool(["xdotool", "mousemove", "--sync", str(x), str(y), "click", str(button)])
+    check(status == 0, f"xdotool could not click button {button} at {x},{y}")
+
+
+def keys(*names):
+    for name in names:
+        status, _ = run_tool(["xdotool", "key", name])
+        check(status == 0, f"xdotool could not type {name}")
+        time.sleep(0.15)
+
+
+def menu_open_below(x, y):
+    """Whether a light menu now stands below the point: the root window under Xvfb is black."""
+    picture = Picture(screenshot("tray_probe"))
+    region = picture.region(x - 200, y + TRAY_HEIGHT // 2 + 4, 200, 60)
+    light = sum(1 for p in region if min(p) > 200)
+    return light > len(region) // 2
+
+
+def choose(icon, *path):
+    """Opens the icon's menu with a right click and walks it with the keys `path`."""
+    x, y = icon
+    click(x, y, 3)
+    wait_for(lambda: menu_open_below(x, y), 10, what="the tray menu to open")
+    keys(*path)
+
+
+def test(executable):
+    helpers = desktop_clients()
+    try:
+        before_width = tray_area()[2]
+        with session(executable, ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=>"]) as (program, clipboard):
+            clipboard.copy("start")
+            program.start()
+            program.find_main_window(timeout=20)
+            program.wait_for_splash_to_close()
+            icon = icon_centre(before_width)
+            clipboard.copy("a")
+            clipboard.wait_for_write_back(">a")
+            screenshot("tray_main_window")
+
+            step("the menu switches capturing off and on")
+            x, y = icon
+            click(x, y, 3)
+            wait_for(lambda: menu_open_below(x, y), 10, what="the tray menu to open")
+            screenshot("tray_menu")
+            keys("Down", "Return")  # the capture switch
+            clipboard.copy("off")
+            clipboard.stays("off", 1.5)
+            grey = accent_pixels(icon, "tray_capture_off")
+            check(grey == 0, f"the icon keeps {grey} pixels of its accent colour while capturing is off")
+            choose(icon, "Down", "Return")
+            clipboard.copy("on")
+            clipboard.wait_for_write_back(">on")
+            coloured = accent_pixels(icon, "tray_capture_on")
+            check(coloured >= 10, f"the icon shows only {coloured} pixels of its accent colour while capturing")
+
+            step("hide and show the window")
+            choose(icon, "Down", "Down", "Return")  # "Hide window"
+            wait_for(lambda: not program.windows_titled(), 10, what="the main window to hide")
+            check(program.running(), "hiding the window ended the program")
+            clipboard.copy("hidden")
+            clipboard.wait_for_write_back(">hidden")
+            click(x, y, 1)
+            program.find_main_window(timeout=10)
+
+            step("Close ends the program")
+            choose(icon, "Up", "Return")  # the last entry
+            wait_for(lambda: program.proc.poll() is not None, 15, what="the program to end after Close")
+            status = program.proc.poll()
+            check(status == 0, f"the program ended with status {status}")
+    finally:
+        for helper in helpers:
+            end_process(helper, grace=1.0)
+
+
+if __name__ == "__main__":
+    on_own_server()
+    main(test)
