@@ -4,16 +4,18 @@ namespace tallowin {
 
 std::string UsageText() {
   return "Usage:\n"
-         "  tallowin [--set KEY=VALUE]... [FILE.twk]...\n"
+         "  tallowin [--clipboard=wayland|x11] [--set KEY=VALUE]... [FILE.twk]...\n"
          "      Start the program: it watches the clipboard and acts on every new content.\n"
          "      --set applies a setting (by its configuration key) when the main window first shows.\n"
+         "      --clipboard forces a clipboard: by default the Wayland one when the compositor lets\n"
+         "      programs watch it (data-control), else the X11 one.\n"
          "  tallowin apply [--config FILE.twk]... [--set KEY=VALUE]... [--row SEARCH REPLACE MARKER]...\n"
          "                 [--image] [--output FILE] [INPUT]\n"
          "      Run one capture pass over INPUT (a UTF-8 text file, or an image file with --image;\n"
          "      standard input when absent) and write the resulting clipboard content to standard\n"
          "      output (text as UTF-8) or to FILE (an image as PNG). Exit status 1 for an error the\n"
          "      program would report in its message box, 2 for bad usage.\n"
-         "  tallowin formats\n"
+         "  tallowin formats [--clipboard=wayland|x11]\n"
          "      List every format on the clipboard as the details list shows it: name, number and\n"
          "      value separated by tabs, control characters written as \\xNN.\n"
          "  tallowin --help | --version\n";

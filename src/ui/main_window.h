@@ -32,13 +32,16 @@ class HistoryListModel;
 class ReplacementTableWidget;
 class StartForm;
 class Teinstregex;
-class X11Clipboard;
+class DesktopClipboard;
 
 struct MainWindowOptions {
   Language language = Language::English;
   std::u16string programFolder;            // with a trailing "/"
   std::vector<std::string> assignments;    // --set KEY=VALUE, applied at the first showing
   std::u16string docsFolder;               // where the help pages are
+  // The clipboard backend chosen at start; X11 when none is given.
+  std::shared_ptr<DesktopClipboard> clipboard;
+  bool clipboardFallbackNotice = false;    // a Wayland session without data-control fell back to X11
 };
 
 class MainWindow : public QMainWindow {
@@ -104,7 +107,7 @@ class MainWindow : public QMainWindow {
 
   MainWindowOptions options_;
   StartForm* startForm_;
-  std::unique_ptr<X11Clipboard> clipboard_;
+  std::shared_ptr<DesktopClipboard> clipboard_;
   std::unique_ptr<ProgramCore> core_;
   SettingBinder* binder_ = nullptr;
   bool shownOnce_ = false;
