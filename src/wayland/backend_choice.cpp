@@ -28,11 +28,9 @@ BackendDecision DecideClipboardBackend(ClipboardChoice choice, bool waylandSessi
 }
 
 std::string FallbackStatusText(bool german) {
-  return german ? "Dieser Wayland-Desktop bietet kein Data-Control-Protokoll: Die Zwischenablage wird über X11 "
-                  "(XWayland) beobachtet, Kopien aus Wayland-Programmen nur, solange ein Fenster dieses Programms "
-                  "den Fokus hat."
-                : "This Wayland desktop offers no data-control protocol: the clipboard is watched through X11 "
-                  "(XWayland), copies in Wayland programs only while a window of this program has the focus.";
+  return german ? "Dieser Wayland-Desktop bietet kein Data-Control: Die Zwischenablage wird über X11 (XWayland) "
+                  "beobachtet."
+                : "This Wayland desktop offers no data-control: the clipboard is watched through X11 (XWayland).";
 }
 
 }  // namespace tallowin

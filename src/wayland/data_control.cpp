@@ -332,6 +332,8 @@ void WaylandDataControl::Worker::OnOfferType(void* data, wl_proxy* offer, const 
     it->second.ours = true;
     return;
   }
+  // Another instance's marker says only who wrote; it is no content.
+  if (std::string_view(mimeType).starts_with(kOwnMarkerPrefix)) return;
   std::vector<std::string>& types = it->second.types;
   // A list longer than kMaxTypes is cut; a repeated type is listed where it first stands.
   if (types.size() < kMaxTypes && std::find(types.begin(), types.end(), mimeType) == types.end()) {
