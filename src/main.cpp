@@ -21,6 +21,7 @@
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/start_form.h"
+#include "wayland/clipboard_backend.h"
 
 namespace {
 
@@ -44,9 +45,17 @@ std::u16string DocsFolder(const std::string& executableFolder) {
 
 int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   tallowin::MainWindowOptions options;
+  tallowin::ClipboardChoice clipboardChoice = tallowin::ClipboardChoice::kAuto;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--set" && i + 1 < args.size()) {
       options.assignments.push_back(args[++i]);
+    } else if (args[i].starts_with("--clipboard=")) {
+      const auto choice = tallowin::ParseClipboardChoice(std::string_view(args[i]).substr(12));
+      if (!choice) {
+        std::fprintf(stderr, "tallowin: unknown clipboard %s\n%s", args[i].c_str(), tallowin::UsageText().c_str());
+        return 2;
+      }
+      clipboardChoice = *choice;
     } else if (!tallowin::ConfigurationArguments({args[i]}).empty()) {
       options.configurations.push_back(args[i]);
     } else if (args[i].rfind('.') != std::string::npos && args[i][0] != '-') {
@@ -55,6 +64,13 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
       std::fprintf(stderr, "tallowin: unknown argument %s\n%s", args[i].c_str(), tallowin::UsageText().c_str());
       return 2;
     }
+  }
+  // The windows go through X11 when it is there (XWayland on a Wayland desktop): the X11
+  // clipboard backend works only through Qt's X11 connection, and the splash,
+  // the centred windows and the confined pointer of the cut-out dialog need
+  // what Wayland does not give a client.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
   }
   tallowin::TallowinApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("tallowin"));
@@ -71,6 +87,14 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
     return 1;
   }
   options.docsFolder = DocsFolder(exeFolder);
+  tallowin::ClipboardBackend backend = tallowin::MakeClipboardBackend(clipboardChoice);
+  if (!backend.error.empty()) {
+    std::fprintf(stderr, "tallowin: %s\n", backend.error.c_str());
+    return 1;
+  }
+  if (!backend.notice.empty()) std::fprintf(stderr, "tallowin: %s\n", backend.notice.c_str());
+  options.clipboard = std::move(backend.clipboard);
+  options.clipboardFallbackNotice = !backend.notice.empty();
 
   tallowin::StartForm start(options.language);
   tallowin::MainWindow main(options, &start);

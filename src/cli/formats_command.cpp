@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -10,6 +12,8 @@
 #include "text/utf.h"
 #include "ui/x11_clipboard.h"
 #include "ui/x11_clipboard_reader.h"
+#include "wayland/backend_choice.h"
+#include "wayland/data_control.h"
 
 namespace tallowin {
 namespace {
@@ -43,26 +47,67 @@ std::string DetailsLines(Clipboard& clipboard) {
   return lines;
 }
 
-int RunFormatsCommand(const std::vector<std::string>& args) {
-  if (!args.empty()) {
-    std::fprintf(stderr, "tallowin formats: takes no arguments\n%s", UsageText().c_str());
-    return 2;
+namespace {
+
+// The numbered content of the Wayland selection, read on the connection's
+// worker under the bounds of every read of the program.
+void ReadWaylandContent(WaylandDataControl& connection, ContentClipboard& clipboard, const X11ReadPlan& x11Plan) {
+  connection.Start({});
+  WaylandReadPlan plan;
+  plan.oneImage = false;  // the picture shows as an empty BITMAP row; its bytes are not needed
+  plan.decodableImages = x11Plan.decodableImages;
+  const WaylandSnapshot snapshot = connection.ReadSnapshot(plan);
+  if (snapshot.ownerAnswered) {
+    clipboard.SetContent(
+        ContentFromTargets(clipboard.Registry(), snapshot.types, snapshot.data, nullptr, MimeTextTargets()));
   }
-  X11ClipboardReader reader;
-  if (!reader.Connected()) {
-    std::fprintf(stderr, "tallowin formats: cannot connect to the X display\n");
+}
+
+}  // namespace
+
+int RunFormatsCommand(const std::vector<std::string>& args) {
+  ClipboardChoice choice = ClipboardChoice::kAuto;
+  for (const std::string& arg : args) {
+    const auto parsed =
+        arg.starts_with("--clipboard=") ? ParseClipboardChoice(std::string_view(arg).substr(12)) : std::nullopt;
+    if (!parsed) {
+      std::fprintf(stderr, "tallowin formats: unknown argument %s\n%s", arg.c_str(), UsageText().c_str());
+      return 2;
+    }
+    choice = *parsed;
+  }
+  const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+  std::unique_ptr<WaylandDataControl> connection;
+  const BackendDecision decision =
+      DecideClipboardBackend(choice, waylandDisplay && *waylandDisplay, [&connection]() -> std::string {
+        connection = std::make_unique<WaylandDataControl>();
+        return connection->Protocol() == DataControlProtocol::kNone ? connection->Problem() : std::string();
+      });
+  if (!decision.error.empty()) {
+    std::fprintf(stderr, "tallowin formats: %s\n", decision.error.c_str());
     return 1;
   }
+  if (!decision.notice.empty()) std::fprintf(stderr, "tallowin formats: %s\n", decision.notice.c_str());
+
   X11ReadPlan plan;
   plan.oneImage = false;  // the picture shows as an empty BITMAP row; its bytes are not needed
   plan.decodableImages = DecodableImageTargets();
-  // Bounded as a whole by the reader's read limit, like every read of the program.
-  const X11ClipboardSnapshot snapshot = reader.ReadSnapshot(plan);
   ContentClipboard clipboard;
   clipboard.Registry().SetDecodableImages(
       std::set<std::string>(plan.decodableImages.begin(), plan.decodableImages.end()));
-  if (snapshot.ownerAnswered) {
-    clipboard.SetContent(ContentFromTargets(clipboard.Registry(), snapshot.targets, snapshot.data));
+  if (decision.kind == ClipboardBackendKind::kWayland) {
+    ReadWaylandContent(*connection, clipboard, plan);
+  } else {
+    X11ClipboardReader reader;
+    if (!reader.Connected()) {
+      std::fprintf(stderr, "tallowin formats: cannot connect to the X display\n");
+      return 1;
+    }
+    // Bounded as a whole by the reader's read limit, like every read of the program.
+    const X11ClipboardSnapshot snapshot = reader.ReadSnapshot(plan);
+    if (snapshot.ownerAnswered) {
+      clipboard.SetContent(ContentFromTargets(clipboard.Registry(), snapshot.targets, snapshot.data));
+    }
   }
   std::string lines;
   try {

@@ -4,10 +4,12 @@ namespace tallowin {
 
 std::string UsageText() {
   return "Usage:\n"
-         "  tallowin [--set KEY=VALUE]... [FILE.twk]...\n"
+         "  tallowin [--clipboard=wayland|x11] [--set KEY=VALUE]... [FILE.twk]...\n"
          "      Start the program: it watches the clipboard and acts on every new content.\n"
          "      --set applies a setting (by its configuration key) when the main window first shows;\n"
          "      each FILE.twk is loaded as a configuration then, in order, instead of Auto.twk.\n"
+         "      --clipboard forces a clipboard: by default the Wayland one when the compositor lets\n"
+         "      programs watch it (data-control), else the X11 one.\n"
          "  tallowin apply [--config FILE.twk]... [--set KEY=VALUE]... [--row SEARCH REPLACE MARKER]...\n"
          "                 [--write-config FILE.twk] [--image] [--output FILE] [INPUT]\n"
          "      Run one capture pass over INPUT (a UTF-8 text file, or an image file with --image;\n"
@@ -19,7 +21,7 @@ std::string UsageText() {
          "  tallowin run [--config FILE.twk]... [--set KEY=VALUE]...\n"
          "      Capture without a window: the same actions and file saving on every new clipboard\n"
          "      content, errors written to standard error, until SIGINT or SIGTERM (exit status 0).\n"
-         "  tallowin formats\n"
+         "  tallowin formats [--clipboard=wayland|x11]\n"
          "      List every format on the clipboard as the details list shows it: name, number and\n"
          "      value separated by tabs, control characters written as \\xNN.\n"
          "  tallowin --help | --version\n";

@@ -7,9 +7,6 @@
 namespace tallowin {
 namespace {
 
-constexpr char kUtf8Target[] = "UTF8_STRING";
-constexpr char kUtf8MimeTarget[] = "text/plain;charset=utf-8";
-constexpr char kLatin1Target[] = "STRING";
 
 SharedBytes Bytes(const std::vector<std::uint8_t>& v, bool terminate = false) {
   auto bytes = std::make_shared<std::string>();
@@ -43,13 +40,23 @@ bool ClipboardContent::Has(FormatNumber f) const {
   return std::find(formats.begin(), formats.end(), f) != formats.end();
 }
 
-const std::string* UnicodeTextTarget(const std::vector<std::string>& targets) {
-  const std::string* mime = nullptr;
-  for (const std::string& target : targets) {
-    if (target == kUtf8Target) return &target;
-    if (!mime && target == kUtf8MimeTarget) mime = &target;
+const TextTargetRule& X11TextTargets() {
+  static const TextTargetRule rule{{"UTF8_STRING", "text/plain;charset=utf-8"}, {"STRING"}};
+  return rule;
+}
+
+const TextTargetRule& MimeTextTargets() {
+  static const TextTargetRule rule{{"text/plain;charset=utf-8", "UTF8_STRING"}, {"text/plain", "STRING"}};
+  return rule;
+}
+
+const std::string* UnicodeTextTarget(const std::vector<std::string>& targets, const TextTargetRule& rule) {
+  for (const std::string& preferred : rule.unicode) {
+    for (const std::string& target : targets) {
+      if (target == preferred) return &target;
+    }
   }
-  return mime;
+  return nullptr;
 }
 
 const std::string* PictureTarget(const std::set<std::string>& decodableImages, const std::vector<std::string>& targets,
@@ -62,8 +69,8 @@ const std::string* PictureTarget(const std::set<std::string>& decodableImages, c
 
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
                                     const std::map<std::string, std::vector<std::uint8_t>>& data,
-                                    SharedText decodedText) {
-  const std::string* unicodeTarget = UnicodeTextTarget(targets);
+                                    SharedText decodedText, const TextTargetRule& rule) {
+  const std::string* unicodeTarget = UnicodeTextTarget(targets, rule);
   const std::string* pictureTarget = PictureTarget(registry.DecodableImages(), targets, data);
   ClipboardContent content;
   for (const std::string& target : targets) {
@@ -77,7 +84,7 @@ ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::v
     FormatNumber number;
     if (unicodeTarget && target == *unicodeTarget) {
       number = kFormatUnicodeText;
-    } else if (target == kLatin1Target) {
+    } else if (std::find(rule.eightBit.begin(), rule.eightBit.end(), target) != rule.eightBit.end()) {
       number = kFormatText;
     } else {
       number = registry.NumberFor(target);

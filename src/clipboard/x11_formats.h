@@ -58,9 +58,21 @@ struct ClipboardContent {
   bool Has(FormatNumber f) const;
 };
 
-// The target whose UTF-8 text becomes format 13: UTF8_STRING, or
-// text/plain;charset=utf-8 when UTF8_STRING is not offered; null when neither is.
-const std::string* UnicodeTextTarget(const std::vector<std::string>& targets);
+// Which targets carry text: the first of `unicode` that is offered (in this
+// order of preference) is format 13, every one of `eightBit` is format 1.
+struct TextTargetRule {
+  std::vector<std::string> unicode;
+  std::vector<std::string> eightBit;
+};
+// X11: UTF8_STRING, else text/plain;charset=utf-8; STRING.
+const TextTargetRule& X11TextTargets();
+// A selection of MIME types (Wayland): text/plain;charset=utf-8, else
+// UTF8_STRING; text/plain without a charset and STRING.
+const TextTargetRule& MimeTextTargets();
+
+// The target whose UTF-8 text becomes format 13 under `rule`; null when none is offered.
+const std::string* UnicodeTextTarget(const std::vector<std::string>& targets,
+                                     const TextTargetRule& rule = X11TextTargets());
 // The target whose bytes are the picture: the first of `decodableImages`
 // present in `data`.
 const std::string* PictureTarget(const std::set<std::string>& decodableImages, const std::vector<std::string>& targets,
@@ -77,7 +89,8 @@ SharedText DecodeUnicodeText(const std::vector<std::uint8_t>& utf8);
 // they are decoded here.
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
                                     const std::map<std::string, std::vector<std::uint8_t>>& data,
-                                    SharedText decodedText = nullptr);
+                                    SharedText decodedText = nullptr,
+                                    const TextTargetRule& rule = X11TextTargets());
 
 // The content our own text write places: formats 1 and 13, sharing `text`.
 ClipboardContent TextContent(SharedText text);

@@ -29,6 +29,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -43,6 +44,7 @@
 #include "ui/history_list_model.h"
 #include "ui/qt_text.h"
 #include "ui/marquee_dialog.h"
+#include "wayland/backend_choice.h"
 #include "ui/raster_qimage.h"
 #include "ui/regex_error_view.h"
 #include "ui/output_settings_dialog.h"
@@ -110,7 +112,7 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   base.setPixelSize(11);
   setFont(base);
 
-  clipboard_ = std::make_unique<X11Clipboard>();
+  clipboard_ = options_.clipboard ? options_.clipboard : std::make_shared<X11Clipboard>();
   core_ = std::make_unique<ProgramCore>(*clipboard_, options_.language);
   clipboard_->SetSuppressCounter(&core_->state.suppress);
   binder_ = new SettingBinder(core_->settings, this);
@@ -841,6 +843,9 @@ void MainWindow::ApplyLanguageTexts() {
   }
   footerTicks_ = 0;
   ShowFooterLink(FooterLink::Donate);
+  if (options_.clipboardFallbackNotice) {
+    statusBar()->showMessage(QString::fromStdString(FallbackStatusText(language == Language::German)));
+  }
   // An editable choice box shows its edit box as a control of its own.
   const QString editSuffix = ToQString(UiText("combo_edit", language));
   const QString listSuffix = ToQString(UiText("combo_list", language));

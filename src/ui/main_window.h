@@ -38,6 +38,7 @@ class Teinstausgabe;
 class Teinstregex;
 class TrayIcon;
 class X11Clipboard;
+class DesktopClipboard;
 
 struct MainWindowOptions {
   Language language = Language::English;
@@ -45,6 +46,9 @@ struct MainWindowOptions {
   std::vector<std::string> assignments;    // --set KEY=VALUE, applied at the first showing
   std::vector<std::string> configurations; // FILE.twk arguments, loaded in order at the first showing
   std::u16string docsFolder;               // where the help pages are
+  // The clipboard backend chosen at start; X11 when none is given.
+  std::shared_ptr<DesktopClipboard> clipboard;
+  bool clipboardFallbackNotice = false;    // a Wayland session without data-control fell back to X11
 };
 
 class MainWindow : public QMainWindow {
@@ -126,7 +130,7 @@ class MainWindow : public QMainWindow {
 
   MainWindowOptions options_;
   StartForm* startForm_;
-  std::unique_ptr<X11Clipboard> clipboard_;
+  std::shared_ptr<DesktopClipboard> clipboard_;
   std::unique_ptr<ProgramCore> core_;
   SettingBinder* binder_ = nullptr;
   bool shownOnce_ = false;

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "clipboard/capture_suppress_counter.h"
-#include "clipboard/content_clipboard.h"
+#include "clipboard/desktop_clipboard.h"
 #include "ui/x11_clipboard_reader.h"
 
 class QMimeData;
@@ -37,13 +37,11 @@ namespace tallowin {
 // The image MIME types Qt's image readers present at run time can decode.
 std::vector<std::string> DecodableImageTargets();
 
-class X11Clipboard : public QObject, public ContentClipboard {
+class X11Clipboard : public QObject, public DesktopClipboard {
   Q_OBJECT
 
  public:
   explicit X11Clipboard(QObject* parent = nullptr);
-  // The pipeline's CaptureSuppressCounter; must be set before the first write and outlive this object.
-  void SetSuppressCounter(CaptureSuppressCounter* counter) { counter_ = counter; }
   ~X11Clipboard() override;
 
   using ContentClipboard::WriteText;
@@ -51,13 +49,7 @@ class X11Clipboard : public QObject, public ContentClipboard {
   RasterImage ReadBitmap() override;
   void WriteBitmap(const RasterImage& image) override;
 
-  // Reads what is on the clipboard now and delivers it as one change, the way
-  // joining the viewer chain delivers the content present at start.
-  void ProcessCurrentContent();
-
-  // Called with each foreign change before its content is fetched; returning
-  // false skips the fetch (the pass would end at its gate anyway).
-  std::function<bool()> wantsContent;
+  void ProcessCurrentContent() override;
 
  private:
   void OnQtClipboardChanged();
@@ -78,7 +70,6 @@ class X11Clipboard : public QObject, public ContentClipboard {
   void Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload, ClipboardContent content);
   bool OwnsCurrentData() const;
 
-  CaptureSuppressCounter* counter_ = nullptr;
   std::unique_ptr<X11ClipboardReader> reader_;
   std::exception_ptr heldError_;
   int writing_ = 0;  // depth of our own writes in progress (a re-copy's pass writes inside one)

@@ -1,0 +1,31 @@
+#pragma once
+// A clipboard backend on a real display server (X11, Wayland): content held as
+// a snapshot of the owner's formats, change notifications delivered on the
+// thread that runs the pipeline, and the pipeline's counter consulted around
+// our own writes.
+
+#include <functional>
+
+#include "clipboard/capture_suppress_counter.h"
+#include "clipboard/content_clipboard.h"
+
+namespace tallowin {
+
+class DesktopClipboard : public ContentClipboard {
+ public:
+  // The pipeline's CaptureSuppressCounter; must be set before the first write and outlive this object.
+  void SetSuppressCounter(CaptureSuppressCounter* counter) { counter_ = counter; }
+
+  // Reads what is on the clipboard now and delivers it as one change, the way
+  // joining the viewer chain delivers the content present at start.
+  virtual void ProcessCurrentContent() = 0;
+
+  // Called with each foreign change before its content is fetched; returning
+  // false skips the fetch (the pass would end at its gate anyway).
+  std::function<bool()> wantsContent;
+
+ protected:
+  CaptureSuppressCounter* counter_ = nullptr;
+};
+
+}  // namespace tallowin

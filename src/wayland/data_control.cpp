@@ -1,0 +1,726 @@
+#include "wayland/data_control.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "ext-data-control-v1-client-protocol.h"
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+namespace tallowin {
+namespace {
+
+// Both protocols have the same requests and events in the same order with the
+// same arguments, so one set of opcodes and one listener layout serve both;
+// only the interfaces of the objects differ.
+static_assert(EXT_DATA_CONTROL_MANAGER_V1_CREATE_DATA_SOURCE == ZWLR_DATA_CONTROL_MANAGER_V1_CREATE_DATA_SOURCE);
+static_assert(EXT_DATA_CONTROL_MANAGER_V1_GET_DATA_DEVICE == ZWLR_DATA_CONTROL_MANAGER_V1_GET_DATA_DEVICE);
+static_assert(EXT_DATA_CONTROL_MANAGER_V1_DESTROY == ZWLR_DATA_CONTROL_MANAGER_V1_DESTROY);
+static_assert(EXT_DATA_CONTROL_DEVICE_V1_SET_SELECTION == ZWLR_DATA_CONTROL_DEVICE_V1_SET_SELECTION);
+static_assert(EXT_DATA_CONTROL_DEVICE_V1_DESTROY == ZWLR_DATA_CONTROL_DEVICE_V1_DESTROY);
+static_assert(EXT_DATA_CONTROL_SOURCE_V1_OFFER == ZWLR_DATA_CONTROL_SOURCE_V1_OFFER);
+static_assert(EXT_DATA_CONTROL_SOURCE_V1_DESTROY == ZWLR_DATA_CONTROL_SOURCE_V1_DESTROY);
+static_assert(EXT_DATA_CONTROL_OFFER_V1_RECEIVE == ZWLR_DATA_CONTROL_OFFER_V1_RECEIVE);
+static_assert(EXT_DATA_CONTROL_OFFER_V1_DESTROY == ZWLR_DATA_CONTROL_OFFER_V1_DESTROY);
+
+struct Interfaces {
+  const wl_interface* manager;
+  const wl_interface* device;
+  const wl_interface* source;
+  const wl_interface* offer;
+};
+constexpr Interfaces kExt{&ext_data_control_manager_v1_interface, &ext_data_control_device_v1_interface,
+                          &ext_data_control_source_v1_interface, &ext_data_control_offer_v1_interface};
+constexpr Interfaces kWlr{&zwlr_data_control_manager_v1_interface, &zwlr_data_control_device_v1_interface,
+                          &zwlr_data_control_source_v1_interface, &zwlr_data_control_offer_v1_interface};
+
+// The listener layouts the two protocols share, with untyped objects.
+struct DeviceListener {
+  void (*dataOffer)(void* data, wl_proxy* device, wl_proxy* offer);
+  void (*selection)(void* data, wl_proxy* device, wl_proxy* offer);
+  void (*finished)(void* data, wl_proxy* device);
+  void (*primarySelection)(void* data, wl_proxy* device, wl_proxy* offer);
+};
+struct SourceListener {
+  void (*send)(void* data, wl_proxy* source, const char* mimeType, int32_t fd);
+  void (*cancelled)(void* data, wl_proxy* source);
+};
+struct OfferListener {
+  void (*offer)(void* data, wl_proxy* offer, const char* mimeType);
+};
+static_assert(sizeof(DeviceListener) == sizeof(ext_data_control_device_v1_listener));
+static_assert(sizeof(DeviceListener) == sizeof(zwlr_data_control_device_v1_listener));
+static_assert(sizeof(SourceListener) == sizeof(ext_data_control_source_v1_listener));
+static_assert(sizeof(OfferListener) == sizeof(ext_data_control_offer_v1_listener));
+
+using Clock = std::chrono::steady_clock;
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+std::string OwnMarker() {
+  std::random_device random;
+  char token[40];
+  std::snprintf(token, sizeof token, "%08x%08x.%d", random(), random(), static_cast<int>(::getpid()));
+  return std::string(WaylandDataControl::kOwnMarkerPrefix) + token;
+}
+
+WaylandSnapshot CancelledSnapshot() {
+  WaylandSnapshot snapshot;
+  snapshot.cancelled = true;
+  return snapshot;
+}
+
+int MillisecondsUntil(Clock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+}
+
+}  // namespace
+
+class WaylandDataControl::Worker {
+ public:
+  Worker(const std::string& displayName, std::chrono::milliseconds connectTimeout);
+  ~Worker();
+
+  DataControlProtocol protocol = DataControlProtocol::kNone;
+  std::string problem;
+  std::atomic<std::uint64_t> foreignSerial{0};
+
+  void Start(std::function<void(std::uint64_t)> onChange);
+  void Post(std::function<void()> command);
+
+  // Commands, run on the worker.
+  void BeginSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done);
+  void CancelAll();
+  bool DoWrite(const WaylandOffer& offer, std::optional<std::uint64_t> basedOn);
+
+  std::chrono::milliseconds requestTimeout = kDefaultRequestTimeout;
+  std::chrono::milliseconds readLimit = kDefaultReadLimit;
+  std::size_t sizeCap = kDefaultSizeCap;
+
+ private:
+  struct Offer {
+    std::vector<std::string> types;
+    bool ours = false;
+  };
+  struct Source {
+    WaylandOffer data;
+  };
+  // One type being read from the current selection's owner.
+  struct Pipe {
+    std::string type;
+    int fd = -1;
+    std::vector<std::uint8_t> bytes;
+    Clock::time_point lastProgress;
+  };
+  struct Read {
+    WaylandSnapshot snapshot;
+    std::function<void(WaylandSnapshot)> done;
+    std::vector<Pipe> pipes;
+    Clock::time_point deadline;
+  };
+  // Our data on its way to a reader.
+  struct Serve {
+    int fd = -1;
+    std::shared_ptr<const std::string> bytes;
+    std::size_t sent = 0;
+    Clock::time_point deadline;
+  };
+
+  bool Connect(const std::string& displayName, std::chrono::milliseconds timeout);
+  // Waits until the compositor has answered everything sent so far, handling
+  // the events that arrive meanwhile; false when it did not answer in time.
+  bool Roundtrip(std::chrono::milliseconds timeout);
+  // Reads and handles what the compositor has sent, waiting at most `timeoutMs`.
+  bool PumpDisplay(int timeoutMs);
+  void Run();
+  void RunCommands();
+  void StartNextRead();
+  void ProgressReads(const std::vector<pollfd>& fds, std::size_t first);
+  void FinishRead(bool cancelled);
+  void ProgressServes(const std::vector<pollfd>& fds, std::size_t first);
+  void Destroy(wl_proxy*& proxy);
+
+  static void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
+  static void OnGlobalRemove(void*, wl_registry*, uint32_t) {}
+  static void OnDataOffer(void* data, wl_proxy* device, wl_proxy* offer);
+  static void OnSelection(void* data, wl_proxy* device, wl_proxy* offer);
+  static void OnFinished(void* data, wl_proxy* device);
+  static void OnPrimarySelection(void* data, wl_proxy* device, wl_proxy* offer);
+  static void OnOfferType(void* data, wl_proxy* offer, const char* mimeType);
+  static void OnSend(void* data, wl_proxy* source, const char* mimeType, int32_t fd);
+  static void OnCancelled(void* data, wl_proxy* source);
+  static void OnSyncDone(void* data, wl_callback* callback, uint32_t);
+
+  static constexpr wl_registry_listener kRegistryListener{&OnGlobal, &OnGlobalRemove};
+  static constexpr DeviceListener kDeviceListener{&OnDataOffer, &OnSelection, &OnFinished, &OnPrimarySelection};
+  static constexpr OfferListener kOfferListener{&OnOfferType};
+  static constexpr SourceListener kSourceListener{&OnSend, &OnCancelled};
+  static constexpr wl_callback_listener kSyncListener{&OnSyncDone};
+
+  wl_display* display_ = nullptr;
+  wl_registry* registry_ = nullptr;
+  wl_seat* seat_ = nullptr;
+  wl_proxy* manager_ = nullptr;
+  wl_proxy* device_ = nullptr;
+  const Interfaces* interfaces_ = nullptr;
+  std::uint32_t extName_ = 0, wlrName_ = 0, wlrVersion_ = 0;
+  bool dead_ = false;  // the connection failed or the device is gone
+
+  std::map<wl_proxy*, Offer> offers_;  // announced offers, the selection's among them
+  wl_proxy* selection_ = nullptr;
+  bool started_ = false;
+  std::function<void(std::uint64_t)> onChange_;
+  std::string marker_ = OwnMarker();
+
+  std::map<wl_proxy*, Source> sources_;  // ours, until cancelled
+  std::vector<Serve> serves_;
+
+  std::deque<std::pair<WaylandReadPlan, std::function<void(WaylandSnapshot)>>> queuedReads_;
+  std::optional<Read> read_;
+
+  int wake_ = -1;  // eventfd: commands are waiting, or the worker is to stop
+  std::mutex mutex_;
+  std::deque<std::function<void()>> commands_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+WaylandDataControl::Worker::Worker(const std::string& displayName, std::chrono::milliseconds connectTimeout) {
+  wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (!Connect(displayName, connectTimeout)) protocol = DataControlProtocol::kNone;
+}
+
+bool WaylandDataControl::Worker::Connect(const std::string& displayName, std::chrono::milliseconds timeout) {
+  display_ = wl_display_connect(displayName.empty() ? nullptr : displayName.c_str());
+  if (!display_) {
+    problem = "cannot connect to the Wayland display";
+    return false;
+  }
+  registry_ = wl_display_get_registry(display_);
+  wl_registry_add_listener(registry_, &kRegistryListener, this);
+  if (!Roundtrip(timeout)) {
+    problem = "the Wayland compositor did not answer";
+    return false;
+  }
+  if (!seat_) {
+    problem = "the Wayland compositor offers no seat";
+    return false;
+  }
+  if (extName_ != 0) {
+    interfaces_ = &kExt;
+    manager_ = static_cast<wl_proxy*>(wl_registry_bind(registry_, extName_, kExt.manager, 1));
+    protocol = DataControlProtocol::kExt;
+  } else if (wlrName_ != 0) {
+    interfaces_ = &kWlr;
+    // Version 1 suffices: the primary selection of version 2 is not watched.
+    manager_ = static_cast<wl_proxy*>(wl_registry_bind(registry_, wlrName_, kWlr.manager, 1));
+    protocol = DataControlProtocol::kWlr;
+  } else {
+    problem = "the Wayland compositor offers no data-control protocol";
+    return false;
+  }
+  device_ = wl_proxy_marshal_flags(manager_, EXT_DATA_CONTROL_MANAGER_V1_GET_DATA_DEVICE, interfaces_->device,
+                                   wl_proxy_get_version(manager_), 0, nullptr, seat_);
+  wl_proxy_add_listener(device_, reinterpret_cast<void (**)(void)>(const_cast<DeviceListener*>(&kDeviceListener)),
+                        this);
+  // The device reports the selection present now; it is the start content, not a change.
+  if (!Roundtrip(timeout)) {
+    problem = "the Wayland compositor did not answer";
+    protocol = DataControlProtocol::kNone;
+    return false;
+  }
+  return true;
+}
+
+void WaylandDataControl::Worker::OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
+                                          uint32_t version) {
+  auto* self = static_cast<Worker*>(data);
+  const std::string_view iface(interface);
+  if (iface == wl_seat_interface.name && !self->seat_) {
+    // The first seat: a desktop has one.
+    self->seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+  } else if (iface == ext_data_control_manager_v1_interface.name) {
+    self->extName_ = name;
+  } else if (iface == zwlr_data_control_manager_v1_interface.name) {
+    self->wlrName_ = name;
+    self->wlrVersion_ = version;
+  }
+}
+
+void WaylandDataControl::Worker::OnSyncDone(void* data, wl_callback*, uint32_t) {
+  if (data) *static_cast<bool*>(data) = true;
+}
+
+bool WaylandDataControl::Worker::Roundtrip(std::chrono::milliseconds timeout) {
+  if (dead_) return false;
+  bool done = false;
+  wl_callback* callback = wl_display_sync(display_);
+  wl_callback_add_listener(callback, &kSyncListener, &done);
+  const Clock::time_point deadline = Clock::now() + timeout;
+  while (!done && !dead_) {
+    const int left = MillisecondsUntil(deadline);
+    if (!PumpDisplay(left) || (left == 0 && !done)) break;
+  }
+  if (!done) {
+    // The callback must not fire into `done` once this frame is gone.
+    wl_proxy_set_user_data(reinterpret_cast<wl_proxy*>(callback), nullptr);
+    wl_callback_destroy(callback);
+    return false;
+  }
+  wl_callback_destroy(callback);
+  return true;
+}
+
+bool WaylandDataControl::Worker::PumpDisplay(int timeoutMs) {
+  if (dead_) return false;
+  while (wl_display_prepare_read(display_) != 0) {
+    if (wl_display_dispatch_pending(display_) < 0) return dead_ = true, false;
+  }
+  if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
+    wl_display_cancel_read(display_);
+    return dead_ = true, false;
+  }
+  pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
+  if (::poll(&fd, 1, timeoutMs) > 0) {
+    if (wl_display_read_events(display_) < 0) return dead_ = true, false;
+  } else {
+    wl_display_cancel_read(display_);
+  }
+  if (wl_display_dispatch_pending(display_) < 0) return dead_ = true, false;
+  return true;
+}
+
+void WaylandDataControl::Worker::Destroy(wl_proxy*& proxy) {
+  if (!proxy) return;
+  // Every data-control object's destroy request has opcode 1, the manager's 2.
+  const std::uint32_t opcode = proxy == manager_ ? EXT_DATA_CONTROL_MANAGER_V1_DESTROY : EXT_DATA_CONTROL_OFFER_V1_DESTROY;
+  wl_proxy_marshal_flags(proxy, opcode, nullptr, wl_proxy_get_version(proxy), WL_MARSHAL_FLAG_DESTROY);
+  proxy = nullptr;
+}
+
+void WaylandDataControl::Worker::OnDataOffer(void* data, wl_proxy*, wl_proxy* offer) {
+  auto* self = static_cast<Worker*>(data);
+  wl_proxy_add_listener(offer, reinterpret_cast<void (**)(void)>(const_cast<OfferListener*>(&kOfferListener)), self);
+  self->offers_.emplace(offer, Offer{});
+}
+
+void WaylandDataControl::Worker::OnOfferType(void* data, wl_proxy* offer, const char* mimeType) {
+  auto* self = static_cast<Worker*>(data);
+  auto it = self->offers_.find(offer);
+  if (it == self->offers_.end()) return;
+  if (mimeType == self->marker_) {
+    it->second.ours = true;
+    return;
+  }
+  // Another instance's marker says only who wrote; it is no content.
+  if (std::string_view(mimeType).starts_with(kOwnMarkerPrefix)) return;
+  std::vector<std::string>& types = it->second.types;
+  // A list longer than kMaxTypes is cut; a repeated type is listed where it first stands.
+  if (types.size() < kMaxTypes && std::find(types.begin(), types.end(), mimeType) == types.end()) {
+    types.emplace_back(mimeType);
+  }
+}
+
+void WaylandDataControl::Worker::OnSelection(void* data, wl_proxy*, wl_proxy* offer) {
+  auto* self = static_cast<Worker*>(data);
+  if (self->selection_ && self->selection_ != offer) {
+    self->offers_.erase(self->selection_);
+    self->Destroy(self->selection_);
+  }
+  self->selection_ = offer;
+  const auto it = offer ? self->offers_.find(offer) : self->offers_.end();
+  if (it != self->offers_.end() && it->second.ours) return;  // the echo of a write of ours
+  const std::uint64_t serial = self->foreignSerial.fetch_add(1) + 1;
+  if (self->started_ && self->onChange_) self->onChange_(serial);
+}
+
+void WaylandDataControl::Worker::OnPrimarySelection(void* data, wl_proxy*, wl_proxy* offer) {
+  auto* self = static_cast<Worker*>(data);
+  if (!offer || offer == self->selection_) return;
+  self->offers_.erase(offer);
+  self->Destroy(offer);
+}
+
+void WaylandDataControl::Worker::OnFinished(void* data, wl_proxy*) {
+  auto* self = static_cast<Worker*>(data);
+  self->dead_ = true;
+}
+
+void WaylandDataControl::Worker::OnSend(void* data, wl_proxy* source, const char* mimeType, int32_t fd) {
+  auto* self = static_cast<Worker*>(data);
+  auto it = self->sources_.find(source);
+  std::shared_ptr<const std::string> bytes;
+  if (it != self->sources_.end()) {
+    for (const auto& [type, content] : it->second.data) {
+      if (type == mimeType) bytes = content;
+    }
+  }
+  if (!bytes) {
+    ::close(fd);
+    return;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  self->serves_.push_back(Serve{fd, std::move(bytes), 0, Clock::now() + kServeLimit});
+}
+
+void WaylandDataControl::Worker::OnCancelled(void* data, wl_proxy* source) {
+  auto* self = static_cast<Worker*>(data);
+  self->sources_.erase(source);
+  self->Destroy(source);
+}
+
+void WaylandDataControl::Worker::Start(std::function<void(std::uint64_t)> onChange) {
+  onChange_ = std::move(onChange);
+  started_ = true;
+  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+}
+
+void WaylandDataControl::Worker::Post(std::function<void()> command) {
+  {
+    std::lock_guard lock(mutex_);
+    commands_.push_back(std::move(command));
+  }
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
+}
+
+void WaylandDataControl::Worker::RunCommands() {
+  std::uint64_t count;
+  [[maybe_unused]] ssize_t n = ::read(wake_, &count, sizeof count);
+  for (;;) {
+    std::function<void()> command;
+    {
+      std::lock_guard lock(mutex_);
+      if (commands_.empty()) return;
+      command = std::move(commands_.front());
+      commands_.pop_front();
+    }
+    command();
+  }
+}
+
+void WaylandDataControl::Worker::Run() {
+  // A reader that goes away makes our write fail with EPIPE instead of ending the process.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+  std::vector<pollfd> fds;
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stop_) break;
+    }
+    const bool display = !dead_ && display_;
+    if (display) {
+      while (wl_display_prepare_read(display_) != 0) {
+        if (wl_display_dispatch_pending(display_) < 0) dead_ = true;
+        if (dead_) break;
+      }
+    }
+    const bool reading = display && !dead_;
+    if (reading && wl_display_flush(display_) < 0 && errno != EAGAIN) dead_ = true;
+    fds.clear();
+    fds.push_back({wake_, POLLIN, 0});
+    fds.push_back({reading ? wl_display_get_fd(display_) : -1, POLLIN, 0});
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
+    const std::size_t firstPipe = fds.size();
+    if (read_) {
+      deadline = std::min(deadline, read_->deadline);
+      for (const Pipe& p : read_->pipes) {
+        fds.push_back({p.fd, POLLIN, 0});
+        if (p.fd >= 0) deadline = std::min(deadline, p.lastProgress + requestTimeout);
+      }
+    }
+    const std::size_t firstServe = fds.size();
+    for (const Serve& s : serves_) {
+      fds.push_back({s.fd, POLLOUT, 0});
+      deadline = std::min(deadline, s.deadline);
+    }
+    ::poll(fds.data(), fds.size(), MillisecondsUntil(deadline));
+    if (reading) {
+      if (fds[1].revents & (POLLIN | POLLERR | POLLHUP)) {
+        if (wl_display_read_events(display_) < 0) dead_ = true;
+      } else {
+        wl_display_cancel_read(display_);
+      }
+      if (!dead_ && wl_display_dispatch_pending(display_) < 0) dead_ = true;
+    }
+    if (read_) ProgressReads(fds, firstPipe);
+    ProgressServes(fds, firstServe);
+    if (fds[0].revents & POLLIN) RunCommands();
+    if (!read_) StartNextRead();
+  }
+}
+
+void WaylandDataControl::Worker::BeginSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done) {
+  queuedReads_.emplace_back(std::move(plan), std::move(done));
+  if (!read_) StartNextRead();
+}
+
+void WaylandDataControl::Worker::StartNextRead() {
+  if (queuedReads_.empty()) return;
+  auto [plan, done] = std::move(queuedReads_.front());
+  queuedReads_.pop_front();
+  Read read;
+  read.done = std::move(done);
+  read.deadline = Clock::now() + readLimit;
+  WaylandSnapshot& snapshot = read.snapshot;
+  snapshot.serial = foreignSerial.load();
+  const auto it = selection_ ? offers_.find(selection_) : offers_.end();
+  if (dead_ || it == offers_.end() || it->second.ours) {
+    snapshot.ours = it != offers_.end() && it->second.ours;
+    read_ = std::move(read);
+    FinishRead(false);
+    return;
+  }
+  snapshot.ownerAnswered = true;
+  snapshot.types = it->second.types;
+  const std::set<std::string> decodable(plan.decodableImages.begin(), plan.decodableImages.end());
+  const std::string* image = nullptr;
+  if (plan.oneImage) {
+    for (const std::string& type : snapshot.types) {
+      if (!decodable.contains(type)) continue;
+      if (type == "image/png") {
+        image = &type;
+        break;
+      }
+      if (!image) image = &type;
+    }
+  }
+  const Clock::time_point now = Clock::now();
+  for (const std::string& type : snapshot.types) {
+    const bool wanted = decodable.contains(type) ? image == &type : plan.allTypes;
+    if (!wanted) continue;
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+      snapshot.failed.push_back(type);
+      continue;
+    }
+    // libwayland sends a duplicate of the write end; ours is closed at once, so
+    // the read end sees its end once the owner has closed its copy.
+    wl_proxy_marshal_flags(selection_, EXT_DATA_CONTROL_OFFER_V1_RECEIVE, nullptr, wl_proxy_get_version(selection_),
+                           0, type.c_str(), ends[1]);
+    ::close(ends[1]);
+    read.pipes.push_back(Pipe{type, ends[0], {}, now});
+  }
+  if (wl_display_flush(display_) < 0 && errno != EAGAIN) dead_ = true;
+  read_ = std::move(read);
+  if (read_->pipes.empty()) FinishRead(false);
+}
+
+void WaylandDataControl::Worker::ProgressReads(const std::vector<pollfd>& fds, std::size_t first) {
+  const Clock::time_point now = Clock::now();
+  bool open = false;
+  for (std::size_t i = 0; i < read_->pipes.size(); ++i) {
+    Pipe& pipe = read_->pipes[i];
+    if (pipe.fd < 0) continue;
+    if (fds[first + i].revents != 0) {
+      for (;;) {
+        const std::size_t had = pipe.bytes.size();
+        const std::size_t chunk = 64 * 1024;
+        pipe.bytes.resize(had + chunk);
+        const ssize_t n = ::read(pipe.fd, pipe.bytes.data() + had, chunk);
+        pipe.bytes.resize(had + (n > 0 ? static_cast<std::size_t>(n) : 0));
+        if (n > 0) {
+          pipe.lastProgress = now;
+          if (pipe.bytes.size() > sizeCap) {
+            pipe.bytes = {};
+            CloseFd(pipe.fd);
+            break;
+          }
+          continue;
+        }
+        if (n == 0) {  // the owner closed its end: the type is complete
+          read_->snapshot.data.emplace(pipe.type, std::move(pipe.bytes));
+          pipe.bytes = {};
+          CloseFd(pipe.fd);
+        } else if (errno != EAGAIN && errno != EINTR) {
+          pipe.bytes = {};
+          CloseFd(pipe.fd);
+        }
+        break;
+      }
+    }
+    if (pipe.fd >= 0 && (now - pipe.lastProgress >= requestTimeout || now >= read_->deadline)) {
+      pipe.bytes = {};
+      CloseFd(pipe.fd);
+    }
+    open = open || pipe.fd >= 0;
+  }
+  if (!open) FinishRead(false);
+}
+
+void WaylandDataControl::Worker::FinishRead(bool cancelled) {
+  Read read = std::move(*read_);
+  read_.reset();
+  for (Pipe& pipe : read.pipes) {
+    CloseFd(pipe.fd);
+    if (!read.snapshot.data.contains(pipe.type)) read.snapshot.failed.push_back(pipe.type);
+  }
+  if (cancelled) read.snapshot = CancelledSnapshot();
+  if (read.done) read.done(std::move(read.snapshot));
+}
+
+void WaylandDataControl::Worker::CancelAll() {
+  if (read_) FinishRead(true);
+  while (!queuedReads_.empty()) {
+    auto done = std::move(queuedReads_.front().second);
+    queuedReads_.pop_front();
+    if (done) done(CancelledSnapshot());
+  }
+}
+
+void WaylandDataControl::Worker::ProgressServes(const std::vector<pollfd>& fds, std::size_t first) {
+  const Clock::time_point now = Clock::now();
+  for (std::size_t i = 0; i < serves_.size(); ++i) {
+    Serve& s = serves_[i];
+    if (fds[first + i].revents != 0) {
+      while (s.sent < s.bytes->size()) {
+        const ssize_t n = ::write(s.fd, s.bytes->data() + s.sent, s.bytes->size() - s.sent);
+        if (n > 0) {
+          s.sent += static_cast<std::size_t>(n);
+        } else {
+          if (n < 0 && errno != EAGAIN && errno != EINTR) s.sent = s.bytes->size();  // the reader went away
+          break;
+        }
+      }
+    }
+    if (s.sent >= s.bytes->size() || now >= s.deadline) CloseFd(s.fd);
+  }
+  std::erase_if(serves_, [](const Serve& s) { return s.fd < 0; });
+  // A SIGPIPE held back by the mask must not stay pending on this thread.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  const timespec zero{0, 0};
+  while (::sigtimedwait(&pipe, nullptr, &zero) > 0) {
+  }
+}
+
+bool WaylandDataControl::Worker::DoWrite(const WaylandOffer& offer, std::optional<std::uint64_t> basedOn) {
+  if (dead_ || !manager_ || !device_) return false;
+  // Every selection event the compositor sent before this point is handled
+  // first, so a foreign copy that reached it before our write is seen here.
+  if (!Roundtrip(requestTimeout)) return false;
+  if (basedOn && foreignSerial.load() != *basedOn) return false;
+  wl_proxy* source = wl_proxy_marshal_flags(manager_, EXT_DATA_CONTROL_MANAGER_V1_CREATE_DATA_SOURCE,
+                                            interfaces_->source, wl_proxy_get_version(manager_), 0, nullptr);
+  wl_proxy_add_listener(source, reinterpret_cast<void (**)(void)>(const_cast<SourceListener*>(&kSourceListener)),
+                        this);
+  for (const auto& [type, bytes] : offer) {
+    wl_proxy_marshal_flags(source, EXT_DATA_CONTROL_SOURCE_V1_OFFER, nullptr, 1, 0, type.c_str());
+  }
+  wl_proxy_marshal_flags(source, EXT_DATA_CONTROL_SOURCE_V1_OFFER, nullptr, 1, 0, marker_.c_str());
+  Source& own = sources_[source];
+  own.data = offer;
+  own.data.emplace_back(marker_, std::make_shared<const std::string>());
+  wl_proxy_marshal_flags(device_, EXT_DATA_CONTROL_DEVICE_V1_SET_SELECTION, nullptr, wl_proxy_get_version(device_), 0,
+                         source);
+  if (wl_display_flush(display_) < 0 && errno != EAGAIN) dead_ = true;
+  return !dead_;
+}
+
+WaylandDataControl::Worker::~Worker() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
+  if (thread_.joinable()) thread_.join();
+  read_.reset();  // the callbacks are not called after the end
+  queuedReads_.clear();
+  for (Serve& s : serves_) CloseFd(s.fd);
+  for (auto& [source, unused] : sources_) {
+    wl_proxy* p = source;
+    Destroy(p);
+  }
+  for (auto& [offer, unused] : offers_) {
+    wl_proxy* p = offer;
+    Destroy(p);
+  }
+  Destroy(device_);
+  Destroy(manager_);
+  if (seat_) wl_seat_destroy(seat_);
+  if (registry_) wl_registry_destroy(registry_);
+  if (display_) wl_display_disconnect(display_);
+  CloseFd(wake_);
+}
+
+WaylandDataControl::WaylandDataControl(std::string displayName, std::chrono::milliseconds connectTimeout)
+    : worker_(std::make_unique<Worker>(displayName, connectTimeout)) {}
+
+WaylandDataControl::~WaylandDataControl() = default;
+
+DataControlProtocol WaylandDataControl::Protocol() const { return worker_->protocol; }
+const std::string& WaylandDataControl::Problem() const { return worker_->problem; }
+
+void WaylandDataControl::Start(std::function<void(std::uint64_t)> onChange) { worker_->Start(std::move(onChange)); }
+
+std::uint64_t WaylandDataControl::LatestForeignSerial() const { return worker_->foreignSerial.load(); }
+
+void WaylandDataControl::RequestSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done) {
+  Worker* worker = worker_.get();
+  auto shared = std::make_shared<std::pair<WaylandReadPlan, std::function<void(WaylandSnapshot)>>>(std::move(plan),
+                                                                                                  std::move(done));
+  worker->Post([worker, shared] { worker->BeginSnapshot(std::move(shared->first), std::move(shared->second)); });
+}
+
+WaylandSnapshot WaylandDataControl::ReadSnapshot(WaylandReadPlan plan) {
+  auto promise = std::make_shared<std::promise<WaylandSnapshot>>();
+  std::future<WaylandSnapshot> result = promise->get_future();
+  RequestSnapshot(std::move(plan), [promise](WaylandSnapshot snapshot) { promise->set_value(std::move(snapshot)); });
+  return result.get();
+}
+
+void WaylandDataControl::CancelPending() {
+  Worker* worker = worker_.get();
+  worker->Post([worker] { worker->CancelAll(); });
+}
+
+bool WaylandDataControl::Write(WaylandOffer offer, std::optional<std::uint64_t> basedOn) {
+  Worker* worker = worker_.get();
+  auto promise = std::make_shared<std::promise<bool>>();
+  std::future<bool> result = promise->get_future();
+  auto shared = std::make_shared<WaylandOffer>(std::move(offer));
+  worker->Post([worker, promise, shared, basedOn] { promise->set_value(worker->DoWrite(*shared, basedOn)); });
+  return result.get();
+}
+
+void WaylandDataControl::SetRequestTimeout(std::chrono::milliseconds timeout) {
+  Worker* worker = worker_.get();
+  worker->Post([worker, timeout] { worker->requestTimeout = timeout; });
+}
+
+void WaylandDataControl::SetReadLimit(std::chrono::milliseconds wholeSnapshot) {
+  Worker* worker = worker_.get();
+  worker->Post([worker, wholeSnapshot] { worker->readLimit = wholeSnapshot; });
+}
+
+void WaylandDataControl::SetSizeCap(std::size_t bytesPerType) {
+  Worker* worker = worker_.get();
+  worker->Post([worker, bytesPerType] { worker->sizeCap = bytesPerType; });
+}
+
+}  // namespace tallowin

@@ -1,0 +1,67 @@
+#pragma once
+// The real clipboard on a Wayland desktop whose compositor offers data-control:
+// the Qt side of WaylandDataControl.
+//
+// The worker reports each foreign selection change; the report is queued to
+// the GUI thread's event loop, which fetches the content (the worker reads it
+// and decodes the text and the picture there) and runs one pass per change
+// once the snapshot has arrived. A newer change cancels the read of an older
+// one, and a snapshot that a newer change has overtaken is dropped: that change
+// gets its own pass.
+//
+// Our own writes notify synchronously inside the write call, where the raised
+// CaptureSuppressCounter absorbs them; the selection event they cause is not
+// reported by the worker. A write of a pass whose content a newer copy has
+// replaced is not made (the newest copy is never overwritten), and the
+// counter it raised is consumed here.
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "clipboard/desktop_clipboard.h"
+#include "wayland/data_control.h"
+
+namespace tallowin {
+
+class WaylandClipboard : public QObject, public DesktopClipboard {
+  Q_OBJECT
+
+ public:
+  // Takes a connection whose Protocol() is not kNone and starts it.
+  explicit WaylandClipboard(std::unique_ptr<WaylandDataControl> connection, QObject* parent = nullptr);
+  ~WaylandClipboard() override;
+
+  using ContentClipboard::WriteText;
+  void WriteText(SharedText text) override;
+  RasterImage ReadBitmap() override;
+  void WriteBitmap(const RasterImage& image) override;
+  void ProcessCurrentContent() override;
+
+  // The MIME types and bytes a text write offers.
+  static WaylandOffer TextOffer(const std::u16string& text);
+
+ private:
+  struct Decoded {
+    SharedText text;
+    std::shared_ptr<const RasterImage> picture;
+  };
+  void OnChange(std::uint64_t serial);
+  void RequestSnapshot();
+  void OnSnapshot(WaylandSnapshot snapshot, Decoded decoded);
+  void Write(WaylandOffer offer, ClipboardContent content);
+
+  std::unique_ptr<WaylandDataControl> connection_;
+  std::vector<std::string> decodableImages_;
+  std::shared_ptr<const std::set<std::string>> decodableSet_;
+  // The foreign selection whose content the running pass works on; empty
+  // outside a pass over foreign content.
+  std::optional<std::uint64_t> passSerial_;
+  std::uint64_t handledSerial_ = 0;  // the newest change whose pass has started or was skipped
+};
+
+}  // namespace tallowin
