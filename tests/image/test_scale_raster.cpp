@@ -14,6 +14,7 @@ namespace {
 
 using testing::NumberedRaster;
 using testing::PixelAt;
+using testing::RandomRaster;
 
 // A plain double-precision separable resampler written from the definition:
 // target pixel i is centred at (i + 0.5) * scale in the source, the kernel is
@@ -151,18 +152,25 @@ TEST(FilteredScaleTest, OvershootIsClampedNotWrapped) {
 }
 
 TEST(NearestScaleTest, PicksTheSourcePixelOfTheFixedPointMapping) {
-  const RasterImage source = NumberedRaster(7, 5);
+  const RasterImage small = NumberedRaster(7, 5);
+  // Large enough to be split between threads, with target rows that repeat a
+  // source row (enlarging) next to rows that skip some; random bytes so that a
+  // row or pixel taken from the wrong place cannot match by chance.
+  const RasterImage large = RandomRaster(701, 333, 5);
   struct Case {
+    const RasterImage* source;
     int w, h;
-  } cases[] = {{3, 2}, {10, 9}, {1, 1}, {7, 1}};
+  } cases[] = {{&small, 3, 2},     {&small, 10, 9},    {&small, 1, 1},     {&small, 7, 1},
+               {&large, 1500, 1000}, {&large, 97, 1000}, {&large, 2000, 250}, {&large, 350, 166}};
   for (const Case& c : cases) {
+    const RasterImage& source = *c.source;
     RasterImage s = source;
     ASSERT_TRUE(ScaleRaster(s, c.w, c.h, ResampleFilter::Nearest));
-    const long long sx = 7LL * 65536 / c.w, sy = 5LL * 65536 / c.h;
+    const long long sx = source.width * 65536LL / c.w, sy = source.height * 65536LL / c.h;
     for (int y = 0; y < c.h; ++y) {
       for (int x = 0; x < c.w; ++x) {
         ASSERT_EQ(std::memcmp(PixelAt(s, x, y), PixelAt(source, int(x * sx / 65536), int(y * sy / 65536)), 4), 0)
-            << c.w << "x" << c.h << " at " << x << "," << y;
+            << source.width << "x" << source.height << " -> " << c.w << "x" << c.h << " at " << x << "," << y;
       }
     }
   }
