@@ -117,7 +117,7 @@ Teinstausgabe::Teinstausgabe(CaptureSettings& settings, Language language, QStri
   Sprache(language);
 }
 
-Teinstausgabe::~Teinstausgabe() { settings_.RemoveObserver(scrollObserver_); }
+Teinstausgabe::~Teinstausgabe() = default;
 
 template <class W>
 W* Teinstausgabe::Captioned(W* widget, const char* key) {

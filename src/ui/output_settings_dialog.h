@@ -54,7 +54,7 @@ class Teinstausgabe : public QDialog {
   SettingBinder* binder_ = nullptr;
   QScrollBar* scrollBar1_ = nullptr;
   QLabel* label7_ = nullptr;
-  int scrollObserver_ = 0;
+  ObserverHandle scrollObserver_;
   std::function<void(const QUrl&)> openPage_;
   std::vector<std::pair<QWidget*, std::string>> captioned_;  // widgets whose text follows the language
 };
