@@ -14,6 +14,7 @@
 #include "lang/ui_texts.h"
 
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QScrollArea;
 class QSplitter;
@@ -80,13 +81,17 @@ class MainWindow : public QMainWindow {
   QWidget* BuildSaveImageBody();
   QWidget* BuildFooter();
   QWidget* Heading(const char* panel);
-  // A check box or radio button bound to `s`, captioned from the language table.
+  // A check box or radio button bound to `s`; its object name finds its caption in the language table.
   template <class Button>
   Button* BoundButton(Setting s);
   // Lays out `panel` as its heading bar over `frame`; returns the frame's layout.
   QVBoxLayout* HeadedPanel(QWidget* panel, Setting panelSetting, Setting headingSetting, QWidget* frame,
                            Setting frameSetting);
-  void ApplyLanguageTexts();
+  void RegisterLanguageRoutines();
+  // sprache of Tprog: every text of the window in `language`, the menus of that
+  // language, the check marks, the picker title, the configuration dialogs'
+  // texts and the link line.
+  void Sprache(Language language);
   void ApplyPanelColours();
   void RelayoutSections();
   void ShowHistory();
@@ -139,7 +144,11 @@ class MainWindow : public QMainWindow {
   bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;
   std::vector<QWidget*> sectionBodies_;
-  std::vector<std::pair<QObject*, std::string>> captioned_;  // widgets whose caption comes from the language table
+  QAction* einstSprDe_ = nullptr;
+  QAction* einstSprEn_ = nullptr;
+  std::vector<std::pair<QMenu*, bool>> languageMenus_;  // the link and help menus, and whether each is the German one
+  QString pickerTitle_;                                  // of the folder picker both save sections open
+  ConfigDialogTexts configDialogTexts_;                  // proposed name and filter of the configuration dialogs
 };
 
 }  // namespace tallowin

@@ -237,7 +237,7 @@ TEST_F(MainWindowTest, RecopiedImageMessageIsCentredOnTheScreen) {
   window->show();
   QApplication::processEvents();
   HistoryModel& history = window->Core().history;
-  history.AddImageEntry(10, 10, false, std::tm{});
+  history.AddImageEntry(10, 10, Language::English, std::tm{});
   history.SetSelected(0, true);
   std::optional<QPoint> centre;
   QWidget* owner = nullptr;
