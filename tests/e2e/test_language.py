@@ -7,6 +7,7 @@
   open expression options dialog included; the check mark moves to "English",
   the German help menus give way to the English ones, the file-name template
   becomes the English default and the accessible names follow.
+- The image format box reads "JPEG-Image" in English and "JPEG-Bild" in German.
 - Screenshots of the main window and of both dialogs in both languages.
 
 Usage: test_language.py PATH-TO-TALLOWIN   (runs under its own Xvfb and D-Bus session when needed)
@@ -89,6 +90,14 @@ def write_png(path, width=320, height=200):
                 + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
+def format_text(app, combo_name):
+    combo = a11y.find(app, "combo box", combo_name)
+    edits = [combo.getChildAtIndex(i) for i in range(combo.childCount)]
+    edits = [c for c in edits if c is not None and c.getRoleName() == "text"]
+    check(edits, f"the choice box {combo_name!r} has no edit box")
+    return a11y.text_of(edits[0])
+
+
 def check_main_window(app, language):
     for role, name in MAIN_TEXTS[language]:
         wait_for(lambda: any(r == role for r, _ in named(app, name)), 10, interval=0.3,
@@ -100,15 +109,11 @@ def check_main_window(app, language):
         stale = [n for n in stale if a11y.showing(n)]
         check(not stale, f"{role} {name!r} of the other language is still shown under {language}")
     list_name, headers = HISTORY[language]
-    history = a11y.find(app, "tree table", list_name) if named(app, list_name) else None
-    check(history is not None, f"the history list is not named {list_name!r}")
+    history = a11y.find(app, "tree", list_name)
     check(a11y.column_headers(history) == headers,
           f"history columns {a11y.column_headers(history)} instead of {headers}")
-    combo = a11y.find(app, "combo box", MAIN_TEXTS[language][-1][1])
-    edit = [combo.getChildAtIndex(i) for i in range(combo.childCount)]
-    edit = [c for c in edit if c is not None and c.getRoleName() == "text"]
-    check(edit and a11y.text_of(edit[0]) == TEMPLATE[language],
-          f"the text file name reads {a11y.text_of(edit[0]) if edit else None!r}, not {TEMPLATE[language]!r}")
+    template = format_text(app, MAIN_TEXTS[language][-1][1])
+    check(template == TEMPLATE[language], f"the text file name reads {template!r}, not {TEMPLATE[language]!r}")
 
 
 def check_regex_dialog(program, app, language):
@@ -144,6 +149,8 @@ def test(executable):
         open(os.path.join(program.cwd, "de"), "w").close()
         open(os.path.join(program.cwd, "en"), "w").close()  # "de" wins
         program.start()
+        program.find_splash(timeout=20)
+        screenshot("language-de-splash")
         program.find_main_window(timeout=20)
         program.wait_for_splash_to_close(timeout=20)
         time.sleep(1.0)
@@ -172,6 +179,14 @@ def test(executable):
         check(not checked(a11y.find(app, "menu item", "Deutsch")), "'Deutsch' kept its check mark")
         status, _ = run_tool(["xdotool", "search", "--onlyvisible", "--name", "^Einstellungen für Reguläre Ausdrücke$"])
         check(status != 0, "a window still carries the German dialog title")
+        ok = wait_for(lambda: showing_named(app, "push button", "OK"), 10, what="the dialog's OK button")
+        press(ok[0])
+        wait_for(lambda: not program.windows_titled(REGEX_DIALOG["en"][0]), 10, what="the dialog to close")
+        # The image saving section holds the longest captions of both languages.
+        press(a11y.find(app, "check box", "Clipboard Images: Save automatically"))
+        check(format_text(app, "File format for images") == "*.jpg - JPEG-Image",
+              f"the image format reads {format_text(app, 'File format for images')!r} in English")
+        time.sleep(0.5)
         screenshot("language-en-main")
 
         step("the cut-out dialog reads English")
@@ -180,6 +195,11 @@ def test(executable):
         step("and back to German")
         press(a11y.find(app, "menu item", "Deutsch"))
         check_main_window(app, "de")
+        check(format_text(app, "Dateiformat für Bilder") == "*.jpg - JPEG-Bild",
+              f"the image format reads {format_text(app, 'Dateiformat für Bilder')!r} in German")
+        time.sleep(0.5)
+        screenshot("language-de-main-image-saving")
+        press(a11y.find(app, "menu item", REGEX_MENU["de"]))
         check_regex_dialog(program, app, "de")
         check(program.running(), "the program ended")
 
