@@ -15,6 +15,7 @@
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "config/configuration_menu.h"
+#include "lang/language_switch.h"
 #include "lang/ui_texts.h"
 #include "text/utf.h"
 #include "ui/error_report.h"
@@ -76,7 +77,7 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   app.setApplicationName(QStringLiteral("tallowin"));
   app.setQuitOnLastWindowClosed(false);
   const std::string exeFolder = ExecutableFolder(argv[0]);
-  options.language = tallowin::GermanMarkerPresent(".") ? tallowin::Language::German : tallowin::Language::English;
+  options.language = tallowin::StartLanguageFromMarkers(".");
   try {
     options.programFolder =
         tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(tallowin::ProgramFolderCandidate(exeFolder)));

@@ -76,12 +76,12 @@ void CapturePipeline::RefreshContentViews() {
                                      parts_.now());
       }
     } else if (f == kFormatBitmap) {
-      const bool german = parts_.german();
+      const Language language = parts_.language();
       views.ShowPage(ContentPage::Image);
-      views.SetTabs(german ? u"Bild" : u"Image", u"Details");
+      views.SetTabs(language == Language::German ? u"Bild" : u"Image", u"Details");
       RasterImage bitmap = ReadClipboardBitmap(clipboard);
       if (Settings().Flag(Setting::cb_history_img)) {
-        parts_.history->AddImageEntry(bitmap.width, bitmap.height, german, parts_.now());
+        parts_.history->AddImageEntry(bitmap.width, bitmap.height, language, parts_.now());
       }
       views.ShowImage(std::move(bitmap));
     }

@@ -70,7 +70,7 @@ struct PipelineParts {
   RegexReplacer* regex = nullptr;                                // none: expression rows pass the text unchanged
   ImageStepActions* images = nullptr;                            // none: the image steps find nothing to do
   LocalTimeSource now = SystemLocalTime;
-  std::function<bool()> german = [] { return false; };  // the interface language at this moment
+  std::function<Language()> language = [] { return Language::English; };  // the interface language at this moment
 };
 
 // The parts every pipeline needs; the table, the expression engine and the

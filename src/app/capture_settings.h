@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/setting_id.h"
+#include "lang/language.h"
 
 namespace tallowin {
 
@@ -38,8 +39,6 @@ enum class RadioGroup { None, CutMode, TextEncoding };
 
 // Characters refused when typed into a box (pasted or loaded text is never filtered).
 enum class InputFilter { None, FileNamePart, FolderPath, DigitsOnly, Quality };
-
-enum class Language { English, German };
 
 struct SettingDescriptor {
   Setting id;

@@ -3,6 +3,7 @@
 #include "app/regex_options_logic.h"
 #include "image/image_output.h"
 #include "app/setting_values.h"
+#include "lang/settings_language.h"
 
 #include "text/integer_text.h"
 #include "text/text_file_writer.h"
@@ -32,15 +33,21 @@ class CoreImageActions final : public ImageStepActions {
 }  // namespace
 
 ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
-    : settings(language), clipboard_(clipboard), language_(language) {
+    : language(language), settings(language), clipboard_(clipboard) {
   PipelineParts parts = RequiredParts(settings, clipboard_, state, details, views, history);
   parts.replacementRows = &replacementTable.Rows();
   parts.regex = &regexReplace;
-  parts.german = [this] { return language_ == Language::German; };
   imageActions_ = std::make_unique<CoreImageActions>(imageSteps, imageFormats, settings);
+  parts.language = [this] { return CurrentLanguage(); };
   parts.images = imageActions_.get();
   pipeline = std::make_unique<CapturePipeline>(parts);
-  SetLanguage(language);
+  regex.language = language;
+  this->language.Register(LanguageWindow::Tprog, [this](Language now, TemplateTexts templates) {
+    regex.language = now;
+    ApplyMainWindowLanguage(settings, now, templates);
+  });
+  this->language.Register(LanguageWindow::Teinstausgabe,
+                          [this](Language now, TemplateTexts) { ApplyOutputSettingsLanguage(settings, now); });
   AttachReactions();
   clipboard_.SetChangeHandler([this] { pipeline->ProcessClipboardChange(); });
 }
@@ -57,11 +64,6 @@ void ProgramCore::AttachReactions() {
       if (auto codePage = CodePageForEncodingButton(Describe(button).name)) state.textFileCodePage = *codePage;
     });
   }
-}
-
-void ProgramCore::SetLanguage(Language language) {
-  language_ = language;
-  regex.languageCode = language == Language::German ? "de" : "en";
 }
 
 void ProgramCore::ReportRegexError(std::u16string_view message) {

@@ -15,6 +15,7 @@
 #include "history/sort_state.h"
 #include "image/formats/image_format.h"
 #include "image/image_steps.h"
+#include "lang/language_switch.h"
 #include "regex/regex_engine.h"
 #include "text/regex_error_display.h"
 #include "text/regex_replace.h"
@@ -35,13 +36,16 @@ class ProgramCore {
   // zero the file counters.
   void FinishStartup(const std::u16string& programFolder);
 
-  Language CurrentLanguage() const { return language_; }
-  void SetLanguage(Language language);
+  Language CurrentLanguage() const { return language.Current(); }
 
   // Called with every expression error besides showing it at the field edited
   // last (the command line prints it).
   std::function<void(std::u16string_view message)> onRegexError;
 
+  // The one language code; the windows register their language routines here.
+  // The core's own parts (the settings that read differently per language, the
+  // expression engine's messages) are registered first.
+  LanguageSwitch language;
   CaptureSettings settings;
   CaptureState state;
   DetailsModel details;
@@ -63,7 +67,6 @@ class ProgramCore {
   void ReportRegexError(std::u16string_view message);
 
   Clipboard& clipboard_;
-  Language language_;
   std::unique_ptr<ImageStepActions> imageActions_;
 };
 

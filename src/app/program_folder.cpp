@@ -112,10 +112,4 @@ std::string ResolveProgramFolder(const std::string& executableFolder) {
   return ResolveProgramFolder(ProgramFolderSources::FromProcess(executableFolder));
 }
 
-bool GermanMarkerPresent(const std::string& folder) {
-  std::error_code ignored;
-  const std::string marker = WithSlash(folder.empty() ? "." : folder) + "de";
-  return std::filesystem::exists(marker, ignored) && !std::filesystem::is_directory(marker, ignored);
-}
-
 }  // namespace tallowin

@@ -28,7 +28,4 @@ struct ProgramFolderSources {
 std::string ResolveProgramFolder(const ProgramFolderSources& sources);
 std::string ResolveProgramFolder(const std::string& executableFolder);
 
-// The interface language chosen by marker files "de" and "en" in `folder`: "de" wins.
-bool GermanMarkerPresent(const std::string& folder);
-
 }  // namespace tallowin

@@ -201,7 +201,7 @@ int RunApply(const std::vector<std::string>& args) {
     return 2;
   }
   ContentClipboard clipboard;
-  const Language language = GermanMarkerPresent(".") ? Language::German : Language::English;
+  const Language language = StartLanguageFromMarkers(".");
   ProgramCore core(clipboard, language);
   core.state.captureActive = false;  // the input is placed before the pass, not processed by itself
   try {

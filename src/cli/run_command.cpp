@@ -31,6 +31,7 @@
 #include "app/program_core.h"
 #include "app/program_folder.h"
 #include "app/windowless_run.h"
+#include "lang/language_switch.h"
 #include "cli/command_line.h"
 #include "text/utf.h"
 #include "ui/error_report.h"
@@ -137,7 +138,7 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
 
-  const Language language = GermanMarkerPresent(".") ? Language::German : Language::English;
+  const Language language = StartLanguageFromMarkers(".");
   std::string programFolder;
   try {
     programFolder = ResolveProgramFolder(ProgramFolderCandidate(ExecutableFolder()));

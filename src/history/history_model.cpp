@@ -59,9 +59,9 @@ void HistoryModel::AddTextEntry(std::u16string_view viewContent, SharedText clip
   Changed();
 }
 
-void HistoryModel::AddImageEntry(std::int32_t width, std::int32_t height, bool german, const std::tm& now) {
+void HistoryModel::AddImageEntry(std::int32_t width, std::int32_t height, Language language, const std::tm& now) {
   const std::int32_t number = nextImageIndex_++;
-  entries_.push_back({HistoryTime(now), german ? u"Bild" : u"Image",
+  entries_.push_back({HistoryTime(now), language == Language::German ? u"Bild" : u"Image",
                       DecimalText(width) + u" x " + DecimalText(height), DecimalText(number)});
   Changed();
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "clipboard/clipboard.h"
+#include "lang/language.h"
 #include "history/sort_state.h"
 #include "history/text_collator.h"
 
@@ -64,7 +65,7 @@ enum class RecopyOutcome {
 // The information box for a re-copied image entry: caption, one "OK" button,
 // centred on the screen. The text contains a CR LF line break.
 inline constexpr std::u16string_view kRecopyMessageCaption = u"Information";
-std::u16string_view RecopyImageMessage(bool german);
+std::u16string_view RecopyImageMessage(Language language);
 
 // The keys the list reacts to; every other key is Other.
 enum class HistoryKey { A, Delete, Other };
@@ -76,7 +77,7 @@ class HistoryModel {
   // preview needs no more than its first 250 units; `clipboardText` is stored
   // at position NextTextIndex, shared, not copied.
   void AddTextEntry(std::u16string_view viewContent, SharedText clipboardText, const std::tm& now);
-  void AddImageEntry(std::int32_t width, std::int32_t height, bool german, const std::tm& now);
+  void AddImageEntry(std::int32_t width, std::int32_t height, Language language, const std::tm& now);
 
   const std::vector<HistoryEntry>& Entries() const { return entries_; }
   // Never null.

@@ -6,8 +6,8 @@
 
 namespace tallowin {
 
-std::u16string_view RecopyImageMessage(bool german) {
-  if (german) {
+std::u16string_view RecopyImageMessage(Language language) {
+  if (language == Language::German) {
     return u"Im Moment können nur Texte erneut zur Zwischenablage hinzugefügt werden.\r\n"
            u"Alter Bilder aus der Zwischenablage werden wegen Ihres hohen Speicherverbrauchs nicht gespeichert.";
   }

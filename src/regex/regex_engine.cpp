@@ -91,7 +91,7 @@ RegexEngine::RegexEngine(RegexContext& context)
 void RegexEngine::ReportError(int code, int position) {
   RegexErrorReport& report = context_.errorReport;
   report.success = false;
-  report.message = ErrorText(code, context_.languageCode);
+  report.message = ErrorText(code, context_.language);
   report.position = position;
   report.code = code;
 }

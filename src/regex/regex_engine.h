@@ -33,7 +33,7 @@ namespace tallowin {
 struct RegexContext {
   EngineDefaults engineDefaults;
   RegexErrorReport errorReport;
-  std::string languageCode = "en";  // "de" or "en"; the language switch keeps it current
+  Language language = Language::English;  // the language switch keeps it current
 };
 
 class RegexEngine {

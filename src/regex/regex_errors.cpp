@@ -47,8 +47,8 @@ constexpr ErrorTexts kTexts[] = {
 
 }  // namespace
 
-std::u16string ErrorText(int code, std::string_view languageCode) {
-  const bool english = languageCode == "en";
+std::u16string ErrorText(int code, Language language) {
+  const bool english = language == Language::English;
   for (const ErrorTexts& t : kTexts) {
     if (t.code == code) return english ? t.english : t.german;
   }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "lang/language.h"
+
 namespace tallowin {
 
 // Compile errors (100..128) carry the number of expression characters the parser
@@ -56,10 +58,10 @@ enum RegexErrorCode : int {
   kRegexBacktrackMemoryExhausted = 1017,
 };
 
-// The message for `code`: English when `languageCode` is "en", German otherwise.
+// The message for `code` in `language`.
 // Other codes, the run-time codes below 1016 among them, give "Unknown Error" /
 // "Unbekannter Fehler".
-std::u16string ErrorText(int code, std::string_view languageCode);
+std::u16string ErrorText(int code, Language language);
 
 struct RegexErrorReport {
   bool success = true;

@@ -36,6 +36,14 @@ QVariant HistoryListModel::headerData(int section, Qt::Orientation orientation, 
   return headers_[section];
 }
 
+bool HistoryListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount()) return false;
+  while (headers_.size() <= section) headers_ << QString();
+  headers_[section] = value.toString();
+  emit headerDataChanged(Qt::Horizontal, section, section);
+  return true;
+}
+
 void HistoryListModel::SetHeaders(QStringList headers) {
   headers_ = std::move(headers);
   emit headerDataChanged(Qt::Horizontal, 0, 2);

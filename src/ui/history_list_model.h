@@ -20,6 +20,8 @@ class HistoryListModel : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  // A column caption (display role, horizontal); how the language walk sets them.
+  bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) override;
 
   void SetHeaders(QStringList headers);
   // Brings the rows in line with the history: new entries are appended; after a

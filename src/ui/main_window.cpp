@@ -42,6 +42,7 @@
 #include "text/utf.h"
 #include "ui/error_report.h"
 #include "ui/history_list_model.h"
+#include "ui/language_texts.h"
 #include "ui/qt_text.h"
 #include "ui/marquee_dialog.h"
 #include "wayland/backend_choice.h"
@@ -57,6 +58,13 @@
 
 namespace tallowin {
 namespace {
+
+// A file dialog filter "Description|*.ext" as Qt writes it: "Description (*.ext)".
+QString DialogFilter(std::u16string_view filter) {
+  const QString text = ToQString(filter);
+  const qsizetype bar = text.indexOf(QLatin1Char('|'));
+  return bar < 0 ? text : text.left(bar) + QStringLiteral(" (") + text.mid(bar + 1) + QLatin1Char(')');
+}
 
 constexpr int kClientWidth = 758;
 constexpr int kClientHeight = 569;
@@ -161,8 +169,8 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   core_->imageSteps.SetMarqueeDialog(cutauswahl_);
 
   // FormCreate, in order.
-  SetErrorReportLanguage(options_.language);
-  ApplyLanguageTexts();
+  RegisterLanguageRoutines();
+  core_->language.SwitchLanguage(core_->CurrentLanguage());
   core_->state.suppress.Reset();
   clipboard_->wantsContent = [this] {
     return core_->state.captureActive && core_->state.suppress.Value() == 0;
@@ -215,13 +223,11 @@ void MainWindow::BuildMenus() {
   auto action = [this](QMenu* menu, const char* key) {
     QAction* a = menu->addAction(QString());
     a->setObjectName(Key(key));
-    captioned_.emplace_back(a, key);
     return a;
   };
   auto menu = [this, bar](const char* key) {
     QMenu* m = bar->addMenu(QString());
     m->setObjectName(Key(key));
-    captioned_.emplace_back(m, key);
     return m;
   };
 
@@ -249,7 +255,7 @@ void MainWindow::BuildMenus() {
   connect(action(settings, "einst_akt"), &QAction::triggered, this, [this] { ShowOutputSettings(); });
   connect(action(settings, "einst_regex"), &QAction::triggered, this, [this] {
     if (!regexOptions_) {
-      regexOptions_ = new Teinstregex(core_->settings, core_->regex.engineDefaults, core_->regex.languageCode,
+      regexOptions_ = new Teinstregex(core_->settings, core_->regex.engineDefaults, core_->CurrentLanguage(),
                                       ToQString(options_.docsFolder), this);
     }
     regexOptions_->show();
@@ -257,23 +263,21 @@ void MainWindow::BuildMenus() {
   });
   QMenu* language = settings->addMenu(QString());
   language->setObjectName(QStringLiteral("einst_spr"));
-  captioned_.emplace_back(language, "einst_spr");
-  for (const char* key : {"einst_spr_de", "einst_spr_en"}) {
-    QAction* a = action(language, key);
-    a->setCheckable(true);
-    a->setChecked((std::string_view(key) == "einst_spr_de") == (options_.language == Language::German));
-    a->setEnabled(false);
-  }
+  einstSprDe_ = action(language, "einst_spr_de");
+  einstSprEn_ = action(language, "einst_spr_en");
+  for (QAction* a : {einstSprDe_, einstSprEn_}) a->setCheckable(true);
+  // einst_spr_deClick, einst_spr_enClick: the check marks follow from the routine.
+  connect(einstSprDe_, &QAction::triggered, this, [this] { core_->language.SwitchLanguage(Language::German); });
+  connect(einstSprEn_, &QAction::triggered, this, [this] { core_->language.SwitchLanguage(Language::English); });
 
   // The configuration menu: eight fixed entries, then one per known file.
   QMenu* config = menu("m_konfig");
   konfigMenu_ = config;
   config->setToolTipsVisible(true);
   connect(action(config, "m_konfig_save"), &QAction::triggered, this, [this] {
-    const Language language = core_->CurrentLanguage();
     const QString name = QFileDialog::getSaveFileName(
-        this, QString(), ToQString(options_.programFolder) + ToQString(UiText("sd_konfig.name", language)),
-        ToQString(UiText("sd_konfig.filter", language)), nullptr, QFileDialog::DontConfirmOverwrite);
+        this, QString(), ToQString(options_.programFolder) + ToQString(configDialogTexts_.proposedName),
+        DialogFilter(configDialogTexts_.filter), nullptr, QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty()) return;
     // The default extension is added when the name has none.
     const QString path = QFileInfo(name).suffix().isEmpty() ? name + QStringLiteral(".twk") : name;
@@ -283,7 +287,7 @@ void MainWindow::BuildMenus() {
   connect(action(config, "m_konfig_save_start"), &QAction::triggered, this, [this] { SaveStartConfiguration(); });
   connect(action(config, "m_konfig_load"), &QAction::triggered, this, [this] {
     const QString name = QFileDialog::getOpenFileName(this, QString(), ToQString(options_.programFolder),
-                                                      ToQString(UiText("sd_konfig.filter", core_->CurrentLanguage())));
+                                                      DialogFilter(configDialogTexts_.filter));
     if (name.isEmpty()) return;
     KonfigurationLaden(name, false);
     KonfigurationAddMenu(name);
@@ -291,7 +295,6 @@ void MainWindow::BuildMenus() {
   config->addSeparator()->setObjectName(QStringLiteral("N3"));
   QMenu* autosave = config->addMenu(QString());
   autosave->setObjectName(QStringLiteral("m_konfig_autosave"));
-  captioned_.emplace_back(autosave, "m_konfig_autosave");
   for (Setting mine : {Setting::m_konfig_autosave_alles, Setting::m_konfig_autosave_nie}) {
     QAction* a = action(autosave, Describe(mine).name.data());
     a->setCheckable(true);
@@ -314,23 +317,62 @@ void MainWindow::BuildMenus() {
       KonfigurationLaden(path, false);
     } else {
       QMessageBox::information(this, windowTitle(),
-                               ToQString(UiText("m_konfig_start.missing", core_->CurrentLanguage())), QMessageBox::Ok);
+                               ToQString(UiText("Tprog", "m_konfig_start.missing", core_->CurrentLanguage())), QMessageBox::Ok);
     }
   });
 
-  QMenu* help = menu("help_menu");
-  connect(action(help, "help_contents"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("index.html")); });
-  connect(action(help, "help_regex"), &QAction::triggered, this, [this] {
-    OpenDoc(QStringLiteral("regex.html"));
+  // The link and help menus, one pair per language; the language routine shows
+  // the pair of the current language. Each opens the pages of its own language.
+  const struct {
+    const char* menu;
+    bool german;
+    std::initializer_list<std::pair<const char*, const char*>> entries;  // entry, page
+  } helpMenus[] = {
+      {"m_soft_de", true, {{"m_soft_de_about", "about_de.html"}, {"m_soft_de_donate", "donate_de.html"}}},
+      {"Hilfe1", true,
+       {{"Hilfe1_index", "index_de.html"}, {"Hilfe1_regex", "regex_de.html"}, {"Hilfe1_support", "support_de.html"}}},
+      {"m_soft_en", false, {{"m_soft_en_about", "about.html"}, {"m_soft_en_donate", "donate.html"}}},
+      {"Information1", false,
+       {{"Information1_index", "index.html"}, {"Information1_regex", "regex.html"},
+        {"Information1_support", "support.html"}}},
+  };
+  for (const auto& m : helpMenus) {
+    QMenu* help = menu(m.menu);
+    languageMenus_.emplace_back(help, m.german);
+    for (const auto& [entry, page] : m.entries) {
+      const QString file = QString::fromLatin1(page);
+      connect(action(help, entry), &QAction::triggered, this,
+              [this, file] { QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(options_.docsFolder) + file)); });
+    }
+  }
+}
+
+void MainWindow::RegisterLanguageRoutines() {
+  // sprachealles: the main window, the start form, then the dialogs. The core
+  // registered its own parts (settings, expression messages) before these.
+  LanguageSwitch& language = core_->language;
+  language.Register(LanguageWindow::Tprog, [this](Language now, TemplateTexts) {
+    SetErrorReportLanguage(now);
+    Sprache(now);
   });
-  connect(action(help, "help_about"), &QAction::triggered, this, [this] { OpenDoc(QStringLiteral("about.html")); });
+  language.Register(LanguageWindow::Tstart, [this](Language now, TemplateTexts) {
+    if (startForm_) startForm_->Sprache(now);
+  });
+  language.Register(LanguageWindow::Teinstausgabe, [this](Language now, TemplateTexts) {
+    if (outputSettings_) outputSettings_->Sprache(now);
+  });
+  language.Register(LanguageWindow::Teinstregex, [this](Language now, TemplateTexts) {
+    if (regexOptions_) regexOptions_->Sprache(now);
+  });
+  language.Register(LanguageWindow::Tcutauswahl, [this](Language now, TemplateTexts) {
+    if (cutauswahl_) cutauswahl_->Sprache(now);
+  });
 }
 
 template <class Button>
 Button* MainWindow::BoundButton(Setting s) {
   auto* button = new Button;
   binder_->BindCheck(button, s);
-  captioned_.emplace_back(button, std::string(Describe(s).name));
   return button;
 }
 
@@ -347,7 +389,6 @@ QWidget* MainWindow::Heading(const char* panel) {
   QPalette p = heading->palette();
   p.setColor(QPalette::WindowText, kHeadingText);
   heading->setPalette(p);
-  captioned_.emplace_back(heading, panel);
   return heading;
 }
 
@@ -449,7 +490,6 @@ QWidget* MainWindow::BuildContentArea() {
   scrollBox2_->setObjectName(QStringLiteral("ScrollBox2"));
   scrollBox2_->setBackgroundRole(QPalette::Base);
   scrollBox2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  captioned_.emplace_back(scrollBox2_, "ScrollBox2.accessible");
   displayImg_ = new QLabel;
   displayImg_->setObjectName(QStringLiteral("display_img"));
   displayImg_->setCursor(Qt::SizeAllCursor);
@@ -489,7 +529,6 @@ QWidget* MainWindow::BuildActionsArea() {
   scrollBox1_->setObjectName(QStringLiteral("ScrollBox1"));
   scrollBox1_->setWidgetResizable(true);
   scrollBox1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  captioned_.emplace_back(scrollBox1_, "ScrollBox1.accessible");
   auto* canvas = new ActionsCanvas;
   canvas->onResize = [this] { RelayoutSections(); };
   actionsCanvas_ = canvas;
@@ -557,15 +596,13 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
   QLabel* marks[2] = {};
   for (const auto& r : rows) {
     auto* label = new QLabel;
-    captioned_.emplace_back(label, r.label);
+    label->setObjectName(Key(r.label));
     auto* memo = new QPlainTextEdit;
     fields[row] = memo;
     memo->setFixedHeight(42);
     binder_->BindMemo(memo, r.field);
-    captioned_.emplace_back(memo, std::string(Describe(r.field).name) + ".accessible");
     label->setBuddy(memo);
     auto* regex = BoundButton<QCheckBox>(r.regex);
-    captioned_.emplace_back(regex, std::string(Describe(r.regex).name) + ".name.accessible");
     auto* mark = new ElidingLabel;  // styled and shown by the error view
     mark->setObjectName(Key(r.mark));
     mark->hide();
@@ -602,7 +639,6 @@ QWidget* MainWindow::BuildSearchReplaceBody() {
   for (const auto& [key, click] : actions) {
     auto* button = new QPushButton;
     button->setObjectName(Key(key));
-    captioned_.emplace_back(button, key);
     connect(button, &QPushButton::clicked, this, [&table, click = click] { (table.*click)(); });
     buttons->addWidget(button);
   }
@@ -625,10 +661,9 @@ QWidget* MainWindow::BuildAddTextBody() {
   int row = 0;
   for (const auto& [labelKey, field] : rows) {
     auto* label = new QLabel;
-    captioned_.emplace_back(label, labelKey);
+    label->setObjectName(Key(labelKey));
     auto* memo = new QPlainTextEdit;
     binder_->BindMemo(memo, field);
-    captioned_.emplace_back(memo, std::string(Describe(field).name) + ".accessible");
     label->setBuddy(memo);
     grid->addWidget(label, row, 0, Qt::AlignTop);
     grid->addWidget(memo, row, 1);
@@ -652,19 +687,17 @@ struct SaveRows {
 }  // namespace
 
 static void AddSaveRows(QGridLayout* grid, const SaveRows& rows, SettingBinder* binder,
-                        std::vector<std::pair<QObject*, std::string>>& captioned, QWidget* parent,
+                        QWidget* parent,
                         const std::function<QString()>& pickerTitle, CaptureSettings& settings) {
   auto* folderLabel = new QLabel;
-  captioned.emplace_back(folderLabel, rows.folderLabel);
+  folderLabel->setObjectName(Key(rows.folderLabel));
   auto* folder = new QLineEdit;
   binder->BindLine(folder, rows.folder);
   folderLabel->setBuddy(folder);
   auto* pick = new QPushButton;
   pick->setObjectName(QString::fromLatin1(rows.pickButton));
-  captioned.emplace_back(pick, rows.pickButton);
-  // Both save sections read alike; the accessible names say which one a control is in.
-  captioned.emplace_back(pick, std::string(rows.pickButton) + ".name.accessible");
-  captioned.emplace_back(folder, std::string(Describe(rows.folder).name) + ".name.accessible");
+  // Both save sections read alike; their accessible names (".name" rows of the
+  // language table) say which one a control is in.
   const Setting folderSetting = rows.folder;
   QObject::connect(pick, &QPushButton::clicked, parent, [parent, pickerTitle, folderSetting, &settings] {
     // SelectOutputFolder: a confirmed folder replaces the text; cancelling keeps it.
@@ -675,17 +708,15 @@ static void AddSaveRows(QGridLayout* grid, const SaveRows& rows, SettingBinder* 
     if (settings.Text(folderSetting).empty()) settings.SetText(folderSetting, ToU16(before));
   });
   auto* nameLabel = new QLabel;
-  captioned.emplace_back(nameLabel, rows.nameLabel);
+  nameLabel->setObjectName(Key(rows.nameLabel));
   auto* name = new QComboBox;
   binder->BindCombo(name, rows.name);
   nameLabel->setBuddy(name);
   auto* formatLabel = new QLabel;
-  captioned.emplace_back(formatLabel, rows.formatLabel);
+  formatLabel->setObjectName(Key(rows.formatLabel));
   auto* format = new QComboBox;
   binder->BindCombo(format, rows.format);
   formatLabel->setBuddy(format);
-  captioned.emplace_back(name, std::string(Describe(rows.name).name) + ".name.accessible");
-  captioned.emplace_back(format, std::string(Describe(rows.format).name) + ".name.accessible");
   grid->addWidget(folderLabel, 0, 0);
   grid->addWidget(folder, 0, 1);
   grid->addWidget(pick, 0, 2);
@@ -702,7 +733,7 @@ QWidget* MainWindow::BuildSaveTextBody() {
   AddSaveRows(grid,
               {Setting::savetxt_ordner, Setting::savetxt_name, Setting::savetxt_format, "Label9", "savetxt_ordnerwahl",
                "Label7", "Label8"},
-              binder_, captioned_, this, [this] { return ToQString(UiText("folder_picker", core_->CurrentLanguage())); },
+              binder_, this, [this] { return pickerTitle_; },
               core_->settings);
   return body;
 }
@@ -721,11 +752,10 @@ QWidget* MainWindow::BuildCutImageBody() {
   int column = 0;
   for (const auto& [labelKey, setting] : margins) {
     auto* label = new QLabel;
-    captioned_.emplace_back(label, labelKey);
+    label->setObjectName(Key(labelKey));
     auto* combo = new QComboBox;
     binder_->BindCombo(combo, setting);
     label->setBuddy(combo);
-    captioned_.emplace_back(combo, std::string(Describe(setting).name) + ".name.accessible");
     grid->addWidget(label, 2, column++);
     grid->addWidget(combo, 2, column++);
   }
@@ -737,7 +767,7 @@ QWidget* MainWindow::BuildResizeImageBody() {
   QWidget* body = SectionBody(grid, Setting::pa_resizeimg, binder_, 4, 2);
   auto add = [this](const char* key) {
     auto* label = new QLabel;
-    captioned_.emplace_back(label, key);
+    label->setObjectName(Key(key));
     return label;
   };
   grid->addWidget(add("Label1"), 0, 0);
@@ -745,7 +775,6 @@ QWidget* MainWindow::BuildResizeImageBody() {
   auto* x = new QComboBox;
   binder_->BindCombo(x, Setting::act_sizebenutzer_x);
   width->setBuddy(x);
-  captioned_.emplace_back(x, "act_sizebenutzer_x.name.accessible");
   grid->addWidget(width, 0, 1);
   grid->addWidget(x, 0, 2);
   grid->addWidget(add("Label13"), 0, 3);
@@ -753,7 +782,6 @@ QWidget* MainWindow::BuildResizeImageBody() {
   auto* y = new QComboBox;
   binder_->BindCombo(y, Setting::act_sizebenutzer_y);
   height->setBuddy(y);
-  captioned_.emplace_back(y, "act_sizebenutzer_y.name.accessible");
   grid->addWidget(height, 1, 1);
   grid->addWidget(y, 1, 2);
   grid->addWidget(add("Label14"), 1, 3);
@@ -770,7 +798,7 @@ QWidget* MainWindow::BuildSaveImageBody() {
   AddSaveRows(grid,
               {Setting::saveimg_ordner, Setting::saveimg_name, Setting::saveimg_format, "Label4", "saveimg_ordnerwahl",
                "Label5", "Label6"},
-              binder_, captioned_, this, [this] { return ToQString(UiText("folder_picker", core_->CurrentLanguage())); },
+              binder_, this, [this] { return pickerTitle_; },
               core_->settings);
   auto* before = BoundButton<QCheckBox>(Setting::save_img_vorher);
   auto* after = BoundButton<QCheckBox>(Setting::save_img_nachher);
@@ -798,60 +826,25 @@ QWidget* MainWindow::BuildFooter() {
   return panel1;
 }
 
-void MainWindow::ApplyLanguageTexts() {
-  const Language language = core_->CurrentLanguage();
-  setWindowTitle(ToQString(UiText("Tprog", language)));
-  if (tray_) tray_->SetLanguage(language);
-  for (auto& [object, key] : captioned_) {
-    const bool accessibleOnly = key.size() > 11 && key.ends_with(".accessible");
-    const std::string lookup = accessibleOnly ? key.substr(0, key.size() - 11) : key;
-    const QString text = ToQString(UiText(lookup, language));
-    if (auto* widget = qobject_cast<QWidget*>(object)) widget->setAccessibleName(text);
-    if (accessibleOnly) continue;
-    if (auto* button = qobject_cast<QAbstractButton*>(object)) {
-      button->setText(text);
-    } else if (auto* label = qobject_cast<QLabel*>(object)) {
-      label->setText(text);
-    } else if (auto* action = qobject_cast<QAction*>(object)) {
-      action->setText(text);
-    } else if (auto* menu = qobject_cast<QMenu*>(object)) {
-      menu->setTitle(text);
-    }
-  }
-  const auto columns = [language](QTreeWidget* tree, const char* key) {
-    QStringList headers;
-    for (int i = 0; i < 3; ++i) headers << ToQString(UiText(std::string(key) + "." + std::to_string(i), language));
-    tree->setHeaderLabels(headers);
-    tree->setAccessibleName(ToQString(UiText(key, language)));
-  };
-  QStringList historyHeaders;
-  for (int i = 0; i < 3; ++i) historyHeaders << ToQString(UiText("zuletzt." + std::to_string(i), language));
-  historyRows_->SetHeaders(historyHeaders);
-  zuletzt_->setAccessibleName(ToQString(UiText("zuletzt", language)));
-  columns(liste_, "liste");
-  replacementTable_->SetLanguage(language);
-  if (regexOptions_) regexOptions_->Sprache(core_->regex.languageCode);
-  if (outputSettings_) outputSettings_->Sprache(language);
-  if (cutauswahl_) cutauswahl_->Sprache(language);
-  displayTxt_->setAccessibleName(ToQString(UiText("display_txt", language)));
-  ShowTextCutNote();
-  displayImg_->setAccessibleName(ToQString(UiText("display_img", language)));
-  tabSet1_->setAccessibleName(ToQString(UiText("TabSet1", language)));
-  // Switching the language resets the name templates to the language's defaults.
-  for (Setting s : {Setting::savetxt_name, Setting::saveimg_name}) {
-    core_->settings.SetItems(s, DefaultItems(s, language));
-  }
+void MainWindow::Sprache(Language language) {
+  // The settings that read differently per language (name templates, "Bild" in
+  // the image formats) were changed by the core's part of this routine; the
+  // widgets show them once the texts are set.
+  RetextWindow(this, "Tprog", language);
+  pickerTitle_ = WindowText("Tprog", "folder_picker.title", language);
+  configDialogTexts_ = ConfigFileDialogTexts(language);
+  // The link and help menus of the current language are shown, the others hidden.
+  const bool german = language == Language::German;
+  for (const auto& [menu, forGerman] : languageMenus_) menu->menuAction()->setVisible(forGerman == german);
+  einstSprDe_->setChecked(german);
+  einstSprEn_->setChecked(!german);
   footerTicks_ = 0;
   ShowFooterLink(FooterLink::Donate);
+  ShowTextCutNote();
+  binder_->RefreshAll();
+  if (tray_) tray_->SetLanguage(language);
   if (options_.clipboardFallbackNotice) {
     statusBar()->showMessage(QString::fromStdString(FallbackStatusText(language == Language::German)));
-  }
-  // An editable choice box shows its edit box as a control of its own.
-  const QString editSuffix = ToQString(UiText("combo_edit", language));
-  const QString listSuffix = ToQString(UiText("combo_list", language));
-  for (QComboBox* combo : findChildren<QComboBox*>()) {
-    if (combo->lineEdit()) combo->lineEdit()->setAccessibleName(combo->accessibleName() + editSuffix);
-    combo->view()->setAccessibleName(combo->accessibleName() + listSuffix);
   }
 }
 
@@ -934,7 +927,7 @@ void MainWindow::HistoryRecopy() {
   // Without a parent the box is centred on the screen, not on the window; it
   // takes its final size only when shown, so Qt places it then.
   QMessageBox box(QMessageBox::Information, ToQString(kRecopyMessageCaption),
-                  ToQString(RecopyImageMessage(core_->CurrentLanguage() == Language::German)), QMessageBox::Ok);
+                  ToQString(RecopyImageMessage(core_->CurrentLanguage())), QMessageBox::Ok);
   box.setObjectName(QStringLiteral("recopy_message"));
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
@@ -944,9 +937,9 @@ void MainWindow::HistoryPopup(const QPoint& at) {
   if (!core_->history.PopupAllowed()) return;
   QMenu popup(this);
   const Language language = core_->CurrentLanguage();
-  QAction* again = popup.addAction(ToQString(UiText("pop1", language)));
+  QAction* again = popup.addAction(WindowText("Tprog", "pop1", language));
   again->setObjectName(QStringLiteral("pop1"));
-  QAction* remove = popup.addAction(ToQString(UiText("pop2", language)));
+  QAction* remove = popup.addAction(WindowText("Tprog", "pop2", language));
   remove->setObjectName(QStringLiteral("pop2"));
   QAction* chosen = popup.exec(zuletzt_->viewport()->mapToGlobal(at));
   if (chosen == again) HistoryRecopy();
@@ -1055,7 +1048,7 @@ void MainWindow::ShowTextCutNote() {
   textCutNote_->setVisible(size > kShownTextLimit);
   if (size <= kShownTextLimit) return;
   const QLocale locale(core_->CurrentLanguage() == Language::German ? QLocale::German : QLocale::English);
-  textCutNote_->setText(ToQString(UiText("display_txt_cut", core_->CurrentLanguage()))
+  textCutNote_->setText(WindowText("Tprog", "display_txt_cut.format", core_->CurrentLanguage())
                             .arg(locale.toString(static_cast<qulonglong>(kShownTextLimit)),
                                  locale.toString(static_cast<qulonglong>(size))));
 }
@@ -1230,9 +1223,8 @@ ConfigurationWindow MainWindow::ConfigurationTarget() {
 }
 
 void MainWindow::ReapplyLanguage() {
-  ApplyLanguageToSettings(core_->settings, core_->CurrentLanguage());
-  ApplyLanguageTexts();
-  binder_->RefreshAll();
+  // A load keeps the name templates it has just set.
+  core_->language.SwitchLanguage(core_->CurrentLanguage(), TemplateTexts::Keep);
 }
 
 void MainWindow::KonfigurationSpeichern(const QString& path) {

@@ -99,13 +99,17 @@ class MainWindow : public QMainWindow {
   QWidget* BuildSaveImageBody();
   QWidget* BuildFooter();
   QWidget* Heading(const char* panel);
-  // A check box or radio button bound to `s`, captioned from the language table.
+  // A check box or radio button bound to `s`; its object name finds its caption in the language table.
   template <class Button>
   Button* BoundButton(Setting s);
   // Lays out `panel` as its heading bar over `frame`; returns the frame's layout.
   QVBoxLayout* HeadedPanel(QWidget* panel, Setting panelSetting, Setting headingSetting, QWidget* frame,
                            Setting frameSetting);
-  void ApplyLanguageTexts();
+  void RegisterLanguageRoutines();
+  // sprache of Tprog: every text of the window in `language`, the menus of that
+  // language, the check marks, the picker title, the configuration dialogs'
+  // texts and the link line.
+  void Sprache(Language language);
   void ApplyPanelColours();
   void RelayoutSections();
   void ShowHistory();
@@ -122,8 +126,7 @@ class MainWindow : public QMainWindow {
   void ShowFooterLink(FooterLink link);
   void ApplyStartGeometry();
   ConfigurationWindow ConfigurationTarget();
-  // The language routine a load ends with; the one place to redirect when the
-  // language switch is rebuilt.
+  // The language routine a configuration load ends with.
   void ReapplyLanguage();
   bool ConfigCaptionFits(std::string_view caption) const;
   void FormShow();
@@ -168,11 +171,15 @@ class MainWindow : public QMainWindow {
   bool applyingHistorySelection_ = false;
   std::vector<QWidget*> sectionHeaders_;
   std::vector<QWidget*> sectionBodies_;
-  std::vector<std::pair<QObject*, std::string>> captioned_;
-  std::vector<ObserverHandle> observers_;
+  std::vector<ObserverHandle> observers_;  // the window's own reactions to setting changes
   ConfigMenu configMenu_;
   QMenu* konfigMenu_ = nullptr;
-  QAction* konfigStart_ = nullptr;  // the window's own reactions to setting changes  // widgets whose caption comes from the language table
+  QAction* konfigStart_ = nullptr;
+  QAction* einstSprDe_ = nullptr;
+  QAction* einstSprEn_ = nullptr;
+  std::vector<std::pair<QMenu*, bool>> languageMenus_;  // the link and help menus, and whether each is the German one
+  QString pickerTitle_;                                  // of the folder picker both save sections open
+  ConfigDialogTexts configDialogTexts_;                  // proposed name and filter of the configuration dialogs
 };
 
 }  // namespace tallowin

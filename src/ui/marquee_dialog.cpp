@@ -15,7 +15,7 @@
 #include <functional>
 #include <xcb/xcb.h>
 
-#include "lang/ui_texts.h"
+#include "ui/language_texts.h"
 #include "ui/qt_text.h"
 #include "ui/raster_qimage.h"
 
@@ -158,14 +158,7 @@ MarqueeCutDialog::MarqueeCutDialog(Language language, QWidget* parent) : QDialog
 MarqueeCutDialog::~MarqueeCutDialog() { ReleasePointer(); }
 
 void MarqueeCutDialog::Sprache(Language language) {
-  setWindowTitle(ToQString(UiText("Tcutauswahl", language)));
-  abbrechen_->setText(ToQString(UiText("Tcutauswahl.Abbrechen", language)));
-  bild_->setAccessibleName(ToQString(UiText("Tcutauswahl.bild", language)));
-  scrollBox2_->setAccessibleName(ToQString(UiText("Tcutauswahl.ScrollBox2", language)));
-  for (int i = 0; i < 4; ++i) {
-    labels_[i]->setText(ToQString(UiText(kLabelNames[i], language)));
-    margins_[i]->setAccessibleName(labels_[i]->text());
-  }
+  RetextWindow(this, "Tcutauswahl", language);
 }
 
 std::optional<MarginTexts> MarqueeCutDialog::ChooseCutout(const RasterImage& picture) {

@@ -14,6 +14,7 @@
 #include "app/errors.h"
 #include "app/regex_options_logic.h"
 #include "ui/error_report.h"
+#include "ui/language_texts.h"
 #include "ui/setting_binder.h"
 
 namespace tallowin {
@@ -22,41 +23,6 @@ namespace {
 constexpr int kClientWidth = 404;
 constexpr int kClientHeight = 504;
 constexpr int kTextPixelSize = 11;
-
-struct DialogText {
-  const char* key;
-  const char16_t* english;
-  const char16_t* german;
-};
-
-// The texts that differ between the languages; "Standard", "OK", the row captions
-// and the examples read the same in both.
-constexpr DialogText kTexts[] = {
-    {"Teinstregex", u"Options regarding Regular Expressions", u"Einstellungen für Reguläre Ausdrücke"},
-    {"GroupBox1", u"Modifiers", u"Modifikatoren"},
-    {"Label6", u"The following modifiers are used:", u"Folgende Modifikatoren werden angewendet:"},
-    {"cb_caseinsensitive_i", u"Modifier i: Case-Insensitive", u"Modifikator i: Case-Insensitive"},
-    {"cb_multiline_m", u"Modifier m: Multi Line", u"Modifikator m: Multi Line"},
-    {"cb_singleline_s", u"Modifier s: Single Line", u"Modifikator s: Single Line"},
-    {"cb_greedymode_g", u"Modifier g: Greedy Mode", u"Modifikator g: Greedy Mode"},
-    {"cb_whitespacecomments_x", u"Modifier x: Extended Syntax", u"Modifiktaor x: Extended Syntax"},
-    {"Label8", u"Examples to use modifiers within regular expressions:",
-     u"Beispiele um Modifikatoren direkt im regulären Ausdruck zu ändern:"},
-    {"Label13", u"Information and explanations regarding modifiers:",
-     u"Informationen und Erklärungen zu den Modifikatoren auf:"},
-    {"GroupBox2", u"Character Classes", u"Zeichenklassen"},
-    {"Label5", u"The following characters are used for character classes:",
-     u"Folgende Zeichen werden für die Zeichenklassen verwendet:"},
-    {"Label4", u"Information and help regarding the usage of regular expressions:",
-     u"Informationen und Hilfe zur Benutzung von regulären Ausdrücken:"},
-    {"Button2", u"Assume", u"Übernehmen"},
-    {"Button3", u"Standard", u"Standard"},
-    {"Button1", u"OK", u"OK"},
-    // Accessible names of controls without a caption of their own.
-    {"Label7.accessible", u"Help page on modifiers", u"Hilfeseite zu den Modifikatoren"},
-    {"Label2.accessible", u"Help page on regular expressions", u"Hilfeseite zu regulären Ausdrücken"},
-    {"examples.accessible", u"Example expressions", u"Beispielausdrücke"},
-};
 
 constexpr const char* kExamples[] = {"(?i)[a-z]", "(?ms-g)^.+$", "[a-z]\\s(?-i)[a-z]", "((?i)[a-z])\\s[a-z]"};
 
@@ -71,15 +37,6 @@ constexpr Setting kModifierBoxes[] = {Setting::cb_caseinsensitive_i, Setting::cb
                                       Setting::cb_singleline_s, Setting::cb_greedymode_g,
                                       Setting::cb_whitespacecomments_x};
 
-bool IsGerman(std::string_view languageCode) { return languageCode == "de"; }
-
-QString Text(std::string_view key, std::string_view languageCode) {
-  for (const DialogText& t : kTexts) {
-    if (key == t.key) return QString::fromUtf16(IsGerman(languageCode) ? t.german : t.english);
-  }
-  return {};
-}
-
 QLabel* WrappedLabel() {
   auto* label = new QLabel;
   label->setWordWrap(true);
@@ -88,14 +45,13 @@ QLabel* WrappedLabel() {
 
 }  // namespace
 
-Teinstregex::Teinstregex(CaptureSettings& settings, EngineDefaults& defaults, std::string_view languageCode,
+Teinstregex::Teinstregex(CaptureSettings& settings, EngineDefaults& defaults, Language language,
                          QString docsFolder, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::WindowStaysOnTopHint),
       settings_(settings),
       defaults_(defaults),
       docsFolder_(std::move(docsFolder)),
-      languageCode_(languageCode),
       binder_(new SettingBinder(settings, this)),
       openPage_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
   setObjectName(QStringLiteral("Teinstregex"));
@@ -110,7 +66,7 @@ Teinstregex::Teinstregex(CaptureSettings& settings, EngineDefaults& defaults, st
   layout->addWidget(BuildCharacterClassGroup());
   layout->addStretch(1);
   layout->addWidget(BuildButtons());
-  Sprache(languageCode);
+  Sprache(language);
 }
 
 Teinstregex::~Teinstregex() = default;
@@ -118,22 +74,18 @@ Teinstregex::~Teinstregex() = default;
 QWidget* Teinstregex::BuildModifierGroup() {
   auto* group = new QGroupBox;
   group->setObjectName(QStringLiteral("GroupBox1"));
-  captioned_.emplace_back(group, "GroupBox1");
   auto* column = new QVBoxLayout(group);
   column->setSpacing(2);
   auto* label6 = WrappedLabel();
   label6->setObjectName(QStringLiteral("Label6"));
-  captioned_.emplace_back(label6, "Label6");
   column->addWidget(label6);
   for (Setting s : kModifierBoxes) {
     auto* box = new QCheckBox;
     binder_->BindCheck(box, s);
-    captioned_.emplace_back(box, std::string(Describe(s).name));
     column->addWidget(box);
   }
   auto* label8 = WrappedLabel();
   label8->setObjectName(QStringLiteral("Label8"));
-  captioned_.emplace_back(label8, "Label8");
   column->addWidget(label8);
   auto* examples = new QLabel;
   examples->setObjectName(QStringLiteral("examples"));
@@ -146,11 +98,9 @@ QWidget* Teinstregex::BuildModifierGroup() {
   examples->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   examples->setTextInteractionFlags(Qt::TextSelectableByMouse);
   examples->setContentsMargins(12, 0, 0, 0);
-  captioned_.emplace_back(examples, "examples.accessible");
   column->addWidget(examples);
   auto* label13 = WrappedLabel();
   label13->setObjectName(QStringLiteral("Label13"));
-  captioned_.emplace_back(label13, "Label13");
   column->addWidget(label13);
   column->addWidget(LinkLabel("Label7", true));
   return group;
@@ -159,12 +109,10 @@ QWidget* Teinstregex::BuildModifierGroup() {
 QWidget* Teinstregex::BuildCharacterClassGroup() {
   auto* group = new QGroupBox;
   group->setObjectName(QStringLiteral("GroupBox2"));
-  captioned_.emplace_back(group, "GroupBox2");
   auto* column = new QVBoxLayout(group);
   column->setSpacing(3);
   auto* label5 = WrappedLabel();
   label5->setObjectName(QStringLiteral("Label5"));
-  captioned_.emplace_back(label5, "Label5");
   column->addWidget(label5);
   auto* grid = new QGridLayout;
   int row = 0;
@@ -182,7 +130,6 @@ QWidget* Teinstregex::BuildCharacterClassGroup() {
   column->addLayout(grid);
   auto* label4 = WrappedLabel();
   label4->setObjectName(QStringLiteral("Label4"));
-  captioned_.emplace_back(label4, "Label4");
   column->addWidget(label4);
   column->addWidget(LinkLabel("Label2", false));
   return group;
@@ -203,7 +150,6 @@ QWidget* Teinstregex::BuildButtons() {
     auto* button = new QPushButton;
     button->setObjectName(QString::fromLatin1(b.name));
     button->setAutoDefault(false);
-    captioned_.emplace_back(button, b.name);
     if (b.click) {
       connect(button, &QPushButton::clicked, this, b.click);
     } else {
@@ -222,35 +168,21 @@ QLabel* Teinstregex::LinkLabel(const char* name, bool modifiersSection) {
   link->setCursor(Qt::PointingHandCursor);
   link->setWordWrap(true);
   connect(link, &QLabel::linkActivated, this, &Teinstregex::Label7Click);
-  captioned_.emplace_back(link, std::string(name) + ".accessible");
   links_.emplace_back(link, modifiersSection);
   return link;
 }
 
-void Teinstregex::Sprache(std::string_view languageCode) {
-  languageCode_ = languageCode;
-  setWindowTitle(Text("Teinstregex", languageCode));
-  for (auto& [widget, key] : captioned_) {
-    const QString text = Text(key, languageCode);
-    widget->setAccessibleName(text);
-    if (key.ends_with(".accessible")) continue;
-    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-      button->setText(text);
-    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-      label->setText(text);
-    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
-      group->setTitle(text);
-    }
-  }
+void Teinstregex::Sprache(Language language) {
+  RetextWindow(this, "Teinstregex", language);
   for (auto& [link, modifiersSection] : links_) {
-    const QString address = InformationPage(languageCode, modifiersSection).toString();
+    const QString address = InformationPage(language, modifiersSection).toString();
     link->setText(QStringLiteral("<a href=\"%1\" style=\"color:#B3820F\">%2</a>")
                       .arg(address.toHtmlEscaped(), address.toHtmlEscaped()));
   }
 }
 
-QUrl Teinstregex::InformationPage(std::string_view languageCode, bool modifiersSection) const {
-  const QString page = IsGerman(languageCode) ? QStringLiteral("regex_de.html") : QStringLiteral("regex.html");
+QUrl Teinstregex::InformationPage(Language language, bool modifiersSection) const {
+  const QString page = language == Language::German ? QStringLiteral("regex_de.html") : QStringLiteral("regex.html");
   QUrl url = QUrl::fromLocalFile(docsFolder_ + page);
   if (modifiersSection) url.setFragment(QStringLiteral("modifiers"));
   return url;

@@ -28,13 +28,13 @@ class Teinstregex : public QDialog {
 
  public:
   // `settings` and `defaults` must outlive the window. `docsFolder` is the folder
-  // of the help pages, with a trailing "/". FormCreate: the texts of `languageCode`.
-  Teinstregex(CaptureSettings& settings, EngineDefaults& defaults, std::string_view languageCode,
+  // of the help pages, with a trailing "/". FormCreate: the texts of `language`.
+  Teinstregex(CaptureSettings& settings, EngineDefaults& defaults, Language language,
               QString docsFolder, QWidget* parent = nullptr);
   ~Teinstregex() override;
 
-  // The texts of the language "de" (German) or any other code (English).
-  void Sprache(std::string_view languageCode);
+  // The texts of `language`.
+  void Sprache(Language language);
 
   // Button2Click (apply). A character list that cannot be converted is reported in
   // the error message box; returns whether the apply went through.
@@ -44,8 +44,8 @@ class Teinstregex : public QDialog {
   // Button3Click (Standard).
   void Button3Click();
 
-  // The page a help link opens in `languageCode`; a file URL in the docs folder.
-  QUrl InformationPage(std::string_view languageCode, bool modifiersSection) const;
+  // The page a help link opens in `language`; a file URL in the docs folder.
+  QUrl InformationPage(Language language, bool modifiersSection) const;
   // Replaces the default browser (tests, or a window that opens pages itself).
   void SetPageOpener(std::function<void(const QUrl&)> opener) { openPage_ = std::move(opener); }
 
@@ -59,10 +59,8 @@ class Teinstregex : public QDialog {
   CaptureSettings& settings_;
   EngineDefaults& defaults_;
   QString docsFolder_;
-  std::string languageCode_;
   SettingBinder* binder_ = nullptr;
   std::function<void(const QUrl&)> openPage_;
-  std::vector<std::pair<QWidget*, std::string>> captioned_;  // widgets whose text follows the language
   std::vector<std::pair<QLabel*, bool>> links_;              // the two link labels, and which section they name
 };
 

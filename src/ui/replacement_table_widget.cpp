@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QSignalBlocker>
 
-#include "lang/ui_texts.h"
+#include "ui/language_texts.h"
 #include "ui/qt_text.h"
 
 namespace tallowin {
@@ -16,10 +16,6 @@ namespace {
 
 constexpr int kSearchColumnWidth = 95;
 constexpr int kReplacementColumnWidth = 95;
-
-QString AccessibleTableName(Language language) {
-  return language == Language::German ? QStringLiteral("Ersetzungstabelle") : QStringLiteral("Replacement table");
-}
 
 bool RowShows(const QTreeWidgetItem* item, const ReplacementRow& row) {
   return item->text(0) == ToQString(row.search) && item->text(1) == ToQString(row.replacement) &&
@@ -65,11 +61,9 @@ ReplacementTableWidget::~ReplacementTableWidget() { disconnect(this, nullptr, th
 
 void ReplacementTableWidget::SetLanguage(Language language) {
   QStringList headers;
-  for (int i = 0; i < 3; ++i) {
-    headers << ToQString(UiText("act_ers_text_liste." + std::to_string(i), language));
-  }
+  for (int i = 0; i < 3; ++i) headers << WindowText("Tprog", "act_ers_text_liste." + std::to_string(i), language);
   setHeaderLabels(headers);
-  setAccessibleName(AccessibleTableName(language));
+  setAccessibleName(WindowText("Tprog", "act_ers_text_liste.name", language));
 }
 
 // Only the table's own rows may be dropped: a foreign drag accepted as a move

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QScreen>
@@ -26,14 +27,18 @@ StartForm::StartForm(Language language) : QWidget(nullptr, Qt::SplashScreen | Qt
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->geometry().center() - QPoint(kWidth / 2, kHeight / 2));
   }
-  ApplyLanguage(language);
+  spr_ = new QLabel(QStringLiteral("en"), this);
+  spr_->setObjectName(QStringLiteral("spr"));
+  spr_->hide();
+  Sprache(language);
   timer1_.setInterval(kTickMs);
   connect(&timer1_, &QTimer::timeout, this, &StartForm::Timer1Timer);
   timer1_.start();
 }
 
-void StartForm::ApplyLanguage(Language language) {
+void StartForm::Sprache(Language language) {
   language_ = language;
+  spr_->setText(ToQString(LanguageCode(language)));
   QApplication::setApplicationDisplayName(QString());
   setWindowTitle(ToQString(kApplicationTitle));
   setAccessibleName(ToQString(kApplicationTitle));
@@ -67,11 +72,11 @@ void StartForm::paintEvent(QPaintEvent*) {
   p.setFont(line);
   p.setPen(QColor(0xDD, 0xE6, 0xF0));
   p.drawText(QRect(140, 112, 230, 40), Qt::AlignLeft | Qt::TextWordWrap,
-             ToQString(UiText("splash_line", language_)));
+             ToQString(UiText("Tstart", "splash_line.format", language_)));
   line.setPixelSize(11);
   p.setFont(line);
   p.setPen(QColor(0xA0, 0xB0, 0xC4));
-  p.drawText(QRect(140, 190, 230, 20), Qt::AlignLeft, ToQString(UiText("splash_hint", language_)));
+  p.drawText(QRect(140, 190, 230, 20), Qt::AlignLeft, ToQString(UiText("Tstart", "splash_hint.format", language_)));
   p.drawText(QRect(140, 206, 230, 20), Qt::AlignLeft, QStringLiteral("Brannick Media"));
 }
 

@@ -7,7 +7,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/capture_settings.h"
+#include "lang/language.h"
+
+class QLabel;
 
 namespace tallowin {
 
@@ -20,7 +22,7 @@ class StartForm : public QWidget {
   // `main` is shown by the timer or a click; not owned.
   void SetMainWindow(QWidget* main) { main_ = main; }
   // sprache of Tstart: the picture of the language and the application title.
-  void ApplyLanguage(Language language);
+  void Sprache(Language language);
   int SplashTicks() const { return splashTicks_; }
 
  protected:
@@ -33,6 +35,7 @@ class StartForm : public QWidget {
   void ShowMain();
 
   Language language_;
+  QLabel* spr_ = nullptr;  // never shown: the language code, "de" or "en", as the form holds it
   QWidget* main_ = nullptr;
   QTimer timer1_;
   int splashTicks_ = 0;

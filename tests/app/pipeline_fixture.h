@@ -58,7 +58,7 @@ class PipelineTest : public ::testing::Test {
     parts.replacementRows = &rows;
     parts.images = &images;
     parts.now = [] { return FixedTime(); };
-    parts.german = [this] { return german; };
+    parts.language = [this] { return language; };
     pipeline = std::make_unique<CapturePipeline>(parts);
     clipboard.SetChangeHandler([this] {
       ++passes;
@@ -82,7 +82,7 @@ class PipelineTest : public ::testing::Test {
   HistoryModel history;
   std::vector<ReplacementRow> rows;
   RecordingImageActions images;
-  bool german = false;
+  Language language = Language::English;
   int passes = 0;  // notifications delivered, including absorbed ones
   std::unique_ptr<CapturePipeline> pipeline;
 };

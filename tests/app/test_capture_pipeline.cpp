@@ -185,7 +185,7 @@ TEST_F(PipelineTest, TextStepsDoNothingForAnImage) {
 }
 
 TEST_F(PipelineTest, GermanImageEntryAndTabAreNamedBild) {
-  german = true;
+  language = Language::German;
   CopyImage(SmallImage());
   EXPECT_EQ(views.Tabs(), (std::vector<std::u16string>{u"Bild", u"Details"}));
   EXPECT_EQ(history.Entries()[0].type, u"Bild");

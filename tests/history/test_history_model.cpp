@@ -23,9 +23,9 @@ TEST(HistoryEntries, PreviewIsWholeUpTo247UnitsAndCutFrom248) {
 
 TEST(HistoryEntries, TextAndImageEntriesCountTheirOwnNumbers) {
   HistoryModel h;
-  h.AddImageEntry(1024, 768, false, At(9, 5, 3));
+  h.AddImageEntry(1024, 768, Language::English, At(9, 5, 3));
   AddText(h, u"first", At(23, 59, 59));
-  h.AddImageEntry(1, 2, true, At(0, 0, 0));
+  h.AddImageEntry(1, 2, Language::German, At(0, 0, 0));
   AddText(h, u"second");
 
   EXPECT_EQ(Column(h, 0), (Texts{u"09:05:03", u"23:59:59", u"00:00:00", u"12:00:00"}));
@@ -43,7 +43,7 @@ class HistoryListTest : public ::testing::Test {
   void AddFiveTextsAndAnImage() {
     AddText(history, u"t1");
     AddText(history, u"t2");
-    history.AddImageEntry(4, 3, false, At(12, 0, 0));
+    history.AddImageEntry(4, 3, Language::English, At(12, 0, 0));
     AddText(history, u"t3");
     AddText(history, u"t4");
     AddText(history, u"t5");
@@ -104,7 +104,7 @@ TEST_F(HistoryListTest, CtrlASelectsAllAndDeleteRemovesWhateverModifiersAreHeld)
 
 TEST_F(HistoryListTest, RemoveEntriesOfOneKindKeepsTheOther) {
   AddFiveTextsAndAnImage();
-  history.AddImageEntry(8, 8, false, At(12, 0, 0));
+  history.AddImageEntry(8, 8, Language::English, At(12, 0, 0));
   history.RemoveEntries(EntryKind::Image);
   EXPECT_EQ(Column(history, 1), Texts(5, u"Text"));
   history.RemoveEntries(EntryKind::Text);
@@ -194,10 +194,10 @@ TEST_F(HistoryListTest, ClipboardThatCannotBeOpenedRestoresTheBoxAndRaises) {
 }
 
 TEST(RecopyMessage, NamesBothReasonsInEitherLanguage) {
-  EXPECT_EQ(RecopyImageMessage(true),
+  EXPECT_EQ(RecopyImageMessage(Language::German),
             u"Im Moment können nur Texte erneut zur Zwischenablage hinzugefügt werden.\r\n"
             u"Alter Bilder aus der Zwischenablage werden wegen Ihres hohen Speicherverbrauchs nicht gespeichert.");
-  const std::u16string_view english = RecopyImageMessage(false);
+  const std::u16string_view english = RecopyImageMessage(Language::English);
   EXPECT_NE(english.find(u"only texts"), std::u16string_view::npos);
   EXPECT_NE(english.find(u"\r\nOlder clipboard images"), std::u16string_view::npos);
   EXPECT_EQ(kRecopyMessageCaption, u"Information");

@@ -82,7 +82,7 @@ TEST(HistorySort, TextColumnsIgnoreCaseAndReverseWhenDescending) {
   AddText(history, u"Äpfel");
   AddText(history, u"apple");
   AddText(history, u"Banana");
-  history.AddImageEntry(10, 20, false, At(12, 0, 0));
+  history.AddImageEntry(10, 20, Language::English, At(12, 0, 0));
 
   history.Sort(SortState{2, 2, 0});
   EXPECT_EQ(Column(history, 2),

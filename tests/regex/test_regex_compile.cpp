@@ -81,10 +81,10 @@ TEST(CompileErrors, FirstErrorOfAChainIsOverwrittenByTheLast) {
 
 TEST(CompileErrors, MessageFollowsTheLanguageCode) {
   Regex regex;
-  regex.context.languageCode = "de";
+  regex.context.language = Language::German;
   regex.Compile("(a");
   EXPECT_EQ(N(regex.context.errorReport.message), "Fehlende Klammer ()");
-  regex.context.languageCode = "en";
+  regex.context.language = Language::English;
   regex.Compile("(a");
   EXPECT_EQ(N(regex.context.errorReport.message), "Unmatched ()");
 }
@@ -139,10 +139,10 @@ const TextCase kTexts[] = {
 
 TEST(ErrorTexts, BothLanguagesForEveryCode) {
   for (const TextCase& t : kTexts) {
-    EXPECT_EQ(N(ErrorText(t.code, "en")), t.english) << t.code;
-    EXPECT_EQ(N(ErrorText(t.code, "de")), t.german) << t.code;
+    EXPECT_EQ(N(ErrorText(t.code, Language::English)), t.english) << t.code;
+    EXPECT_EQ(N(ErrorText(t.code, Language::German)), t.german) << t.code;
   }
-  EXPECT_EQ(N(ErrorText(103, "fr")), "Fehlende Klammer ()");  // German unless "en"
+  EXPECT_EQ(N(ErrorText(103, LanguageFromCode(u"de"))), "Fehlende Klammer ()");
 }
 
 struct DialectCase {

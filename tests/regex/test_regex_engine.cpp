@@ -292,7 +292,7 @@ TEST(Limits, DefaultBudgetStopsExponentialPatterns) {
 
 TEST(Limits, BacktrackMemoryBoundStopsTheSearch) {
   Regex regex;
-  regex.context.languageCode = "de";
+  regex.context.language = Language::German;
   RegexEngine engine(regex.context);
   engine.SetLimits({.baseSteps = 10'000'000, .stepsPerUnit = 100, .maxBacktrackEntries = 1000});
   engine.SetPatternText(u"(ab)*c");

@@ -45,7 +45,7 @@ TEST_F(RegexErrorDisplayTest, ErrorIsShownAtTheFieldEditedLast) {
     const ReplaceField other = c.shownAt == ReplaceField::Search ? ReplaceField::Replacement : ReplaceField::Search;
     EXPECT_TRUE(Shown(c.shownAt)) << Describe(c.edited).name;
     EXPECT_FALSE(Shown(other)) << Describe(c.edited).name;
-    EXPECT_EQ(errorDisplay.Mark(c.shownAt).caption, ErrorText(kRegexUnmatchedGroup, "en"));
+    EXPECT_EQ(errorDisplay.Mark(c.shownAt).caption, ErrorText(kRegexUnmatchedGroup, Language::English));
   }
 }
 
@@ -73,7 +73,7 @@ TEST_F(RegexErrorDisplayTest, BrokenRowDoesNotStopTheOthers) {
   settings.SetText(Setting::act_ers_text_suchen, u"z");  // a pair that changes nothing, edited last
   EXPECT_EQ(Capture(u"za"), u"zc");
   EXPECT_TRUE(Shown(ReplaceField::Search));
-  EXPECT_EQ(errorDisplay.Mark(ReplaceField::Search).caption, ErrorText(kRegexUnmatchedGroup, "en"));
+  EXPECT_EQ(errorDisplay.Mark(ReplaceField::Search).caption, ErrorText(kRegexUnmatchedGroup, Language::English));
 }
 
 }  // namespace

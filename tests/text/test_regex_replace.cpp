@@ -92,7 +92,7 @@ TEST_F(RegexReplaceTest, OpenBracketRules) {
     EXPECT_EQ(result, u"ab[c") << name;
     EXPECT_EQ(errors.size(), c.reported ? 1u : 0u) << name;
     if (c.reported) {
-      EXPECT_EQ(errors[0], ErrorText(kRegexUnmatchedBracket, "en")) << name;
+      EXPECT_EQ(errors[0], ErrorText(kRegexUnmatchedBracket, Language::English)) << name;
     } else {
       EXPECT_EQ(context.errorReport.message, u"earlier") << name << ": the report must stay untouched";
     }
@@ -102,12 +102,12 @@ TEST_F(RegexReplaceTest, OpenBracketRules) {
 TEST_F(RegexReplaceTest, CompileErrorLeavesTextAndReportsOnceInTheContextLanguage) {
   EXPECT_EQ(regex.RegexReplaceTemplate(u"a(b", u"a(", u"X"), u"a(b");
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0], ErrorText(kRegexUnmatchedGroup, "en"));
+  EXPECT_EQ(errors[0], ErrorText(kRegexUnmatchedGroup, Language::English));
 
-  context.languageCode = "de";
+  context.language = Language::German;
   EXPECT_EQ(regex.RegexReplaceLiteral(u"a(b", u"a(", u"X"), u"a(b");
   ASSERT_EQ(errors.size(), 2u);
-  EXPECT_EQ(errors[1], ErrorText(kRegexUnmatchedGroup, "de"));
+  EXPECT_EQ(errors[1], ErrorText(kRegexUnmatchedGroup, Language::German));
   EXPECT_NE(errors[1], errors[0]);
 }
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -236,7 +237,7 @@ TEST_F(MainWindowTest, RecopiedImageMessageIsCentredOnTheScreen) {
   window->show();
   QApplication::processEvents();
   HistoryModel& history = window->Core().history;
-  history.AddImageEntry(10, 10, false, std::tm{});
+  history.AddImageEntry(10, 10, Language::English, std::tm{});
   history.SetSelected(0, true);
   std::optional<QPoint> centre;
   QWidget* owner = nullptr;
@@ -257,6 +258,56 @@ TEST_F(MainWindowTest, RecopiedImageMessageIsCentredOnTheScreen) {
   EXPECT_EQ(owner, nullptr);
   const QPoint screenCentre = window->screen()->geometry().center();
   EXPECT_LE((*centre - screenCentre).manhattanLength(), 4) << centre->x() << "," << centre->y();
+}
+
+// The language menu: one click re-texts the whole window at once, the help
+// menus of the other language are hidden, the check mark moves, the file name
+// template becomes the new default, and texts the table names come back exactly.
+TEST_F(MainWindowTest, LanguageMenuSwitchesEveryTextAtOnce) {
+  QAction* german = Find<QAction>("einst_spr_de");
+  QAction* english = Find<QAction>("einst_spr_en");
+  ASSERT_TRUE(german->isEnabled());
+  EXPECT_TRUE(english->isChecked());
+  window->Core().settings.SetText(Setting::savetxt_name, u"mine %num%");
+  const struct {
+    QAction* entry;
+    Language language;
+  } steps[] = {{german, Language::German}, {english, Language::English}, {german, Language::German}};
+  for (const auto& step : steps) {
+    step.entry->trigger();
+    const bool de = step.language == Language::German;
+    EXPECT_EQ(german->isChecked(), de);
+    EXPECT_EQ(english->isChecked(), !de);
+    for (const UiTextRow& row : UiTextTable()) {
+      if (row.window != "Tprog" || row.control.find('.') != std::string_view::npos) continue;
+      const QString name = QString::fromLatin1(row.control.data(), static_cast<qsizetype>(row.control.size()));
+      QObject* control = window->findChild<QObject*>(name);
+      if (!control || row.control == "Tprog") continue;  // texts of entries made when shown (pop1, pop2)
+      QString shown;
+      if (auto* b = qobject_cast<QAbstractButton*>(control)) shown = b->text();
+      if (auto* l = qobject_cast<QLabel*>(control)) shown = l->text();
+      if (auto* a = qobject_cast<QAction*>(control)) shown = a->text();
+      if (auto* m = qobject_cast<QMenu*>(control)) shown = m->title();
+      EXPECT_EQ(shown, ToQString(row.In(step.language))) << row.control;
+    }
+    EXPECT_EQ(Find<QTreeView>("zuletzt")->model()->headerData(1, Qt::Horizontal).toString(),
+              de ? QStringLiteral("Art") : QStringLiteral("Type"));
+    EXPECT_EQ(Find<QTreeView>("zuletzt")->accessibleName(), de ? QStringLiteral("Verlauf") : QStringLiteral("History"));
+    EXPECT_EQ(Find<QTreeWidget>("liste")->headerItem()->text(2), de ? QStringLiteral("Wert") : QStringLiteral("Value"));
+    EXPECT_EQ(Find<QComboBox>("saveimg_format")->lineEdit()->accessibleName(),
+              de ? QStringLiteral("Dateiformat für Bilder (Eingabe)") : QStringLiteral("File format for images (typed text)"));
+    EXPECT_EQ(Find<QMenu>("Hilfe1")->menuAction()->isVisible(), de);
+    EXPECT_EQ(Find<QMenu>("m_soft_de")->menuAction()->isVisible(), de);
+    EXPECT_EQ(Find<QMenu>("Information1")->menuAction()->isVisible(), !de);
+    EXPECT_EQ(Find<QMenu>("m_soft_en")->menuAction()->isVisible(), !de);
+    EXPECT_EQ(Find<QComboBox>("savetxt_name")->currentText(),
+              de ? QStringLiteral("Text aus der Zwischenablage %num%") : QStringLiteral("Clipboard Text %num%"));
+    EXPECT_EQ(Find<QComboBox>("saveimg_format")->currentText(),
+              de ? QStringLiteral("*.jpg - JPEG-Bild") : QStringLiteral("*.jpg - JPEG-Image"));
+    EXPECT_EQ(Find<QComboBox>("saveimg_format")->itemText(13),
+              de ? QStringLiteral("*.psd - Photoshop Bild") : QStringLiteral("*.psd - Photoshop Image"));
+    EXPECT_EQ(window->DocPath(QStringLiteral("index.html")).endsWith(QStringLiteral("index_de.html")), de);
+  }
 }
 
 // What a screen reader reads: every control that can take the focus has a

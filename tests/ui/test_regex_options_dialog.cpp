@@ -54,7 +54,7 @@ class RegexOptionsDialogTest : public ::testing::Test {
   CaptureSettings settings;
   EngineDefaults defaults;
   const EngineDefaults start;
-  Teinstregex dialog{settings, defaults, "en", QStringLiteral("/opt/tallowin/docs/")};
+  Teinstregex dialog{settings, defaults, Language::English, QStringLiteral("/opt/tallowin/docs/")};
   std::vector<QUrl> opened;
 };
 
@@ -67,7 +67,7 @@ TEST_F(RegexOptionsDialogTest, WindowAndTextsInBothLanguages) {
   EXPECT_EQ(Find<QCheckBox>("cb_whitespacecomments_x")->text(), QStringLiteral("Modifier x: Extended Syntax"));
   EXPECT_TRUE(Find<QLabel>("examples")->text().contains(QStringLiteral("((?i)[a-z])\\s[a-z]")));
 
-  dialog.Sprache("de");
+  dialog.Sprache(Language::German);
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Einstellungen für Reguläre Ausdrücke"));
   EXPECT_EQ(Find<QGroupBox>("GroupBox2")->title(), QStringLiteral("Zeichenklassen"));
   EXPECT_EQ(Find<QPushButton>("Button2")->text(), QStringLiteral("Übernehmen"));
@@ -82,11 +82,11 @@ TEST_F(RegexOptionsDialogTest, WindowAndTextsInBothLanguages) {
 }
 
 TEST_F(RegexOptionsDialogTest, HelpLinksOpenTheLanguagesPageInTheDocsFolder) {
-  emit Find<QLabel>("Label7")->linkActivated(dialog.InformationPage("en", true).toString());
-  dialog.Sprache("de");
+  emit Find<QLabel>("Label7")->linkActivated(dialog.InformationPage(Language::English, true).toString());
+  dialog.Sprache(Language::German);
   QLabel* label2 = Find<QLabel>("Label2");
   EXPECT_TRUE(label2->text().contains(QStringLiteral("regex_de.html")));
-  emit label2->linkActivated(dialog.InformationPage("de", false).toString());
+  emit label2->linkActivated(dialog.InformationPage(Language::German, false).toString());
   ASSERT_EQ(opened.size(), 2u);
   EXPECT_EQ(opened[0], QUrl(QStringLiteral("file:///opt/tallowin/docs/regex.html#modifiers")));
   EXPECT_EQ(opened[1], QUrl(QStringLiteral("file:///opt/tallowin/docs/regex_de.html")));
@@ -146,7 +146,7 @@ TEST(RegexOptionsDialogStart, CharacterBoxesShowTheStartOfTheirText) {
   CaptureSettings settings;
   EngineDefaults defaults;
   settings.SetText(Setting::zk_word, std::u16string(200, u'w') + u"END");
-  Teinstregex dialog{settings, defaults, "en", QStringLiteral("/opt/tallowin/docs/")};
+  Teinstregex dialog{settings, defaults, Language::English, QStringLiteral("/opt/tallowin/docs/")};
   dialog.show();
   QApplication::processEvents();
   auto* word = dialog.findChild<QLineEdit*>(QStringLiteral("zk_word"));
