@@ -221,7 +221,9 @@ void MainWindow::BuildMenus() {
           [this] { OpenDoc(QStringLiteral("support.html")); });
   program->addSeparator();
   connect(action(program, "m_close"), &QAction::triggered, this, [this] {
-    // Ends the program through the start form, without the close query.
+    // Ends the program through the start form, without the close query. Qt
+    // closes every window on quitting, this one too: that close must not save.
+    quitting_ = true;
     if (startForm_) startForm_->close();
     QApplication::quit();
   });
@@ -1154,7 +1156,7 @@ void MainWindow::ApplyResizeRule() {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // The close query saves the start configuration when "Save all" is checked.
   // A failed save keeps the window open and shows why.
-  if (core_->settings.Flag(Setting::m_konfig_autosave_alles)) {
+  if (!quitting_ && core_->settings.Flag(Setting::m_konfig_autosave_alles)) {
     try {
       SaveStartConfiguration();
     } catch (const TallowinError& e) {
@@ -1163,6 +1165,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
       return;
     }
   }
+  quitting_ = true;  // the quit below closes every window again
   event->accept();
   if (startForm_) startForm_->close();
   QApplication::quit();
@@ -1197,7 +1200,12 @@ ConfigurationWindow MainWindow::ConfigurationTarget() {
     resize(g.clientWidth, g.clientHeight + height() - centralWidget()->height());
     move(at);
   };
-  target.sectionLayout = [this] { core_->sectionLayout.Run(std::nullopt); };
+  target.sectionLayout = [this] {
+    // Run() hides the bodies before it restacks, so the last change it reports
+    // still saw the old stacking: place the sections again.
+    core_->sectionLayout.Run(std::nullopt);
+    RelayoutSections();
+  };
   target.applyLanguage = [this] { ReapplyLanguage(); };
   return target;
 }

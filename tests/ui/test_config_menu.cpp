@@ -70,6 +70,10 @@ TEST_F(ConfigMenuTest, CommandLineConfigurationsLoadInOrderInsteadOfTheStartConf
   Open({Folder() + "a.twk", Folder() + "b.TWK", Folder() + "c.twk", Folder() + "gone.twk"});
   const std::size_t listed = Menu()->actions().size();  // Auto.twk is not listed; a.twk and c.twk are
   window->show();
+  // The headers close up at once: switching section 2 on had opened its body first.
+  QWidget* header3 = window->findChild<QWidget*>(QStringLiteral("pa003a"));
+  ASSERT_NE(header3, nullptr);
+  EXPECT_EQ(header3->y(), 2 * 22);
   QApplication::processEvents();
   const CaptureSettings& s = window->Core().settings;
   EXPECT_TRUE(s.Flag(Setting::cb_textadd));
@@ -77,6 +81,7 @@ TEST_F(ConfigMenuTest, CommandLineConfigurationsLoadInOrderInsteadOfTheStartConf
   EXPECT_EQ(s.Text(Setting::act_ers_text_suchen), u"c");
   EXPECT_EQ(s.Text(Setting::act_textadd_hinten), u"");  // the start configuration was not loaded
   EXPECT_FALSE(s.Flag(Setting::pa002b));                 // every body collapsed after the load
+
   // Listed once each (the program folder listed a.twk and c.twk already), the missing one added.
   EXPECT_EQ(Menu()->actions().size(), listed + 1);
   EXPECT_EQ(Menu()->actions().back()->toolTip().toStdString(), Folder() + "gone.twk");
