@@ -106,7 +106,12 @@ TEST_F(ConfigMenuTest, SaveAllReachesTheStartConfigurationAndTheResetUndoesIt) {
   const std::string saved = folder.Read("Auto.twk");
   EXPECT_NE(saved.find(std::string("z\0k\0_\0w\0o\0r\0d\0=\0x\0y\0z\0", 22)), std::string::npos);
 
+  s.SetFlag(Setting::cb_textadd, true);  // opens section 2
+  QWidget* header3 = window->findChild<QWidget*>(QStringLiteral("pa003a"));
+  ASSERT_NE(header3, nullptr);
+  EXPECT_EQ(header3->y(), 2 * 22 + 129);
   window->findChild<QAction*>(QStringLiteral("m_konfig_standard"))->trigger();
+  EXPECT_EQ(header3->y(), 2 * 22);  // the reset hides the body, and the sections close up
   EXPECT_EQ(s.Text(Setting::zk_word), CaptureSettings().Text(Setting::zk_word));
   EXPECT_TRUE(never->isChecked());
   EXPECT_FALSE(saveAll->isChecked());
