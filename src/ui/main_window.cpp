@@ -261,24 +261,41 @@ void MainWindow::BuildMenus() {
   QMenu* config = menu("m_konfig");
   konfigMenu_ = config;
   config->setToolTipsVisible(true);
-  connect(action(config, "m_konfig_save"), &QAction::triggered, this, [this] {
-    const Language language = core_->CurrentLanguage();
-    const QString name = QFileDialog::getSaveFileName(
-        this, QString(), ToQString(options_.programFolder) + ToQString(UiText("sd_konfig.name", language)),
-        ToQString(UiText("sd_konfig.filter", language)), nullptr, QFileDialog::DontConfirmOverwrite);
-    if (name.isEmpty()) return;
-    // The default extension is added when the name has none.
-    const QString path = QFileInfo(name).suffix().isEmpty() ? name + QStringLiteral(".twk") : name;
+  // sd_konfig and od_konfig: the filter and proposed name follow the language;
+  // the save dialog adds ".twk" to a name without an extension and asks nothing
+  // before using an existing file (it is updated in place); the open dialog also
+  // takes the name of a file that does not exist (loading it changes nothing).
+  const auto configDialog = [this](QFileDialog::AcceptMode mode) {
+    auto* dialog = new QFileDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setNameFilter(ToQString(UiText("sd_konfig.filter", core_->CurrentLanguage())));
+    dialog->setDirectory(ToQString(options_.programFolder));
+    if (mode == QFileDialog::AcceptSave) {
+      dialog->setObjectName(QStringLiteral("sd_konfig"));
+      dialog->setDefaultSuffix(QStringLiteral("twk"));
+      dialog->selectFile(ToQString(UiText("sd_konfig.name", core_->CurrentLanguage())));
+    } else {
+      dialog->setObjectName(QStringLiteral("od_konfig"));
+    }
+    std::unique_ptr<QFileDialog> owned(dialog);
+    const QStringList chosen = owned->exec() == QDialog::Accepted ? owned->selectedFiles() : QStringList();
+    return chosen.isEmpty() ? QString() : chosen.front();
+  };
+  connect(action(config, "m_konfig_save"), &QAction::triggered, this, [this, configDialog] {
+    const QString path = configDialog(QFileDialog::AcceptSave);
+    if (path.isEmpty()) return;
     KonfigurationSpeichern(path);
     KonfigurationAddMenu(path);
   });
   connect(action(config, "m_konfig_save_start"), &QAction::triggered, this, [this] { SaveStartConfiguration(); });
-  connect(action(config, "m_konfig_load"), &QAction::triggered, this, [this] {
-    const QString name = QFileDialog::getOpenFileName(this, QString(), ToQString(options_.programFolder),
-                                                      ToQString(UiText("sd_konfig.filter", core_->CurrentLanguage())));
-    if (name.isEmpty()) return;
-    KonfigurationLaden(name, false);
-    KonfigurationAddMenu(name);
+  connect(action(config, "m_konfig_load"), &QAction::triggered, this, [this, configDialog] {
+    const QString path = configDialog(QFileDialog::AcceptOpen);
+    if (path.isEmpty()) return;
+    KonfigurationLaden(path, false);
+    KonfigurationAddMenu(path);
   });
   config->addSeparator()->setObjectName(QStringLiteral("N3"));
   QMenu* autosave = config->addMenu(QString());

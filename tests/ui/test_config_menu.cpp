@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <memory>
@@ -121,6 +124,41 @@ TEST_F(ConfigMenuTest, SaveAllReachesTheStartConfigurationAndTheResetUndoesIt) {
   window->findChild<QAction*>(QStringLiteral("m_konfig_start"))->trigger();
   EXPECT_EQ(s.Text(Setting::zk_word), u"xyz");
   EXPECT_TRUE(saveAll->isChecked());
+}
+
+// The dialogs: the proposed name, ".twk" added to a bare name, no question
+// before an existing file, a name of a missing file accepted for loading.
+TEST_F(ConfigMenuTest, TheDialogsProposeANameAddTheExtensionAndListTheFile) {
+  Open();
+  window->show();
+  QApplication::processEvents();
+  const auto answer = [this](const char* dialogName, const std::string& file, QString* proposed) {
+    QTimer::singleShot(0, window.get(), [=, this] {
+      auto* dialog = window->findChild<QFileDialog*>(QString::fromLatin1(dialogName));
+      if (!dialog) {
+        ADD_FAILURE() << dialogName << " is not open";
+        return;
+      }
+      if (proposed) *proposed = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+      dialog->selectFile(QString::fromStdString(Folder() + file));
+      QMetaObject::invokeMethod(dialog, "accept");  // as the OK button does
+    });
+  };
+  QString proposed;
+  answer("sd_konfig", "mine", &proposed);
+  window->findChild<QAction*>(QStringLiteral("m_konfig_save"))->trigger();
+  EXPECT_EQ(proposed, QStringLiteral("Configuration.twk"));
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(Folder() + "mine.twk")));
+  EXPECT_EQ(Menu()->actions().back()->toolTip().toStdString(), Folder() + "mine.twk");
+  const qsizetype entries = Menu()->actions().size();
+  answer("sd_konfig", "mine.twk", nullptr);  // saved again: listed once
+  window->findChild<QAction*>(QStringLiteral("m_konfig_save"))->trigger();
+  EXPECT_EQ(Menu()->actions().size(), entries);
+
+  answer("od_konfig", "absent.twk", nullptr);
+  window->findChild<QAction*>(QStringLiteral("m_konfig_load"))->trigger();
+  EXPECT_EQ(Menu()->actions().back()->toolTip().toStdString(), Folder() + "absent.twk");
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Folder() + "absent.twk")));
 }
 
 }  // namespace
