@@ -1238,7 +1238,10 @@ void MainWindow::KonfigurationSpeichern(const QString& path) {
 }
 
 void MainWindow::KonfigurationLaden(const QString& path, bool startup) {
-  tallowin::KonfigurationLaden(core_->settings, path.toStdString(), startup, ConfigurationTarget());
+  // A value the file lacks keeps the window as it stands, not as it started.
+  const ConfigurationWindow target = ConfigurationTarget();
+  core_->settings.Geometry() = target.currentGeometry();
+  tallowin::KonfigurationLaden(core_->settings, path.toStdString(), startup, target);
 }
 
 void MainWindow::KonfigurationLadenStandard() {

@@ -120,10 +120,16 @@ TEST_F(ConfigMenuTest, SaveAllReachesTheStartConfigurationAndTheResetUndoesIt) {
   EXPECT_FALSE(saveAll->isChecked());
   EXPECT_EQ(s.Text(Setting::savetxt_ordner), Utf8ToUtf16(Folder()));
 
-  // The start configuration entry loads it again.
+  // The start configuration entry loads it again; a file without window
+  // numbers leaves the window's size as the user made it.
+  Write("Auto.twk", "[RXED]\r\nzk_word=xyz\r\n[AS]\r\nA=1\r\n");
+  window->showNormal();
+  window->resize(700, 500);
+  const QSize before = window->size();
   window->findChild<QAction*>(QStringLiteral("m_konfig_start"))->trigger();
   EXPECT_EQ(s.Text(Setting::zk_word), u"xyz");
   EXPECT_TRUE(saveAll->isChecked());
+  EXPECT_EQ(window->size(), before);
 }
 
 // The dialogs: the proposed name, ".twk" added to a bare name, no question
