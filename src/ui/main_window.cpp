@@ -237,7 +237,9 @@ void MainWindow::BuildMenus() {
   program->addSeparator();
   closeAction_ = action(program, "m_close");
   connect(closeAction_, &QAction::triggered, this, [this] {
-    // Ends the program through the start form, without the close query.
+    // Ends the program through the start form, without the close query. Qt
+    // closes every window on quitting, this one too: that close must not save.
+    quitting_ = true;
     if (startForm_) startForm_->close();
     QApplication::quit();
   });
@@ -274,23 +276,41 @@ void MainWindow::BuildMenus() {
   QMenu* config = menu("m_konfig");
   konfigMenu_ = config;
   config->setToolTipsVisible(true);
-  connect(action(config, "m_konfig_save"), &QAction::triggered, this, [this] {
-    const QString name = QFileDialog::getSaveFileName(
-        this, QString(), ToQString(options_.programFolder) + ToQString(configDialogTexts_.proposedName),
-        DialogFilter(configDialogTexts_.filter), nullptr, QFileDialog::DontConfirmOverwrite);
-    if (name.isEmpty()) return;
-    // The default extension is added when the name has none.
-    const QString path = QFileInfo(name).suffix().isEmpty() ? name + QStringLiteral(".twk") : name;
+  // sd_konfig and od_konfig: the filter and proposed name follow the language;
+  // the save dialog adds ".twk" to a name without an extension and asks nothing
+  // before using an existing file (it is updated in place); the open dialog also
+  // takes the name of a file that does not exist (loading it changes nothing).
+  const auto configDialog = [this](QFileDialog::AcceptMode mode) {
+    auto* dialog = new QFileDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setNameFilter(DialogFilter(configDialogTexts_.filter));
+    dialog->setDirectory(ToQString(options_.programFolder));
+    if (mode == QFileDialog::AcceptSave) {
+      dialog->setObjectName(QStringLiteral("sd_konfig"));
+      dialog->setDefaultSuffix(QStringLiteral("twk"));
+      dialog->selectFile(ToQString(configDialogTexts_.proposedName));
+    } else {
+      dialog->setObjectName(QStringLiteral("od_konfig"));
+    }
+    std::unique_ptr<QFileDialog> owned(dialog);
+    const QStringList chosen = owned->exec() == QDialog::Accepted ? owned->selectedFiles() : QStringList();
+    return chosen.isEmpty() ? QString() : chosen.front();
+  };
+  connect(action(config, "m_konfig_save"), &QAction::triggered, this, [this, configDialog] {
+    const QString path = configDialog(QFileDialog::AcceptSave);
+    if (path.isEmpty()) return;
     KonfigurationSpeichern(path);
     KonfigurationAddMenu(path);
   });
   connect(action(config, "m_konfig_save_start"), &QAction::triggered, this, [this] { SaveStartConfiguration(); });
-  connect(action(config, "m_konfig_load"), &QAction::triggered, this, [this] {
-    const QString name = QFileDialog::getOpenFileName(this, QString(), ToQString(options_.programFolder),
-                                                      DialogFilter(configDialogTexts_.filter));
-    if (name.isEmpty()) return;
-    KonfigurationLaden(name, false);
-    KonfigurationAddMenu(name);
+  connect(action(config, "m_konfig_load"), &QAction::triggered, this, [this, configDialog] {
+    const QString path = configDialog(QFileDialog::AcceptOpen);
+    if (path.isEmpty()) return;
+    KonfigurationLaden(path, false);
+    KonfigurationAddMenu(path);
   });
   config->addSeparator()->setObjectName(QStringLiteral("N3"));
   QMenu* autosave = config->addMenu(QString());
@@ -1162,7 +1182,7 @@ void MainWindow::ApplyResizeRule() {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // The close query saves the start configuration when "Save all" is checked.
   // A failed save keeps the window open and shows why.
-  if (core_->settings.Flag(Setting::m_konfig_autosave_alles)) {
+  if (!quitting_ && core_->settings.Flag(Setting::m_konfig_autosave_alles)) {
     try {
       SaveStartConfiguration();
     } catch (const TallowinError& e) {
@@ -1171,6 +1191,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
       return;
     }
   }
+  quitting_ = true;  // the quit below closes every window again
   event->accept();
   if (startForm_) startForm_->close();
   QApplication::quit();
@@ -1217,7 +1238,12 @@ ConfigurationWindow MainWindow::ConfigurationTarget() {
     resize(g.clientWidth, g.clientHeight + height() - centralWidget()->height());
     move(at);
   };
-  target.sectionLayout = [this] { core_->sectionLayout.Run(std::nullopt); };
+  target.sectionLayout = [this] {
+    // Run() hides the bodies before it restacks, so the last change it reports
+    // still saw the old stacking: place the sections again.
+    core_->sectionLayout.Run(std::nullopt);
+    RelayoutSections();
+  };
   target.applyLanguage = [this] { ReapplyLanguage(); };
   return target;
 }
@@ -1232,7 +1258,10 @@ void MainWindow::KonfigurationSpeichern(const QString& path) {
 }
 
 void MainWindow::KonfigurationLaden(const QString& path, bool startup) {
-  tallowin::KonfigurationLaden(core_->settings, path.toStdString(), startup, ConfigurationTarget());
+  // A value the file lacks keeps the window as it stands, not as it started.
+  const ConfigurationWindow target = ConfigurationTarget();
+  core_->settings.Geometry() = target.currentGeometry();
+  tallowin::KonfigurationLaden(core_->settings, path.toStdString(), startup, target);
 }
 
 void MainWindow::KonfigurationLadenStandard() {

@@ -137,6 +137,7 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<ProgramCore> core_;
   SettingBinder* binder_ = nullptr;
   bool shownOnce_ = false;
+  bool quitting_ = false;  // the program is ending: no close query saves any more
   bool maximizeOnActivate_ = false;
   int footerTicks_ = 0;
   QTimer timer1_;

@@ -240,7 +240,7 @@ void Teinstausgabe::Sprache(Language language) {
 
 QUrl Teinstausgabe::InformationPage(Language language) const {
   return QUrl::fromLocalFile(docsFolder_ +
-                             (language == Language::German ? QStringLiteral("formats_de.html") : QStringLiteral("formats.html")));
+                             (language == Language::German ? QStringLiteral("image-formats_de.html") : QStringLiteral("image-formats.html")));
 }
 
 }  // namespace tallowin

@@ -88,11 +88,11 @@ TEST_F(OutputSettingsDialogTest, WindowStartValuesAndTextsInBothLanguages) {
   };
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Settings"));
   for (const Case& c : cases) EXPECT_EQ(shown(c.name), QString::fromUtf16(c.english)) << c.name;
-  EXPECT_TRUE(Find<QLabel>("Label7")->text().contains(QStringLiteral("/opt/tallowin/docs/formats.html")));
+  EXPECT_TRUE(Find<QLabel>("Label7")->text().contains(QStringLiteral("/opt/tallowin/docs/image-formats.html")));
   dialog.Sprache(Language::German);
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Einstellungen"));
   for (const Case& c : cases) EXPECT_EQ(shown(c.name), QString::fromUtf16(c.german)) << c.name;
-  EXPECT_TRUE(Find<QLabel>("Label7")->text().contains(QStringLiteral("/opt/tallowin/docs/formats_de.html")));
+  EXPECT_TRUE(Find<QLabel>("Label7")->text().contains(QStringLiteral("/opt/tallowin/docs/image-formats_de.html")));
   EXPECT_TRUE(Find<QLabel>("Label7")->text().contains(QStringLiteral("#B3820F")));
   for (QWidget* w : dialog.findChildren<QWidget*>()) {
     // The dialog's own controls (the list views of the boxes bring unnamed scroll bars).
@@ -116,8 +116,8 @@ TEST_F(OutputSettingsDialogTest, Screenshot) {
 TEST_F(OutputSettingsDialogTest, LinkOpensTheFormatsPageOfTheLanguage) {
   emit Find<QLabel>("Label7")->linkActivated(dialog.InformationPage(Language::English).toString());
   ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0], QUrl::fromLocalFile(QStringLiteral("/opt/tallowin/docs/formats.html")));
-  EXPECT_EQ(dialog.InformationPage(Language::German), QUrl::fromLocalFile("/opt/tallowin/docs/formats_de.html"));
+  EXPECT_EQ(opened[0], QUrl::fromLocalFile(QStringLiteral("/opt/tallowin/docs/image-formats.html")));
+  EXPECT_EQ(dialog.InformationPage(Language::German), QUrl::fromLocalFile("/opt/tallowin/docs/image-formats_de.html"));
 }
 
 TEST_F(OutputSettingsDialogTest, SliderAndBoxFollowEachOther) {
