@@ -97,7 +97,7 @@ def test(prefix):
 
             step("the help menu opens the installed pages")
             record = stand_in_opener(scratch)[1]
-            a11y.find(a11y.application(proc.pid), "menu item", "Help..").queryAction().doAction(0)
+            a11y.find(a11y.application(proc.pid), "menu item", "Tallowin Help..").queryAction().doAction(0)
             wait_for(lambda: os.path.exists(record), 10, what="the program to open a help page")
             with open(record) as f:
                 opened = f.read().split()
