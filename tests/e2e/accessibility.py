@@ -239,4 +239,5 @@ def copy_bytes(clipboard, data, target):
     wait_for(lambda: clipboard.owner() != before or child.poll() is not None, 10,
              what=f"xclip to take CLIPBOARD with {target} {shorten(data)}")
     clipboard.copier = clipboard.owner() if child.poll() is None else 0
+    clipboard.copier_child = child
     return child

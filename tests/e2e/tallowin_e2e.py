@@ -105,6 +105,7 @@ class Clipboard:
         self.children = []
         self.count = 0
         self.copier = 0
+        self.copier_child = None
         self.x = xdisplay.Display()
         self.atom = self.x.intern_atom("CLIPBOARD")
 
@@ -128,16 +129,21 @@ class Clipboard:
         self.children.append(child)
         wait_for(lambda: self.owner() != before or child.poll() is not None, 10,
                  what=f"xclip to take CLIPBOARD with {shorten(text)}")
-        # The owner now, unless a write-back has already replaced xclip.
+        # The owner now, unless a write-back has already replaced xclip. Between
+        # the check above and this read the program may already have written
+        # back, so this can name the program's window: xclip's exit tells then.
         self.copier = self.owner() if child.poll() is None else 0
+        self.copier_child = child
         return child
 
     def wait_until_taken(self, timeout=10):
         """Waits until another client (the program's write-back) has taken the
-        selection from the xclip of the last copy."""
-        copier = self.copier
+        selection from the xclip of the last copy. xclip ends when it loses the
+        selection, so its exit counts as well as a new owner."""
+        copier, child = self.copier, self.copier_child
         if copier:
-            wait_for(lambda: self.owner() != copier, timeout, interval=0.02,
+            wait_for(lambda: self.owner() != copier or (child is not None and child.poll() is not None),
+                     timeout, interval=0.02,
                      what="the program to take CLIPBOARD from the last copy (its write-back)")
 
     def wait_for_write_back(self, expected, timeout=10):

@@ -252,6 +252,7 @@ def test(executable):
         try:
             owner.offer([("UTF8_STRING", b"mixed"), ("application/x-later", b"z"), ("text/html", b"<i>mixed</i>")])
             clipboard.copier = owner.window.id
+            clipboard.copier_child = None
             clipboard.wait_for_write_back("[mixed]")
             details = wait_for(lambda: (lambda d: d if len(d) == 3 else None)(window.details_rows()), 10,
                                what="three rows in the details list")

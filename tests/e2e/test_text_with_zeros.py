@@ -32,6 +32,7 @@ def copy_with_printf(clipboard, printf_format):
              what=f"xclip to take CLIPBOARD with {printf_format!r}")
     # The owner now, unless a write-back has already replaced xclip (which then ends).
     clipboard.copier = clipboard.owner() if child.poll() is None else 0
+    clipboard.copier_child = child
 
 
 def raw_clipboard_bytes():
