@@ -13,6 +13,7 @@ packages=(
   python3-pyatspi at-spi2-core dbus-daemon
   qt6-image-formats-plugins
   fonts-dejavu-core
+  libwayland-dev libwayland-bin sway wl-clipboard
 )
 
 missing=()
@@ -24,4 +25,10 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi
+
+# sway refuses to run as root: the Wayland end-to-end test runs it as this
+# unprivileged user when the tests run as root.
+if [ "$(id -u)" -eq 0 ] && ! id tallowin-wl >/dev/null 2>&1; then
+  useradd --system --no-create-home --shell /usr/sbin/nologin tallowin-wl
 fi
