@@ -17,7 +17,22 @@ Every write-back is read and checked ("[" + text + "]"). Prints the median,
 minimum and maximum of both, in milliseconds. One copy before the measured
 ones warms the program up and is not counted.
 
-Usage: bench/capture_latency.py PATH-TO-TALLOWIN [--copies N] [--bytes N]
+With --wayland the same is measured on a headless sway (the program's
+data-control backend), with wl-copy copying and wl-paste reading back:
+
+  owner to owner    from the selection change that wl-copy's copy makes to the
+                    one the program's write-back makes, both as a data-control
+                    client of the build (wayland_test_client watch) receives
+                    them;
+  copy to readable  from starting wl-copy to the end of the wl-paste that reads
+                    the written-back text.
+
+With --owner=client the copies are made by `wayland_test_client copy`, which
+offers the same five text types as wl-copy but serves every request in its
+own process: wl-copy starts a process per request, and with five types read
+per copy that start-up is most of the figure on a loaded machine.
+
+Usage: bench/capture_latency.py PATH-TO-TALLOWIN [--copies N] [--bytes N] [--wayland [--owner=client]]
 Without DISPLAY it starts its own Xvfb (or run it under `xvfb-run -a`).
 """
 import argparse
@@ -122,6 +137,52 @@ def one_copy(watch, scratch, text):
     return (written_back - copied) * 1e3, server_ms, (readable - started) * 1e3, writer
 
 
+def one_wayland_copy(watch, clipboard, text, owner_client=False):
+    """Copies `text` with wl-copy; returns (owner-to-owner ms, copy-to-readable ms)."""
+    foreign = sum(1 for _, kind in watch.poll() if kind == "foreign")
+    ours = sum(1 for _, kind in watch.poll() if kind == "ours")
+    started = time.monotonic()
+    if owner_client:
+        child = clipboard.helper("copy", text)
+        if child.stdout.readline().strip() != b"ready":
+            raise RuntimeError("wayland_test_client did not take the selection")
+    else:
+        clipboard.copy(text)
+    watch.wait_for_count("ours", ours + 1, timeout=TIMEOUT)
+    out = clipboard.read(timeout=TIMEOUT)
+    readable = time.monotonic()
+    if out != "[" + text + "]":
+        raise RuntimeError(f"the write-back reads {str(out)[:40]!r}..., not the wrapped text")
+    events = watch.poll()
+    copied = [t for t, kind in events if kind == "foreign"][foreign]
+    written_back = [t for t, kind in events if kind == "ours"][ours]
+    return (written_back - copied) * 1e3, (readable - started) * 1e3
+
+
+def measure_wayland(args, program):
+    from wayland_session import Sway, SelectionWatch, WaylandClipboard
+    sway = Sway().start()
+    clipboard = WaylandClipboard(sway.display, os.path.dirname(os.path.abspath(args.program)))
+    try:
+        os.environ["WAYLAND_DISPLAY"] = sway.display
+        program.start()
+        program.find_main_window(timeout=15)
+        program.wait_for_splash_to_close(timeout=TIMEOUT)
+        watch = SelectionWatch(clipboard)
+        client = args.owner == "client"
+        one_wayland_copy(watch, clipboard, "warm-up", client)
+        owner, readable = [], []
+        for text in texts(args.copies, args.bytes):
+            a, b = one_wayland_copy(watch, clipboard, text, client)
+            owner.append(a)
+            readable.append(b)
+        return (("owner to owner, as received", owner), ("copy to readable", readable))
+    finally:
+        program.stop()
+        clipboard.close()
+        sway.stop()
+
+
 def texts(count, size):
     for i in range(count):
         head = f"copy {i:03d} "
@@ -133,6 +194,9 @@ def main():
     parser.add_argument("program")
     parser.add_argument("--copies", type=int, default=50)
     parser.add_argument("--bytes", type=int, default=1024)
+    parser.add_argument("--wayland", action="store_true", help="measure on a headless sway with wl-copy")
+    parser.add_argument("--owner", choices=("wl-copy", "client"), default="wl-copy",
+                        help="with --wayland: who copies")
     args = parser.parse_args()
 
     server = start_xvfb() if not os.environ.get("DISPLAY") else None
@@ -140,6 +204,14 @@ def main():
     program = Program(os.path.abspath(args.program), scratch,
                       ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"])
     try:
+        if args.wayland:
+            rows = measure_wayland(args, program)
+            print(f"Wayland capture latency, {args.copies} copies of {args.bytes} bytes by {args.owner}, "
+                  "add-text on (ms):")
+            print(f"  {'':<29} {'median':>8} {'min':>8} {'max':>8}")
+            for name, values in rows:
+                print(f"  {name:<29} {statistics.median(values):8.2f} {min(values):8.2f} {max(values):8.2f}")
+            return
         watch = OwnerWatch()
         program.start()
         program.find_main_window(timeout=15)

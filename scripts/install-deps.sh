@@ -17,6 +17,7 @@ packages=(
   pngcheck libtiff-tools libopenjp2-tools python3-pil
   dpkg-dev desktop-file-utils appstream
   openbox trayer
+  libwayland-dev libwayland-bin sway wl-clipboard
 )
 
 missing=()
@@ -28,4 +29,10 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi
+
+# sway refuses to run as root: the Wayland end-to-end test runs it as this
+# unprivileged user when the tests run as root.
+if [ "$(id -u)" -eq 0 ] && ! id tallowin-wl >/dev/null 2>&1; then
+  useradd --system --no-create-home --shell /usr/sbin/nologin tallowin-wl
 fi

@@ -58,6 +58,37 @@ TEST(ContentFromTargets, Utf8MimeTextStandsInWhenUtf8StringIsNotOffered) {
   EXPECT_FALSE(c.blocks.contains(49152));  // listed, but not read: an empty value
 }
 
+// A selection of MIME types (Wayland): text/plain;charset=utf-8 is 13 (else
+// UTF8_STRING), text/plain without a charset and STRING are 1, listed once
+// where the first stands, decodable pictures 2, everything else registered.
+TEST(ContentFromMimeTypes, TextTypesTakeTheTextNumbers) {
+  struct Case {
+    std::vector<std::string> types;
+    std::vector<FormatNumber> formats;
+    std::u16string text;  // format 13's text
+    std::string ansi;     // format 1's block
+  };
+  const Data data{{"text/plain;charset=utf-8", Bytes("\xC3\xA4")}, {"UTF8_STRING", Bytes("u8")},
+                  {"text/plain", Bytes("\xE4")},                 {"STRING", Bytes("s")},
+                  {"TEXT", Bytes("t")},                          {"image/png", Bytes("png")}};
+  const Case cases[] = {
+      {{"text/plain", "text/plain;charset=utf-8", "TEXT", "STRING", "UTF8_STRING"},
+       {kFormatText, kFormatUnicodeText, 49152, 49153},
+       u"\u00E4",
+       std::string("\xE4\0", 2)},
+      {{"UTF8_STRING", "STRING"}, {kFormatUnicodeText, kFormatText}, u"u8", std::string("s\0", 2)},
+      {{"STRING", "image/png", "text/plain"}, {kFormatText, kFormatBitmap}, u"", std::string("s\0", 2)},
+  };
+  for (const Case& c : cases) {
+    TargetFormatRegistry registry;
+    registry.SetDecodableImages({"image/png"});
+    const ClipboardContent content = ContentFromTargets(registry, c.types, data, nullptr, MimeTextTargets());
+    EXPECT_EQ(content.formats, c.formats) << c.types.front();
+    EXPECT_EQ(content.text ? *content.text : u"", c.text) << c.types.front();
+    EXPECT_EQ(*content.blocks.at(kFormatText), c.ansi) << c.types.front();
+  }
+}
+
 TEST(ContentFromTargets, DecodablePictureTargetsAreOneBitmapWhereTheFirstStands) {
   TargetFormatRegistry registry;
   registry.SetDecodableImages({"image/png", "image/bmp", "image/webp"});

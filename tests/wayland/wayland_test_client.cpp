@@ -3,13 +3,18 @@
 //                                    selection change (ours: a write of the program)
 //   wayland_test_client hang TYPE... makes itself the selection owner of TYPE... and never
 //                                    writes any data; prints "ready" once it owns it
+//   wayland_test_client copy TEXT    owns the selection with TEXT under the five text types
+//                                    wl-copy offers, serving every request in-process (no
+//                                    process per request); prints "ready" once it owns it
 // Talks to $WAYLAND_DISPLAY with zwlr_data_control_manager_v1 (what wlroots offers).
 
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <csignal>
 #include <cstdio>
+#include <iterator>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -75,16 +80,38 @@ void Primary(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* of
 }
 const zwlr_data_control_device_v1_listener kDevice{DataOffer, Selection, Finished, Primary};
 
-void Send(void*, zwlr_data_control_source_v1*, const char*, int32_t fd) { heldFds.push_back(fd); }
+const char* servedText = nullptr;  // copy: the text served for every request
+
+void Send(void*, zwlr_data_control_source_v1*, const char*, int32_t fd) {
+  if (!servedText) {
+    heldFds.push_back(fd);
+    return;
+  }
+  const std::size_t size = std::strlen(servedText);
+  for (std::size_t sent = 0; sent < size;) {
+    const ssize_t n = write(fd, servedText + sent, size - sent);
+    if (n <= 0) break;
+    sent += static_cast<std::size_t>(n);
+  }
+  close(fd);
+}
 void Cancelled(void*, zwlr_data_control_source_v1*) { cancelled = true; }
 const zwlr_data_control_source_v1_listener kSource{Send, Cancelled};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || (std::strcmp(argv[1], "watch") != 0 && std::strcmp(argv[1], "hang") != 0)) {
-    std::fprintf(stderr, "usage: %s watch | hang TYPE...\n", argv[0]);
+  const bool copy = argc == 3 && std::strcmp(argv[1], "copy") == 0;
+  if (argc < 2 || (std::strcmp(argv[1], "watch") != 0 && std::strcmp(argv[1], "hang") != 0 && !copy)) {
+    std::fprintf(stderr, "usage: %s watch | hang TYPE... | copy TEXT\n", argv[0]);
     return 2;
+  }
+  signal(SIGPIPE, SIG_IGN);
+  const char* textTypes[] = {"text/plain;charset=utf-8", "text/plain", "TEXT", "STRING", "UTF8_STRING"};
+  std::vector<const char*> types(argv + 2, argv + argc);
+  if (copy) {
+    servedText = argv[2];
+    types.assign(std::begin(textTypes), std::end(textTypes));
   }
   const bool watch = std::strcmp(argv[1], "watch") == 0;
   wl_display* display = wl_display_connect(nullptr);
@@ -104,7 +131,7 @@ int main(int argc, char** argv) {
   if (!watch) {
     zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(manager);
     zwlr_data_control_source_v1_add_listener(source, &kSource, nullptr);
-    for (int i = 2; i < argc; ++i) zwlr_data_control_source_v1_offer(source, argv[i]);
+    for (const char* type : types) zwlr_data_control_source_v1_offer(source, type);
     zwlr_data_control_device_v1_set_selection(device, source);
     wl_display_roundtrip(display);
     std::printf("ready\n");
