@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "desktop/session.h"
 #include "lang/ui_texts.h"
-#include "text/utf.h"
+#include "base/utf.h"
 #include "ui/error_report.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
@@ -23,13 +23,6 @@
 #include "ui/x11_clipboard.h"
 
 namespace {
-
-std::string ExecutableFolder(const char* argv0) {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) exe = std::filesystem::absolute(argv0, ec);
-  return exe.parent_path().string();
-}
 
 // The help pages: installed beside the program, or in the source tree of a build.
 std::u16string DocsFolder(const std::string& executableFolder) {
@@ -45,7 +38,7 @@ std::u16string DocsFolder(const std::string& executableFolder) {
 int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   tallowin::SessionOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--set" && i + 1 < args.size()) {
+    if (args[i] == "--set" && i + tallowin::OptionValueCount(args[i]) < args.size()) {
       options.assignments.push_back(args[++i]);
     } else if (args[i].size() > 4 && args[i].ends_with(".twk")) {
       std::fprintf(stderr, "tallowin: configuration files are not available in this version: %s\n", args[i].c_str());
@@ -57,7 +50,7 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   tallowin::TallowinApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("tallowin"));
   app.setQuitOnLastWindowClosed(false);
-  const std::string exeFolder = ExecutableFolder(argv[0]);
+  const std::string exeFolder = tallowin::ExecutableFolder(argv[0]);
   options.language = tallowin::GermanMarkerPresent(".") ? tallowin::Language::German : tallowin::Language::English;
   try {
     options.programFolder = tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(exeFolder));
@@ -89,10 +82,8 @@ int main(int argc, char** argv) {
   // happens to read "--help" (after --set or --row) is not an option.
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--set" || a == "--config" || a == "--output") {
-      ++i;
-    } else if (a == "--row") {
-      i += 3;
+    if (const std::size_t values = tallowin::OptionValueCount(a); values > 0) {
+      i += values;
     } else if (a == "--help" || a == "-h") {
       return tallowin::WriteStandardOutput(tallowin::UsageText(), "tallowin") ? 0 : 1;
     } else if (a == "--version") {

@@ -2,9 +2,9 @@
 
 #include "app/regex_options_logic.h"
 
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 #include "text/text_file_writer.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin {
 namespace {

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace tallowin {
 namespace {
@@ -116,6 +116,17 @@ bool GermanMarkerPresent(const std::string& folder) {
   std::error_code ignored;
   const std::string marker = WithSlash(folder.empty() ? "." : folder) + "de";
   return std::filesystem::exists(marker, ignored) && !std::filesystem::is_directory(marker, ignored);
+}
+
+std::string ExecutableFolder(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    if (!argv0) return {};
+    exe = std::filesystem::absolute(argv0, ec);
+    if (ec) return {};
+  }
+  return exe.parent_path().string();
 }
 
 }  // namespace tallowin

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "ui/qt_text.h"
 
 namespace tallowin {

@@ -33,9 +33,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "lang/ui_texts.h"
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 #include "ui/error_report.h"
 #include "ui/history_list_model.h"
 #include "ui/qt_text.h"

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 
 namespace tallowin {
 

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "app/section_layout.h"
 
 namespace tallowin {

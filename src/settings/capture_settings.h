@@ -16,7 +16,8 @@
 #include <variant>
 #include <vector>
 
-#include "app/setting_id.h"
+#include "base/language.h"
+#include "settings/setting_id.h"
 
 namespace tallowin {
 
@@ -37,8 +38,6 @@ enum class RadioGroup { None, CutMode, TextEncoding };
 
 // Characters refused when typed into a box (pasted or loaded text is never filtered).
 enum class InputFilter { None, FileNamePart, FolderPath, DigitsOnly, Quality };
-
-enum class Language { English, German };
 
 struct SettingDescriptor {
   Setting id;

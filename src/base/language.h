@@ -1,0 +1,8 @@
+#pragma once
+// The interface language.
+
+namespace tallowin {
+
+enum class Language { English, German };
+
+}  // namespace tallowin
