@@ -29,7 +29,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/case_mapping.h"
+#include "base/case_mapping.h"
 #include "text/replace_all.h"
 
 namespace tallowin {

@@ -29,7 +29,7 @@
 #include "clipboard/memory_clipboard.h"
 #include "regex/regex_engine.h"
 #include "text/regex_replace.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin {
 namespace {

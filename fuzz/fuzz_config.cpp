@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "config/configuration.h"
 #include "config/ini_file.h"
 

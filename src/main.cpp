@@ -9,15 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "app/install_layout.h"
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "config/configuration_menu.h"
+#include "desktop/session.h"
 #include "lang/language_switch.h"
 #include "lang/ui_texts.h"
-#include "text/utf.h"
+#include "base/utf.h"
 #include "ui/error_report.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
@@ -25,13 +26,6 @@
 #include "wayland/clipboard_backend.h"
 
 namespace {
-
-std::string ExecutableFolder(const char* argv0) {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) exe = std::filesystem::absolute(argv0, ec);
-  return exe.parent_path().string();
-}
 
 // The help pages: installed beside the program, or in the source tree of a build.
 std::u16string DocsFolder(const std::string& executableFolder) {
@@ -45,10 +39,10 @@ std::u16string DocsFolder(const std::string& executableFolder) {
 }
 
 int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
-  tallowin::MainWindowOptions options;
+  tallowin::SessionOptions options;
   tallowin::ClipboardChoice clipboardChoice = tallowin::ClipboardChoice::kAuto;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--set" && i + 1 < args.size()) {
+    if (args[i] == "--set" && i + tallowin::OptionValueCount(args[i]) < args.size()) {
       options.assignments.push_back(args[++i]);
     } else if (args[i].starts_with("--clipboard=")) {
       const auto choice = tallowin::ParseClipboardChoice(std::string_view(args[i]).substr(12));
@@ -76,7 +70,7 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   tallowin::TallowinApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("tallowin"));
   app.setQuitOnLastWindowClosed(false);
-  const std::string exeFolder = ExecutableFolder(argv[0]);
+  const std::string exeFolder = tallowin::ExecutableFolder(argv[0]);
   options.language = tallowin::StartLanguageFromMarkers(".");
   try {
     options.programFolder =
@@ -87,18 +81,21 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
     QMessageBox::critical(nullptr, QStringLiteral("Tallowin"), QString::fromUtf8(e.what()));
     return 1;
   }
-  options.docsFolder = DocsFolder(exeFolder);
-  tallowin::ClipboardBackend backend = tallowin::MakeClipboardBackend(clipboardChoice);
+  tallowin::MainWindowOptions view;
+  view.docsFolder = DocsFolder(exeFolder);
+  tallowin::ChosenBackend backend = tallowin::MakeClipboardBackend(clipboardChoice);
   if (!backend.error.empty()) {
     std::fprintf(stderr, "tallowin: %s\n", backend.error.c_str());
     return 1;
   }
   if (!backend.notice.empty()) std::fprintf(stderr, "tallowin: %s\n", backend.notice.c_str());
-  options.clipboard = std::move(backend.clipboard);
-  options.clipboardFallbackNotice = !backend.notice.empty();
+  view.clipboardFallbackNotice = !backend.notice.empty();
 
-  tallowin::StartForm start(options.language);
-  tallowin::MainWindow main(options, &start);
+  tallowin::MessageBoxErrorSink errors;
+  tallowin::Session session(
+      std::move(options), [&backend] { return std::move(backend.clipboard); }, errors);
+  tallowin::StartForm start(session.CurrentLanguage());
+  tallowin::MainWindow main(session, view, &start);
   start.SetMainWindow(&main);
   start.show();
   return app.exec();
@@ -113,10 +110,8 @@ int main(int argc, char** argv) {
   // happens to read "--help" (after --set or --row) is not an option.
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--set" || a == "--config" || a == "--output" || a == "--write-config") {
-      ++i;
-    } else if (a == "--row") {
-      i += 3;
+    if (const std::size_t values = tallowin::OptionValueCount(a); values > 0) {
+      i += values;
     } else if (a == "--help" || a == "-h") {
       return tallowin::WriteStandardOutput(tallowin::UsageText(), "tallowin") ? 0 : 1;
     } else if (a == "--version") {

@@ -1,6 +1,6 @@
 #include "app/capture_pipeline.h"
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "clipboard/format_inspection.h"
 #include "clipboard/secret_content.h"
 

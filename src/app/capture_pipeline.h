@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "clipboard/capture_suppress_counter.h"
 #include "clipboard/clipboard.h"
 #include "history/content_views_model.h"

@@ -2,7 +2,7 @@
 // The part of the output settings dialog's language switch that changes
 // settings: the names of the scaling methods in act_sizemethode.
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 
 namespace tallowin {
 

@@ -2,12 +2,12 @@
 
 #include "app/regex_options_logic.h"
 #include "image/image_output.h"
-#include "app/setting_values.h"
+#include "settings/setting_values.h"
 #include "lang/settings_language.h"
 
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 #include "text/text_file_writer.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/capture_pipeline.h"
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "app/section_layout.h"
 #include "clipboard/clipboard.h"
 #include "history/history_reactions.h"

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 
 namespace tallowin {
 namespace {
@@ -110,6 +110,17 @@ std::string ResolveProgramFolder(const ProgramFolderSources& s) {
 
 std::string ResolveProgramFolder(const std::string& executableFolder) {
   return ResolveProgramFolder(ProgramFolderSources::FromProcess(executableFolder));
+}
+
+std::string ExecutableFolder(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    if (!argv0) return {};
+    exe = std::filesystem::absolute(argv0, ec);
+    if (ec) return {};
+  }
+  return exe.parent_path().string();
 }
 
 }  // namespace tallowin

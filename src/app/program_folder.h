@@ -18,6 +18,10 @@ struct ProgramFolderSources {
   static ProgramFolderSources FromProcess(const std::string& executableFolder);
 };
 
+// The folder of the running executable, read from /proc/self/exe; when that
+// cannot be read, the folder of `argv0` made absolute, or "" without one.
+std::string ExecutableFolder(const char* argv0 = nullptr);
+
 // TALLOWIN_HOME when set; else the executable's folder when it is writable; else
 // a folder of the user's own: $XDG_DATA_HOME/tallowin/, ~/.local/share/tallowin/
 // (HOME, or the account's home when HOME is unset), or, when none of these can

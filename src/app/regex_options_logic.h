@@ -3,7 +3,7 @@
 // window: the five modifier boxes take effect at once, the three character lists
 // only on apply or OK, and Standard restores the boxes' start values.
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "regex/engine_defaults.h"
 
 namespace tallowin {

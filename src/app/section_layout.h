@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 
 namespace tallowin {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 
 namespace tallowin {
 

@@ -15,15 +15,15 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "app/program_core.h"
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "config/configuration.h"
 #include "clipboard/content_clipboard.h"
-#include "text/atomic_file.h"
-#include "text/utf.h"
+#include "base/atomic_file.h"
+#include "base/utf.h"
 #include "ui/raster_qimage.h"
 
 namespace tallowin {
@@ -46,7 +46,7 @@ class UsageError : public std::runtime_error {
 ApplyOptions ParseApplyArguments(const std::vector<std::string>& args) {
   ApplyOptions o;
   auto value = [&](std::size_t& i, const std::string& flag) -> const std::string& {
-    if (i + 1 >= args.size()) throw UsageError(flag + " needs a value");
+    if (i + OptionValueCount(flag) >= args.size()) throw UsageError(flag + " needs a value");
     return args[++i];
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -56,9 +56,9 @@ ApplyOptions ParseApplyArguments(const std::vector<std::string>& args) {
     } else if (a == "--set") {
       o.assignments.push_back(value(i, a));
     } else if (a == "--row") {
-      if (i + 3 >= args.size()) throw UsageError("--row needs SEARCH REPLACE MARKER");
+      if (i + OptionValueCount(a) >= args.size()) throw UsageError("--row needs SEARCH REPLACE MARKER");
       o.rows.push_back({Utf8ToUtf16(args[i + 1]), Utf8ToUtf16(args[i + 2]), Utf8ToUtf16(args[i + 3])});
-      i += 3;
+      i += OptionValueCount(a);
     } else if (a == "--image") {
       o.image = true;
     } else if (a == "--output") {
@@ -184,12 +184,6 @@ std::string FinalContent(ContentClipboard& clipboard) {
   buffer.open(QIODevice::WriteOnly);
   QImageFromRaster(clipboard.ReadBitmap()).save(&buffer, "PNG");
   return std::string(png.constData(), static_cast<std::size_t>(png.size()));
-}
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
 }
 
 int RunApply(const std::vector<std::string>& args) {

@@ -1,7 +1,9 @@
 #pragma once
 // The command-line faces of the program that need no window.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tallowin {
@@ -23,6 +25,11 @@ int RunRunCommand(int& argc, char** argv, const std::vector<std::string>& args);
 
 class Clipboard;
 std::string DetailsLines(Clipboard& clipboard);
+
+// How many arguments follow `option` as its values: 1 for --set, --config and
+// --output, 3 for --row (SEARCH REPLACE MARKER), 0 for anything else. A value
+// is never read as an option, even when it reads "--help".
+std::size_t OptionValueCount(std::string_view option);
 
 // Usage and version texts shared by the program and its commands.
 std::string UsageText();

@@ -4,14 +4,14 @@
 #include <set>
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "clipboard/content_clipboard.h"
 #include "clipboard/format_inspection.h"
-#include "text/utf.h"
+#include "base/utf.h"
 #include "ui/x11_clipboard.h"
-#include "ui/x11_clipboard_reader.h"
+#include "x11/x11_clipboard_reader.h"
 #include "wayland/backend_choice.h"
 #include "wayland/data_control.h"
 

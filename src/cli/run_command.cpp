@@ -26,14 +26,14 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "app/install_layout.h"
 #include "app/program_core.h"
 #include "app/program_folder.h"
 #include "app/windowless_run.h"
 #include "lang/language_switch.h"
 #include "cli/command_line.h"
-#include "text/utf.h"
+#include "base/utf.h"
 #include "ui/error_report.h"
 #include "ui/x11_clipboard.h"
 

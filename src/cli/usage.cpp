@@ -29,4 +29,10 @@ std::string UsageText() {
 
 std::string VersionText() { return std::string("tallowin ") + TALLOWIN_VERSION + "\n"; }
 
+std::size_t OptionValueCount(std::string_view option) {
+  if (option == "--set" || option == "--config" || option == "--output" || option == "--write-config") return 1;
+  if (option == "--row") return 3;
+  return 0;
+}
+
 }  // namespace tallowin

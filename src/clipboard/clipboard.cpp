@@ -1,6 +1,6 @@
 #include "clipboard/clipboard.h"
 
-#include "text/cp1252.h"
+#include "base/cp1252.h"
 
 namespace tallowin {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "image/raster_image.h"
+#include "base/raster_image.h"
 
 namespace tallowin {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/errors.h"
-#include "text/cp1252.h"
+#include "base/errors.h"
+#include "base/cp1252.h"
 
 namespace tallowin {
 namespace {

@@ -7,18 +7,17 @@
 #include <functional>
 
 #include "clipboard/capture_suppress_counter.h"
+#include "clipboard/clipboard_backend.h"
 #include "clipboard/content_clipboard.h"
 
 namespace tallowin {
 
-class DesktopClipboard : public ContentClipboard {
+class DesktopClipboard : public ContentClipboard, public ClipboardBackend {
  public:
+  Clipboard& Board() override { return *this; }
   // The pipeline's CaptureSuppressCounter; must be set before the first write and outlive this object.
-  void SetSuppressCounter(CaptureSuppressCounter* counter) { counter_ = counter; }
-
-  // Reads what is on the clipboard now and delivers it as one change, the way
-  // joining the viewer chain delivers the content present at start.
-  virtual void ProcessCurrentContent() = 0;
+  void SetSuppressCounter(CaptureSuppressCounter* counter) override { counter_ = counter; }
+  void SetContentGate(std::function<bool()> gate) override { wantsContent = std::move(gate); }
 
   // Called with each foreign change before its content is fetched; returning
   // false skips the fetch (the pass would end at its gate anyway).

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "app/errors.h"
-#include "text/cp1252.h"
+#include "base/errors.h"
+#include "base/cp1252.h"
 
 namespace tallowin {
 namespace {

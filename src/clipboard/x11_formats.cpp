@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin {
 namespace {

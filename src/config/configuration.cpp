@@ -8,11 +8,11 @@
 #include <cstring>
 #include <optional>
 
-#include "app/errors.h"
-#include "app/setting_values.h"
+#include "base/errors.h"
+#include "settings/setting_values.h"
 #include "config/ini_file.h"
-#include "text/atomic_file.h"
-#include "text/integer_text.h"
+#include "base/atomic_file.h"
+#include "base/integer_text.h"
 
 namespace tallowin {
 namespace {

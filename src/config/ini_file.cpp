@@ -1,7 +1,7 @@
 #include "config/ini_file.h"
 
-#include "text/case_mapping.h"
-#include "text/cp1252.h"
+#include "base/case_mapping.h"
+#include "base/cp1252.h"
 
 namespace tallowin {
 namespace {

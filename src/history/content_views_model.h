@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "clipboard/clipboard.h"
-#include "image/raster_image.h"
+#include "base/raster_image.h"
 
 namespace tallowin {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "history/sort_rows.h"
-#include "text/integer_text.h"
-#include "text/utf.h"
+#include "base/integer_text.h"
+#include "base/utf.h"
 
 namespace tallowin {
 namespace {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "clipboard/clipboard.h"
-#include "lang/language.h"
+#include "base/language.h"
 #include "history/sort_state.h"
 #include "history/text_collator.h"
 

@@ -2,7 +2,7 @@
 // The history's ties to the settings and the content views, attached once when
 // the program is assembled.
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "history/content_views_model.h"
 #include "history/history_model.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 
 namespace tallowin {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "text/case_mapping.h"
+#include "base/case_mapping.h"
 
 namespace tallowin {
 namespace {

@@ -1,8 +1,8 @@
 #include "image/image_output.h"
 
-#include "app/errors.h"
-#include "text/integer_text.h"
-#include "text/utf.h"
+#include "base/errors.h"
+#include "base/integer_text.h"
+#include "base/utf.h"
 
 namespace tallowin {
 

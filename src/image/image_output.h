@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "image/formats/image_format.h"
-#include "image/raster_image.h"
+#include "base/raster_image.h"
 
 namespace tallowin {
 

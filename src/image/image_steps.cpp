@@ -2,7 +2,7 @@
 
 #include "image/raster_ops.h"
 #include "image/resize_rules.h"
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 
 namespace tallowin {
 

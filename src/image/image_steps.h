@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "app/capture_settings.h"
-#include "image/raster_image.h"
+#include "settings/capture_settings.h"
+#include "base/raster_image.h"
 #include "image/scale_raster.h"
 
 namespace tallowin {

@@ -4,7 +4,7 @@
 #include <climits>
 #include <utility>
 
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 
 namespace tallowin {
 namespace {

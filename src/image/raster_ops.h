@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/raster_image.h"
+#include "base/raster_image.h"
 
 namespace tallowin {
 

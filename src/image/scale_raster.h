@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "image/raster_image.h"
+#include "base/raster_image.h"
 
 namespace tallowin {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lang/language.h"
+#include "base/language.h"
 
 namespace tallowin {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "lang/language_switch.h"
 
 namespace tallowin {

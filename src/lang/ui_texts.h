@@ -16,7 +16,7 @@
 #include <span>
 #include <string_view>
 
-#include "lang/language.h"
+#include "base/language.h"
 
 namespace tallowin {
 

@@ -1,7 +1,8 @@
 #include "regex/engine_defaults.h"
 
-#include "app/errors.h"
-#include "text/utf.h"
+#include "base/errors.h"
+#include "base/integer_text.h"
+#include "base/utf.h"
 
 namespace tallowin {
 
@@ -9,18 +10,11 @@ int ModifierBit(int index) { return index >= 1 && index <= 6 ? 1 << (index - 1) 
 
 namespace {
 
-int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
-
 // The lowest 16 bits of a hexadecimal number of any length.
 char16_t ParseHexPiece(std::u16string_view piece) {
   unsigned value = 0;
   for (char16_t c : piece) {
-    const int digit = HexValue(c);
+    const int digit = HexDigitValue(c);
     if (digit < 0) {
       throw TallowinError("'$" + Utf16ToUtf8(piece) + "' is not a valid integer value");
     }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "base/integer_text.h"
 #include "regex/engine_defaults.h"
 #include "regex/regex_errors.h"
 
@@ -559,9 +560,8 @@ class Parser {
 
   unsigned HexDigit() {
     const int c = Ch();
-    if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-    if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+    const int digit = c < 0 ? -1 : HexDigitValue(static_cast<char32_t>(c));
+    if (digit >= 0) return static_cast<unsigned>(digit);
     Error(kRegexBadHexDigit);
     return 0;
   }

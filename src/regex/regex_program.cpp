@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "text/replace_all.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 // Paths arrive as UTF-16 and are converted to UTF-8 only where they meet the
 // file system. A path holding U+0000 never reaches it: the C interfaces would

@@ -11,7 +11,7 @@
 #include <immintrin.h>
 #endif
 
-#include "text/case_mapping.h"
+#include "base/case_mapping.h"
 
 namespace tallowin {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "text/search_replace.h"
 
 namespace tallowin {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "text/cp1252.h"
+#include "base/cp1252.h"
 
 // Every encoder below is a small class with
 //   kMaxBytesPerUnit        an upper bound of the bytes one code unit produces,
@@ -238,15 +238,6 @@ void EncodeUtf7WithSignature(std::u16string_view text, ByteSink& sink) {
   EncodeInChunks(text, encoder, sink);
 }
 
-class StringSink : public ByteSink {
- public:
-  explicit StringSink(std::string& out) : out_(out) {}
-  void Put(std::string_view bytes) override { out_.append(bytes); }
-
- private:
-  std::string& out_;
-};
-
 }  // namespace
 
 bool IsTextCodePage(std::int32_t codePage) {
@@ -282,7 +273,7 @@ void EncodeText(std::u16string_view text, std::int32_t codePage, ByteSink& sink)
 
 std::string EncodeText(std::u16string_view text, std::int32_t codePage) {
   std::string out;
-  StringSink sink(out);
+  MemorySink sink(out);
   EncodeText(text, codePage, sink);
   return out;
 }

@@ -30,6 +30,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_sink.h"
+
 namespace tallowin {
 
 // Values of `TextFileCodePage`. 0, 65000, 65001, 1200 and 1201 are the usual
@@ -45,13 +47,6 @@ inline constexpr std::int32_t kCodePageUtf32Be = 65006;
 
 // Whether `codePage` is one of the eight values above.
 bool IsTextCodePage(std::int32_t codePage);
-
-// Receives the encoded bytes in order. Put may raise; encoding then stops.
-class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-  virtual void Put(std::string_view bytes) = 0;
-};
 
 // Sends the complete file content for `codePage` to `sink`, in pieces of at most
 // kEncodeChunkBytes. `codePage` must satisfy IsTextCodePage (std::invalid_argument

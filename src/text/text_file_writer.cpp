@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/errors.h"
-#include "text/atomic_file.h"
-#include "text/utf.h"
+#include "base/errors.h"
+#include "base/atomic_file.h"
+#include "base/utf.h"
 
 namespace tallowin {
 namespace {

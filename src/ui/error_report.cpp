@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <vector>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "ui/qt_text.h"
 
 namespace tallowin {
@@ -66,6 +66,10 @@ void ShowErrorReport(const QString& message) {
   box->exec();
   std::erase_if(OpenReports(), [&box](const OpenReport& open) { return !open.box || open.box == box; });
   delete box.data();
+}
+
+void MessageBoxErrorSink::ShowError(std::string_view message) {
+  ShowErrorReport(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
 }
 
 TallowinApplication::TallowinApplication(int& argc, char** argv) : QApplication(argc, argv) {}

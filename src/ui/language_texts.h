@@ -6,7 +6,7 @@
 #include <QString>
 #include <string_view>
 
-#include "lang/language.h"
+#include "base/language.h"
 
 class QWidget;
 

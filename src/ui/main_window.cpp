@@ -36,10 +36,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "lang/ui_texts.h"
-#include "text/integer_text.h"
-#include "text/utf.h"
+#include "base/integer_text.h"
+#include "base/utf.h"
 #include "ui/error_report.h"
 #include "ui/history_list_model.h"
 #include "ui/language_texts.h"
@@ -110,8 +110,12 @@ QString Key(const char* name) { return QString::fromLatin1(name); }
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
-    : options_(std::move(options)), startForm_(startForm), configMenu_(Utf16ToUtf8(options_.programFolder)) {
+MainWindow::MainWindow(Session& session, MainWindowOptions options, StartForm* startForm)
+    : session_(session),
+      options_(std::move(options)),
+      startForm_(startForm),
+      core_(&session.Core()),
+      configMenu_(Utf16ToUtf8(session.Options().programFolder)) {
   setObjectName(QStringLiteral("Tprog"));
   InstallAccessibleChoiceBoxes();  // before the first box exists
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -120,13 +124,10 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   base.setPixelSize(11);
   setFont(base);
 
-  clipboard_ = options_.clipboard ? options_.clipboard : std::make_shared<X11Clipboard>();
-  core_ = std::make_unique<ProgramCore>(*clipboard_, options_.language);
-  clipboard_->SetSuppressCounter(&core_->state.suppress);
   binder_ = new SettingBinder(core_->settings, this);
 
   BuildMenus();
-  tray_ = new TrayIcon(this, einstAktiv_, closeAction_, options_.language, this);
+  tray_ = new TrayIcon(this, einstAktiv_, closeAction_, session_.CurrentLanguage(), this);
   auto* central = new QWidget(this);
   auto* outer = new QVBoxLayout(central);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -166,23 +167,18 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
 
   // The marquee dialog exists, hidden, before the first pass can need it.
   cutauswahl_ = new MarqueeCutDialog(core_->CurrentLanguage(), this);
-  core_->imageSteps.SetMarqueeDialog(cutauswahl_);
+  session_.SetMarqueeDialog(cutauswahl_);
 
   // FormCreate, in order.
   RegisterLanguageRoutines();
   core_->language.SwitchLanguage(core_->CurrentLanguage());
-  core_->state.suppress.Reset();
-  clipboard_->wantsContent = [this] {
-    return core_->state.captureActive && core_->state.suppress.Value() == 0;
-  };
-  clipboard_->ProcessCurrentContent();  // the first pass sees the start-up settings
-  core_->FinishStartup(options_.programFolder);
+  session_.Start();
   ApplyPanelColours();
   binder_->RefreshAll();
   RelayoutSections();
   ApplyStartGeometry();
   // The configuration files of the program folder are offered in the menu.
-  for (const std::string& path : ListConfigurationFiles(Utf16ToUtf8(options_.programFolder))) {
+  for (const std::string& path : ListConfigurationFiles(Utf16ToUtf8(session_.Options().programFolder))) {
     KonfigurationAddMenu(QString::fromStdString(path));
   }
 
@@ -194,7 +190,10 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
 MainWindow::~MainWindow() {
   delete tray_;  // it watches this window and shares its actions
   tray_ = nullptr;
-  // FormDestroy: the stored history texts go with the core; the X11 selection needs no leaving.
+  captureShown_.Reset();
+  // FormDestroy: the stored history texts go with the session's core; the X11
+  // selection needs no leaving. The session lives on, so nothing of this window
+  // may stay attached to it.
   core_->details.onChanged = nullptr;
   core_->views.onChanged = nullptr;
   core_->history.onChanged = nullptr;
@@ -204,7 +203,7 @@ MainWindow::~MainWindow() {
   regexOptions_ = nullptr;
   delete outputSettings_;
   outputSettings_ = nullptr;
-  core_->imageSteps.SetMarqueeDialog(nullptr);
+  session_.SetMarqueeDialog(nullptr);
   delete cutauswahl_;
   cutauswahl_ = nullptr;
   delete binder_;
@@ -215,7 +214,6 @@ MainWindow::~MainWindow() {
   zuletzt_ = nullptr;
   delete centralWidget();
   menuBar()->clear();
-  clipboard_->SetChangeHandler({});
 }
 
 void MainWindow::BuildMenus() {
@@ -247,10 +245,11 @@ void MainWindow::BuildMenus() {
   QMenu* settings = menu("einst");
   einstAktiv_ = action(settings, "m_einst_aktiv");
   einstAktiv_->setCheckable(true);
-  einstAktiv_->setChecked(true);
+  einstAktiv_->setChecked(session_.Capture().On());
   einstAktiv_->setShortcut(QKeySequence(Qt::Key_F3));
   einstAktiv_->setShortcutContext(Qt::ApplicationShortcut);
-  connect(einstAktiv_, &QAction::toggled, this, [this](bool on) { core_->state.captureActive = on; });
+  connect(einstAktiv_, &QAction::toggled, this, [this](bool on) { session_.Capture().Set(on); });
+  captureShown_ = session_.Capture().Observe([this](bool on) { einstAktiv_->setChecked(on); });
   settings->addSeparator();
   // The language switch and the configuration commands arrive with their own
   // work; until then their entries are disabled.
@@ -287,7 +286,7 @@ void MainWindow::BuildMenus() {
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->setNameFilter(DialogFilter(configDialogTexts_.filter));
-    dialog->setDirectory(ToQString(options_.programFolder));
+    dialog->setDirectory(ToQString(session_.Options().programFolder));
     if (mode == QFileDialog::AcceptSave) {
       dialog->setObjectName(QStringLiteral("sd_konfig"));
       dialog->setDefaultSuffix(QStringLiteral("twk"));
@@ -942,7 +941,7 @@ void MainWindow::HistorySelectionChanged() {
 }
 
 void MainWindow::HistoryRecopy() {
-  const RecopyOutcome outcome = core_->history.Recopy(core_->historySwitches, *clipboard_);
+  const RecopyOutcome outcome = core_->history.Recopy(core_->historySwitches, session_.Board());
   if (outcome != RecopyOutcome::ShowImageMessage) return;
   // Without a parent the box is centred on the screen, not on the window; it
   // takes its final size only when shown, so Qt places it then.
@@ -1104,7 +1103,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::FormShow() {
   // The configurations named on the command line, in order, else the start configuration.
-  const std::vector<std::string> configurations = ConfigurationArguments(options_.configurations);
+  const std::vector<std::string> configurations = ConfigurationArguments(session_.Options().configurations);
   for (const std::string& path : configurations) {
     KonfigurationLaden(QString::fromStdString(path), true);
     KonfigurationAddMenu(QString::fromStdString(path));
@@ -1112,10 +1111,7 @@ void MainWindow::FormShow() {
   if (configurations.empty() && QFileInfo::exists(QString::fromStdString(configMenu_.StartConfigurationPath()))) {
     KonfigurationLaden(QString::fromStdString(configMenu_.StartConfigurationPath()), true);
   }
-  for (const std::string& assignment : options_.assignments) {
-    const std::string error = ApplySettingAssignment(core_->settings, assignment);
-    if (!error.empty()) ShowErrorReport(QString::fromUtf8(error));
-  }
+  session_.ApplyStartAssignments();
   // A client area that does not fit the whole desktop with 50 pixels to spare
   // is maximized at the first activation.
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -1265,7 +1261,7 @@ void MainWindow::KonfigurationLaden(const QString& path, bool startup) {
 }
 
 void MainWindow::KonfigurationLadenStandard() {
-  tallowin::KonfigurationLadenStandard(core_->settings, options_.programFolder);
+  tallowin::KonfigurationLadenStandard(core_->settings, session_.Options().programFolder);
   binder_->RefreshAll();
 }
 

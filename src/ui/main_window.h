@@ -13,6 +13,7 @@
 #include "app/program_core.h"
 #include "config/configuration.h"
 #include "config/configuration_menu.h"
+#include "desktop/session.h"
 #include "lang/ui_texts.h"
 
 class QLabel;
@@ -37,17 +38,9 @@ class StartForm;
 class Teinstausgabe;
 class Teinstregex;
 class TrayIcon;
-class X11Clipboard;
-class DesktopClipboard;
 
 struct MainWindowOptions {
-  Language language = Language::English;
-  std::u16string programFolder;            // with a trailing "/"
-  std::vector<std::string> assignments;    // --set KEY=VALUE, applied at the first showing
-  std::vector<std::string> configurations; // FILE.twk arguments, loaded in order at the first showing
   std::u16string docsFolder;               // where the help pages are
-  // The clipboard backend chosen at start; X11 when none is given.
-  std::shared_ptr<DesktopClipboard> clipboard;
   bool clipboardFallbackNotice = false;    // a Wayland session without data-control fell back to X11
 };
 
@@ -55,9 +48,11 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  // Creates the window hidden, as FormCreate does: texts, counter, the first pass
-  // over the content already on the clipboard, sections collapsed, folders, counters.
-  MainWindow(MainWindowOptions options, StartForm* startForm);
+  // Creates the window hidden, as FormCreate does: texts, then the session's
+  // start-up (the first pass over the content already on the clipboard, sections
+  // collapsed, folders, counters) unless it has started already. `session` must
+  // outlive the window.
+  MainWindow(Session& session, MainWindowOptions options, StartForm* startForm);
   ~MainWindow() override;
 
   ProgramCore& Core() { return *core_; }
@@ -70,6 +65,7 @@ class MainWindow : public QMainWindow {
   void KonfigurationAddMenu(const QString& path);
   void SaveStartConfiguration();  // m_konfig_save_startClick
   TrayIcon* Tray() { return tray_; }
+  Session& AttachedSession() { return session_; }
   bool MaximizeOnActivate() const { return maximizeOnActivate_; }
   // FormResize: the actions area takes three fifths of the right column, the
   // history column a third of the width.
@@ -131,10 +127,11 @@ class MainWindow : public QMainWindow {
   bool ConfigCaptionFits(std::string_view caption) const;
   void FormShow();
 
+  Session& session_;
   MainWindowOptions options_;
   StartForm* startForm_;
-  std::shared_ptr<DesktopClipboard> clipboard_;
-  std::unique_ptr<ProgramCore> core_;
+  ProgramCore* core_;  // the session's
+  CaptureSwitch::Subscription captureShown_;  // keeps m_einst_aktiv's check mark on the switch
   SettingBinder* binder_ = nullptr;
   bool shownOnce_ = false;
   bool quitting_ = false;  // the program is ending: no close query saves any more

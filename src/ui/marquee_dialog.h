@@ -9,7 +9,7 @@
 #include <QImage>
 #include <array>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "image/image_steps.h"
 #include "image/marquee_selection.h"
 

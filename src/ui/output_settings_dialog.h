@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 
 class QLabel;
 class QScrollBar;

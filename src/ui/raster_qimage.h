@@ -5,7 +5,7 @@
 #include <QImage>
 #include <optional>
 
-#include "image/raster_image.h"
+#include "base/raster_image.h"
 
 namespace tallowin {
 

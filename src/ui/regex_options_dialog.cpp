@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "app/regex_options_logic.h"
 #include "ui/error_report.h"
 #include "ui/language_texts.h"

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "regex/engine_defaults.h"
 
 class QLabel;

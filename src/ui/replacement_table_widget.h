@@ -5,7 +5,7 @@
 
 #include <QTreeWidget>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "text/replacement_table.h"
 
 namespace tallowin {

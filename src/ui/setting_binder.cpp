@@ -11,7 +11,7 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 #include "ui/qt_text.h"
 
 namespace tallowin {

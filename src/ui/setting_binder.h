@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 
 class QAbstractButton;
 class QComboBox;

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "lang/language.h"
+#include "base/language.h"
 
 class QLabel;
 

@@ -15,7 +15,7 @@
 #include <set>
 #include <utility>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "ui/qt_text.h"
 #include "ui/raster_qimage.h"
 

@@ -28,7 +28,7 @@
 
 #include "clipboard/capture_suppress_counter.h"
 #include "clipboard/desktop_clipboard.h"
-#include "ui/x11_clipboard_reader.h"
+#include "x11/x11_clipboard_reader.h"
 
 class QMimeData;
 

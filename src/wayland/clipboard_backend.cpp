@@ -7,7 +7,7 @@
 
 namespace tallowin {
 
-ClipboardBackend MakeClipboardBackend(ClipboardChoice choice) {
+ChosenBackend MakeClipboardBackend(ClipboardChoice choice) {
   const char* display = std::getenv("WAYLAND_DISPLAY");
   std::unique_ptr<WaylandDataControl> connection;
   const BackendDecision decision =
@@ -15,7 +15,7 @@ ClipboardBackend MakeClipboardBackend(ClipboardChoice choice) {
         connection = std::make_unique<WaylandDataControl>();
         return connection->Protocol() == DataControlProtocol::kNone ? connection->Problem() : std::string();
       });
-  ClipboardBackend backend;
+  ChosenBackend backend;
   backend.notice = decision.notice;
   backend.error = decision.error;
   if (decision.kind == ClipboardBackendKind::kWayland) {

@@ -9,7 +9,7 @@
 
 namespace tallowin {
 
-struct ClipboardBackend {
+struct ChosenBackend {
   std::unique_ptr<DesktopClipboard> clipboard;  // null when `error` is set
   bool wayland = false;
   std::string notice;  // a Wayland session fell back to X11: say so once
@@ -18,6 +18,6 @@ struct ClipboardBackend {
 
 // Needs the QGuiApplication (the X11 backend goes through Qt's clipboard, and
 // both ask Qt's image readers which pictures they can decode).
-ClipboardBackend MakeClipboardBackend(ClipboardChoice choice);
+ChosenBackend MakeClipboardBackend(ClipboardChoice choice);
 
 }  // namespace tallowin

@@ -7,9 +7,9 @@
 
 #include <utility>
 
-#include "app/errors.h"
-#include "text/cp1252.h"
-#include "text/utf.h"
+#include "base/errors.h"
+#include "base/cp1252.h"
+#include "base/utf.h"
 #include "ui/raster_qimage.h"
 #include "ui/x11_clipboard.h"
 

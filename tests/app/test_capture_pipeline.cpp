@@ -3,9 +3,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "app/pipeline_fixture.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin::testing {
 namespace {

@@ -3,9 +3,9 @@
 #include <memory>
 #include <set>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "app/section_layout.h"
-#include "app/setting_values.h"
+#include "settings/setting_values.h"
 
 namespace tallowin {
 namespace {

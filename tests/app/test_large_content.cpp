@@ -9,7 +9,7 @@
 #include "app/pipeline_fixture.h"
 #include "clipboard/content_clipboard.h"
 #include "clipboard/x11_formats.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "text/scratch_folder.h"
 
 namespace tallowin {

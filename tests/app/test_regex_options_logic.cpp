@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/capture_settings.h"
-#include "app/errors.h"
+#include "settings/capture_settings.h"
+#include "base/errors.h"
 #include "app/regex_options_logic.h"
 #include "regex/engine_defaults.h"
 

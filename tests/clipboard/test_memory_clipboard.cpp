@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "clipboard/format_inspection.h"
 #include "clipboard/memory_clipboard.h"
 

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <map>
 
-#include "app/capture_settings.h"
-#include "app/errors.h"
-#include "app/setting_values.h"
+#include "settings/capture_settings.h"
+#include "base/errors.h"
+#include "settings/setting_values.h"
 #include "config/configuration.h"
 #include "config/ini_file.h"
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 #include "text/scratch_folder.h"
 
 namespace tallowin {

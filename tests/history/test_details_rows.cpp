@@ -3,7 +3,7 @@
 
 #include <regex>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "app/pipeline_fixture.h"
 
 namespace tallowin::testing {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "clipboard/memory_clipboard.h"
 #include "history/history_model.h"
 #include "history_test_support.h"

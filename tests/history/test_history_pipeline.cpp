@@ -1,7 +1,7 @@
 // The history wired to the capture pipeline and the settings, over an in-memory
 // clipboard: re-copy, pruning and the text page shown on selection.
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "app/pipeline_fixture.h"
 #include "history/history_reactions.h"
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "history/details_model.h"
 #include "history/history_model.h"
 #include "history/text_collator.h"

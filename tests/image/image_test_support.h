@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <random>
 
-#include "image/raster_image.h"
+#include "base/raster_image.h"
 
 namespace tallowin::testing {
 

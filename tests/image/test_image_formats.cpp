@@ -10,8 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/capture_settings.h"
-#include "app/errors.h"
+#include "settings/capture_settings.h"
+#include "base/errors.h"
 #include "image/formats/byte_writer.h"
 #include "image/formats/image_format.h"
 #include "image/image_output.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "regex/regex_engine.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin::testing {
 

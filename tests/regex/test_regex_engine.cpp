@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "regex_test_util.h"
 
 namespace tallowin::testing {

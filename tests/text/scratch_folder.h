@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin::testing {
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "scratch_folder.h"
 #include "text/text_file_writer.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin {
 namespace {

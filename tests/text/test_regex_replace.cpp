@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 #include "app/regex_options_logic.h"
 #include "regex/regex_engine.h"
 #include "regex/regex_errors.h"
 #include "text/regex_replace.h"
 #include "text/search_replace.h"
-#include "text/utf.h"
+#include "base/utf.h"
 
 namespace tallowin {
 namespace {

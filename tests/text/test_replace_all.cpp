@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "text/case_mapping.h"
+#include "base/case_mapping.h"
 #include "text/replace_all.h"
 #include "text/search_replace.h"
 

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "scratch_folder.h"
 
 namespace tallowin {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "scratch_folder.h"
-#include "text/cp1252.h"
+#include "base/cp1252.h"
 #include "text/text_file_writer.h"
 
 namespace tallowin {

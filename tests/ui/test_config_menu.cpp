@@ -10,10 +10,13 @@
 
 #include "config/configuration.h"
 #include "text/scratch_folder.h"
-#include "text/utf.h"
+#include "base/utf.h"
+#include "desktop/session.h"
+#include "ui/error_report.h"
 #include "ui/main_window.h"
 #include "ui/start_form.h"
 #include "ui/ui_test_main.h"
+#include "ui/x11_clipboard.h"
 
 namespace tallowin::testing {
 namespace {
@@ -25,10 +28,13 @@ class ConfigMenuTest : public ::testing::Test {
   std::string Folder() const { return folder.path().string() + "/"; }
   void Write(const std::string& name, const std::string& ini) { folder.CreateFile(name, ini); }
   MainWindow& Open(std::vector<std::string> configurations = {}) {
-    MainWindowOptions options;
+    window.reset();
+    session.reset();
+    SessionOptions options;
     options.programFolder = Utf8ToUtf16(Folder());
     options.configurations = std::move(configurations);
-    window = std::make_unique<MainWindow>(options, &start);
+    session = std::make_unique<Session>(std::move(options), [] { return std::make_unique<X11Clipboard>(); }, errors);
+    window = std::make_unique<MainWindow>(*session, MainWindowOptions{}, &start);
     return *window;
   }
   QMenu* Menu() { return window->menuBar()->findChild<QMenu*>(QStringLiteral("m_konfig")); }
@@ -44,7 +50,9 @@ class ConfigMenuTest : public ::testing::Test {
   QApplication& app = TestApplication();
   ScratchFolder folder;
   StartForm start;
-  std::unique_ptr<MainWindow> window;
+  MessageBoxErrorSink errors;
+  std::unique_ptr<Session> session;
+  std::unique_ptr<MainWindow> window;  // goes before the session it is attached to
 };
 
 TEST_F(ConfigMenuTest, FixedEntriesThenTheProgramFoldersFilesWithoutTheStartConfiguration) {

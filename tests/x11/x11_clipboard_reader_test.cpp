@@ -2,7 +2,7 @@
 // ordinary programs do, a scripted Python owner for what careless, slow or
 // dying owners do, and an owner that never answers.
 
-#include "ui/x11_clipboard_reader.h"
+#include "x11/x11_clipboard_reader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "image/raster_image.h"
-#include "text/text_encoders.h"
+#include "base/raster_image.h"
+#include "base/byte_sink.h"
 
 namespace tallowin::image_bytes {
 

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "text/atomic_file.h"
+#include "base/atomic_file.h"
 
 namespace tallowin {
 

@@ -3,8 +3,8 @@
 // libjpeg-turbo, YCbCr with the library's default 2x2 chroma subsampling. Shared
 // by the JPEG writer and the colour part of JNG.
 
-#include "image/raster_image.h"
-#include "text/text_encoders.h"
+#include "base/raster_image.h"
+#include "base/byte_sink.h"
 
 namespace tallowin {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "image/raster_image.h"
-#include "text/text_encoders.h"
+#include "base/raster_image.h"
+#include "base/byte_sink.h"
 
 namespace tallowin::png_stream {
 

@@ -16,7 +16,7 @@
 //   property; a late one is told apart by the request's timestamp.
 // - Meta targets are never converted, except TARGETS to list the targets.
 
-#include "ui/x11_clipboard_reader.h"
+#include "x11/x11_clipboard_reader.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -17,8 +17,8 @@
 #include <variant>
 #include <vector>
 
-#include "app/setting_id.h"
-#include "lang/language.h"
+#include "base/language.h"
+#include "settings/setting_id.h"
 
 namespace tallowin {
 

@@ -1,6 +1,6 @@
-#include "app/setting_values.h"
+#include "settings/setting_values.h"
 
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 
 namespace tallowin {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "text/text_encoders.h"
+#include "base/byte_sink.h"
 
 namespace tallowin {
 

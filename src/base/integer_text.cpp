@@ -1,17 +1,7 @@
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 #include <string>
 
 namespace tallowin {
-namespace {
-
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::optional<std::int32_t> ParseIntegerText(std::u16string_view text) {
   std::size_t i = 0;
@@ -34,7 +24,7 @@ std::optional<std::int32_t> ParseIntegerText(std::u16string_view text) {
   std::uint64_t value = 0;
   const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
   for (; i < text.size(); ++i) {
-    const int d = hex ? HexDigit(text[i]) : (text[i] >= u'0' && text[i] <= u'9' ? text[i] - u'0' : -1);
+    const int d = hex ? HexDigitValue(text[i]) : (text[i] >= u'0' && text[i] <= u'9' ? text[i] - u'0' : -1);
     if (d < 0) return std::nullopt;
     value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(d);
     if (value > limit) return std::nullopt;

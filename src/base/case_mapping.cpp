@@ -1,4 +1,4 @@
-#include "text/case_mapping.h"
+#include "base/case_mapping.h"
 
 #include <array>
 #include <cstdint>
@@ -12,7 +12,7 @@ struct CasePair {
 };
 
 constexpr CasePair kUpperCasePairs[] = {
-#include "text/upper_case_table.inc"
+#include "base/upper_case_table.inc"
 };
 
 // A full 64K table: one load per unit on the hot path of case-insensitive search.

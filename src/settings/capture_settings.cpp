@@ -1,11 +1,11 @@
-#include "app/capture_settings.h"
+#include "settings/capture_settings.h"
 
 #include <algorithm>
 #include <array>
 #include <cassert>
 #include <utility>
 
-#include "text/integer_text.h"
+#include "base/integer_text.h"
 
 namespace tallowin {
 namespace {
