@@ -14,12 +14,14 @@
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
+#include "desktop/session.h"
 #include "lang/ui_texts.h"
 #include "text/utf.h"
 #include "ui/error_report.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/start_form.h"
+#include "ui/x11_clipboard.h"
 
 namespace {
 
@@ -42,7 +44,7 @@ std::u16string DocsFolder(const std::string& executableFolder) {
 }
 
 int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
-  tallowin::MainWindowOptions options;
+  tallowin::SessionOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--set" && i + 1 < args.size()) {
       options.assignments.push_back(args[++i]);
@@ -67,10 +69,14 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
     QMessageBox::critical(nullptr, QStringLiteral("Tallowin"), QString::fromUtf8(e.what()));
     return 1;
   }
-  options.docsFolder = DocsFolder(exeFolder);
+  tallowin::MainWindowOptions view;
+  view.docsFolder = DocsFolder(exeFolder);
 
-  tallowin::StartForm start(options.language);
-  tallowin::MainWindow main(options, &start);
+  tallowin::MessageBoxErrorSink errors;
+  tallowin::Session session(
+      std::move(options), [] { return std::make_unique<tallowin::X11Clipboard>(); }, errors);
+  tallowin::StartForm start(session.CurrentLanguage());
+  tallowin::MainWindow main(session, view, &start);
   start.SetMainWindow(&main);
   start.show();
   return app.exec();

@@ -7,9 +7,9 @@
 //
 // No history is kept: nothing could show it.
 //
-// The content already on the clipboard at start is left alone: the window's
-// first pass over it uses the start-up settings, which run no action, and a run
-// has no views to show it in.
+// Built on a Session like the window: the first pass over the content already
+// on the clipboard runs with the start-up settings (so it is only looked at),
+// and the --set assignments apply after it.
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -32,6 +33,8 @@
 #include "app/program_folder.h"
 #include "app/windowless_run.h"
 #include "cli/command_line.h"
+#include "desktop/error_sink.h"
+#include "desktop/session.h"
 #include "text/utf.h"
 #include "ui/error_report.h"
 #include "ui/x11_clipboard.h"
@@ -138,6 +141,16 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
 
   const Language language = GermanMarkerPresent(".") ? Language::German : Language::English;
+  {
+    CaptureSettings check(language);
+    for (const std::string& assignment : options.assignments) {
+      const std::string error = ApplySettingAssignment(check, assignment);
+      if (!error.empty()) {
+        std::fprintf(stderr, "%s: --set: %s\n", kName, error.c_str());
+        return 2;
+      }
+    }
+  }
   std::string programFolder;
   try {
     programFolder = ResolveProgramFolder(ProgramFolderCandidate(ExecutableFolder()));
@@ -155,34 +168,46 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   QSocketNotifier stop(signalSocket[1], QSocketNotifier::Read);
   QObject::connect(&stop, &QSocketNotifier::activated, &app, [&app] { app.quit(); });
 
-  X11Clipboard clipboard;
-  ProgramCore core(clipboard, language);
-  clipboard.SetSuppressCounter(&core.state.suppress);
-  clipboard.wantsContent = [&core] { return core.state.captureActive && core.state.suppress.Value() == 0; };
+  StandardErrorSink errors;
+  SessionOptions sessionOptions;
+  sessionOptions.language = language;
+  sessionOptions.programFolder = Utf8ToUtf16(programFolder);
+  Session session(std::move(sessionOptions), [] { return std::make_unique<X11Clipboard>(); }, errors);
+  ProgramCore& core = session.Core();
   core.onRegexError = [](std::u16string_view message) {
     std::fprintf(stderr, "%s: %s\n", kName, Utf16ToUtf8(message).c_str());
   };
-  core.FinishStartup(Utf8ToUtf16(programFolder));
-  for (const std::string& assignment : options.assignments) {
-    const std::string error = ApplySettingAssignment(core.settings, assignment);
-    if (!error.empty()) {
-      std::fprintf(stderr, "%s: --set: %s\n", kName, error.c_str());
-      return 2;
+
+  // The window's first pass over the content already on the clipboard uses the
+  // start-up settings, and its --set assignments arrive later, when it first
+  // shows. A run does the same: the assignments apply once that first pass
+  // (which may come late, its content read on the reader's thread) is over.
+  bool configured = false;
+  auto configure = [&] {
+    if (configured) return;
+    configured = true;
+    for (const std::string& assignment : options.assignments) ApplySettingAssignment(core.settings, assignment);
+    // Nobody can look at the history of a run, and a run lasts a whole session:
+    // a history would keep every text copied in it. The two switches decide
+    // nothing but the history, so turning them off changes no other action.
+    core.settings.SetFlag(Setting::cb_history_txt, false);
+    core.settings.SetFlag(Setting::cb_history_img, false);
+    for (const std::string& warning : WindowlessRunWarnings(core.settings)) {
+      std::fprintf(stderr, "%s: warning: %s\n", kName, warning.c_str());
     }
-  }
-  // Nobody can look at the history of a run, and a run lasts a whole session:
-  // a history would keep every text copied in it. The two switches decide
-  // nothing but the history, so turning them off changes no other action.
-  core.settings.SetFlag(Setting::cb_history_txt, false);
-  core.settings.SetFlag(Setting::cb_history_img, false);
-  for (const std::string& warning : WindowlessRunWarnings(core.settings)) {
-    std::fprintf(stderr, "%s: warning: %s\n", kName, warning.c_str());
-  }
-  std::fprintf(stderr, "%s: capturing the clipboard; program folder %s; stop with Ctrl+C or SIGTERM\n", kName,
-               programFolder.c_str());
-  std::fflush(stderr);
+    std::fprintf(stderr, "%s: capturing the clipboard; program folder %s; stop with Ctrl+C or SIGTERM\n", kName,
+                 programFolder.c_str());
+    std::fflush(stderr);
+  };
+  session.Board().SetChangeHandler([&core, &configure] {
+    struct ConfigureAfterwards {
+      const std::function<void()> configure;
+      ~ConfigureAfterwards() { configure(); }
+    } afterwards{configure};
+    core.pipeline->ProcessClipboardChange();
+  });
+  session.Start();
   app.exec();
-  clipboard.SetChangeHandler({});
   std::fprintf(stderr, "%s: stopped\n", kName);
   return 0;
 }

@@ -68,6 +68,10 @@ void ShowErrorReport(const QString& message) {
   delete box.data();
 }
 
+void MessageBoxErrorSink::ShowError(std::string_view message) {
+  ShowErrorReport(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+}
+
 TallowinApplication::TallowinApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TallowinApplication::notify(QObject* receiver, QEvent* event) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QString>
 
+#include "desktop/error_sink.h"
 #include "lang/ui_texts.h"
 
 class QWidget;
@@ -31,6 +32,12 @@ void SetErrorReportLanguage(Language language);
 
 // The window a box shown now would stand over; nullptr when none is active.
 QWidget* ErrorReportOwner();
+
+// A session's errors as the window shows them: in the message box.
+class MessageBoxErrorSink final : public ErrorSink {
+ public:
+  void ShowError(std::string_view message) override;
+};
 
 class TallowinApplication : public QApplication {
  public:

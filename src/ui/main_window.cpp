@@ -47,7 +47,6 @@
 #include "ui/setting_binder.h"
 #include "ui/start_form.h"
 #include "ui/tray_icon.h"
-#include "ui/x11_clipboard.h"
 
 namespace tallowin {
 namespace {
@@ -96,8 +95,8 @@ QString Key(const char* name) { return QString::fromLatin1(name); }
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
-    : options_(std::move(options)), startForm_(startForm) {
+MainWindow::MainWindow(Session& session, MainWindowOptions options, StartForm* startForm)
+    : session_(session), options_(std::move(options)), startForm_(startForm), core_(&session.Core()) {
   setObjectName(QStringLiteral("Tprog"));
   InstallAccessibleChoiceBoxes();  // before the first box exists
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -106,13 +105,10 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
   base.setPixelSize(11);
   setFont(base);
 
-  clipboard_ = std::make_unique<X11Clipboard>();
-  core_ = std::make_unique<ProgramCore>(*clipboard_, options_.language);
-  clipboard_->SetSuppressCounter(&core_->state.suppress);
   binder_ = new SettingBinder(core_->settings, this);
 
   BuildMenus();
-  tray_ = new TrayIcon(this, einstAktiv_, closeAction_, options_.language, this);
+  tray_ = new TrayIcon(this, einstAktiv_, closeAction_, session_.CurrentLanguage(), this);
   auto* central = new QWidget(this);
   auto* outer = new QVBoxLayout(central);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -152,17 +148,12 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
 
   // The marquee dialog exists, hidden, before the first pass can need it.
   cutauswahl_ = new MarqueeCutDialog(core_->CurrentLanguage(), this);
-  core_->imageSteps.SetMarqueeDialog(cutauswahl_);
+  session_.SetMarqueeDialog(cutauswahl_);
 
   // FormCreate, in order.
-  SetErrorReportLanguage(options_.language);
+  SetErrorReportLanguage(session_.CurrentLanguage());
   ApplyLanguageTexts();
-  core_->state.suppress.Reset();
-  clipboard_->wantsContent = [this] {
-    return core_->state.captureActive && core_->state.suppress.Value() == 0;
-  };
-  clipboard_->ProcessCurrentContent();  // the first pass sees the start-up settings
-  core_->FinishStartup(options_.programFolder);
+  session_.Start();
   ApplyPanelColours();
   binder_->RefreshAll();
   RelayoutSections();
@@ -176,7 +167,10 @@ MainWindow::MainWindow(MainWindowOptions options, StartForm* startForm)
 MainWindow::~MainWindow() {
   delete tray_;  // it watches this window and shares its actions
   tray_ = nullptr;
-  // FormDestroy: the stored history texts go with the core; the X11 selection needs no leaving.
+  captureShown_.Reset();
+  // FormDestroy: the stored history texts go with the session's core; the X11
+  // selection needs no leaving. The session lives on, so nothing of this window
+  // may stay attached to it.
   core_->details.onChanged = nullptr;
   core_->views.onChanged = nullptr;
   core_->history.onChanged = nullptr;
@@ -184,7 +178,7 @@ MainWindow::~MainWindow() {
   // before QWidget's destructor deletes the children: remove them first.
   delete regexOptions_;
   regexOptions_ = nullptr;
-  core_->imageSteps.SetMarqueeDialog(nullptr);
+  session_.SetMarqueeDialog(nullptr);
   delete cutauswahl_;
   cutauswahl_ = nullptr;
   delete binder_;
@@ -194,7 +188,6 @@ MainWindow::~MainWindow() {
   zuletzt_ = nullptr;
   delete centralWidget();
   menuBar()->clear();
-  clipboard_->SetChangeHandler({});
 }
 
 void MainWindow::BuildMenus() {
@@ -226,10 +219,11 @@ void MainWindow::BuildMenus() {
   QMenu* settings = menu("einst");
   einstAktiv_ = action(settings, "m_einst_aktiv");
   einstAktiv_->setCheckable(true);
-  einstAktiv_->setChecked(true);
+  einstAktiv_->setChecked(session_.Capture().On());
   einstAktiv_->setShortcut(QKeySequence(Qt::Key_F3));
   einstAktiv_->setShortcutContext(Qt::ApplicationShortcut);
-  connect(einstAktiv_, &QAction::toggled, this, [this](bool on) { core_->state.captureActive = on; });
+  connect(einstAktiv_, &QAction::toggled, this, [this](bool on) { session_.Capture().Set(on); });
+  captureShown_ = session_.Capture().Observe([this](bool on) { einstAktiv_->setChecked(on); });
   settings->addSeparator();
   // The output settings dialog, the language switch and the configuration
   // commands arrive with their own work; until then their entries are disabled.
@@ -248,7 +242,7 @@ void MainWindow::BuildMenus() {
   for (const char* key : {"einst_spr_de", "einst_spr_en"}) {
     QAction* a = action(language, key);
     a->setCheckable(true);
-    a->setChecked((std::string_view(key) == "einst_spr_de") == (options_.language == Language::German));
+    a->setChecked((std::string_view(key) == "einst_spr_de") == (session_.CurrentLanguage() == Language::German));
     a->setEnabled(false);
   }
 
@@ -258,7 +252,7 @@ void MainWindow::BuildMenus() {
   action(config, "m_konfig_save_start")->setEnabled(false);
   QAction* startConfig = action(config, "m_konfig_start");
   startConfig->setEnabled(false);
-  startConfig->setToolTip(ToQString(options_.programFolder) + QStringLiteral("Auto.twk"));
+  startConfig->setToolTip(ToQString(session_.Options().programFolder) + QStringLiteral("Auto.twk"));
   config->setToolTipsVisible(true);
   config->addSeparator();
   QMenu* autosave = config->addMenu(QString());
@@ -887,7 +881,7 @@ void MainWindow::HistorySelectionChanged() {
 }
 
 void MainWindow::HistoryRecopy() {
-  const RecopyOutcome outcome = core_->history.Recopy(core_->historySwitches, *clipboard_);
+  const RecopyOutcome outcome = core_->history.Recopy(core_->historySwitches, session_.Board());
   if (outcome != RecopyOutcome::ShowImageMessage) return;
   // Without a parent the box is centred on the screen, not on the window; it
   // takes its final size only when shown, so Qt places it then.
@@ -1048,10 +1042,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::FormShow() {
-  for (const std::string& assignment : options_.assignments) {
-    const std::string error = ApplySettingAssignment(core_->settings, assignment);
-    if (!error.empty()) ShowErrorReport(QString::fromUtf8(error));
-  }
+  session_.ApplyStartAssignments();
   // A client area that does not fit the whole desktop with 50 pixels to spare
   // is maximized at the first activation.
   if (QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/program_core.h"
+#include "desktop/session.h"
 #include "lang/ui_texts.h"
 
 class QLabel;
@@ -33,25 +34,24 @@ class ReplacementTableWidget;
 class StartForm;
 class Teinstregex;
 class TrayIcon;
-class X11Clipboard;
 
 struct MainWindowOptions {
-  Language language = Language::English;
-  std::u16string programFolder;            // with a trailing "/"
-  std::vector<std::string> assignments;    // --set KEY=VALUE, applied at the first showing
-  std::u16string docsFolder;               // where the help pages are
+  std::u16string docsFolder;  // where the help pages are
 };
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  // Creates the window hidden, as FormCreate does: texts, counter, the first pass
-  // over the content already on the clipboard, sections collapsed, folders, counters.
-  MainWindow(MainWindowOptions options, StartForm* startForm);
+  // Creates the window hidden, as FormCreate does: texts, then the session's
+  // start-up (the first pass over the content already on the clipboard, sections
+  // collapsed, folders, counters) unless it has started already. `session` must
+  // outlive the window.
+  MainWindow(Session& session, MainWindowOptions options, StartForm* startForm);
   ~MainWindow() override;
 
   ProgramCore& Core() { return *core_; }
+  Session& AttachedSession() { return session_; }
   TrayIcon* Tray() { return tray_; }
   bool MaximizeOnActivate() const { return maximizeOnActivate_; }
   // FormResize: the actions area takes three fifths of the right column, the
@@ -104,10 +104,11 @@ class MainWindow : public QMainWindow {
   void ApplyStartGeometry();
   void FormShow();
 
+  Session& session_;
   MainWindowOptions options_;
   StartForm* startForm_;
-  std::unique_ptr<X11Clipboard> clipboard_;
-  std::unique_ptr<ProgramCore> core_;
+  ProgramCore* core_;  // the session's
+  CaptureSwitch::Subscription captureShown_;  // keeps m_einst_aktiv's check mark on the switch
   SettingBinder* binder_ = nullptr;
   bool shownOnce_ = false;
   bool maximizeOnActivate_ = false;

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "clipboard/capture_suppress_counter.h"
+#include "clipboard/clipboard_backend.h"
 #include "clipboard/content_clipboard.h"
 #include "ui/x11_clipboard_reader.h"
 
@@ -37,13 +38,15 @@ namespace tallowin {
 // The image MIME types Qt's image readers present at run time can decode.
 std::vector<std::string> DecodableImageTargets();
 
-class X11Clipboard : public QObject, public ContentClipboard {
+class X11Clipboard : public QObject, public ContentClipboard, public ClipboardBackend {
   Q_OBJECT
 
  public:
   explicit X11Clipboard(QObject* parent = nullptr);
   // The pipeline's CaptureSuppressCounter; must be set before the first write and outlive this object.
-  void SetSuppressCounter(CaptureSuppressCounter* counter) { counter_ = counter; }
+  void SetSuppressCounter(CaptureSuppressCounter* counter) override { counter_ = counter; }
+  Clipboard& Board() override { return *this; }
+  void SetContentGate(std::function<bool()> gate) override { wantsContent = std::move(gate); }
   ~X11Clipboard() override;
 
   using ContentClipboard::WriteText;
@@ -53,7 +56,7 @@ class X11Clipboard : public QObject, public ContentClipboard {
 
   // Reads what is on the clipboard now and delivers it as one change, the way
   // joining the viewer chain delivers the content present at start.
-  void ProcessCurrentContent();
+  void ProcessCurrentContent() override;
 
   // Called with each foreign change before its content is fetched; returning
   // false skips the fetch (the pass would end at its gate anyway).

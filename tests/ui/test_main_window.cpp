@@ -25,26 +25,21 @@
 #include "ui/qt_text.h"
 #include "ui/start_form.h"
 #include "ui_test_main.h"
+#include "window_under_test.h"
 
 namespace tallowin::testing {
 namespace {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  MainWindowTest() : start(Language::English) {
-    MainWindowOptions options;
-    options.programFolder = u"/nonexistent-test-folder/";
-    window = std::make_unique<MainWindow>(options, &start);
-  }
   template <class W>
   W* Find(const char* name) {
     W* w = window->findChild<W*>(QString::fromLatin1(name));
     EXPECT_NE(w, nullptr) << name;
     return w;
   }
-  QApplication& app = TestApplication();
-  StartForm start;
-  std::unique_ptr<MainWindow> window;
+  WindowUnderTest built;
+  std::unique_ptr<MainWindow>& window = built.window;
 };
 
 TEST_F(MainWindowTest, SectionsStackWithOnlyTheClickedBodyOpen) {
@@ -265,11 +260,8 @@ TEST_F(MainWindowTest, RecopiedImageMessageIsCentredOnTheScreen) {
 TEST(MainWindowNames, EveryFocusableControlHasItsOwnName) {
   TestApplication();
   for (Language language : {Language::English, Language::German}) {
-    StartForm start(language);
-    MainWindowOptions options;
-    options.language = language;
-    options.programFolder = u"/nonexistent-test-folder/";
-    MainWindow window(options, &start);
+    WindowUnderTest built(language);
+    MainWindow& window = *built.window;
     std::map<QString, QString> owners;
     for (QWidget* w : window.findChildren<QWidget*>()) {
       if (w->focusPolicy() == Qt::NoFocus || w->focusProxy()) continue;
@@ -289,12 +281,8 @@ TEST(MainWindowNames, EveryFocusableControlHasItsOwnName) {
 TEST(MainWindowHelp, PagesOpenInTheInterfaceLanguage) {
   TestApplication();
   for (Language language : {Language::English, Language::German}) {
-    StartForm start(language);
-    MainWindowOptions options;
-    options.language = language;
-    options.programFolder = u"/nonexistent-test-folder/";
-    options.docsFolder = ToU16(QStringLiteral(TALLOWIN_SOURCE_DIR "/docs/"));
-    MainWindow window(options, &start);
+    WindowUnderTest built(language, ToU16(QStringLiteral(TALLOWIN_SOURCE_DIR "/docs/")));
+    MainWindow& window = *built.window;
     for (const QString& page : QDir(QStringLiteral(TALLOWIN_SOURCE_DIR "/docs/")).entryList({"*.html"})) {
       if (page.endsWith(QLatin1String("_de.html"))) continue;
       const QString path = window.DocPath(page);
@@ -336,6 +324,21 @@ TEST_F(MainWindowTest, F3TogglesCapturing) {
   EXPECT_FALSE(window->Core().state.captureActive);
   QTest::keyClick(window.get(), Qt::Key_F3);
   EXPECT_TRUE(window->Core().state.captureActive);
+}
+
+// Another face (a tray) flips the session's switch: the menu entry shows it, and
+// F3 then turns it back from there.
+TEST_F(MainWindowTest, TheMenuEntryFollowsTheSessionsCaptureSwitch) {
+  window->show();
+  window->activateWindow();
+  QApplication::processEvents();
+  auto* entry = window->findChild<QAction*>(QStringLiteral("m_einst_aktiv"));
+  ASSERT_NE(entry, nullptr);
+  built.session.Capture().Set(false);
+  EXPECT_FALSE(entry->isChecked());
+  QTest::keyClick(window.get(), Qt::Key_F3);
+  EXPECT_TRUE(built.session.Capture().On());
+  EXPECT_TRUE(entry->isChecked());
 }
 
 // The text view lays out what it is given whole, so a long text is given only

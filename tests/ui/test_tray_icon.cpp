@@ -4,22 +4,15 @@
 #include <QApplication>
 #include <QMenu>
 
-#include "ui/main_window.h"
-#include "ui/start_form.h"
 #include "ui/tray_icon.h"
-#include "ui_test_main.h"
+#include "window_under_test.h"
 
 namespace tallowin::testing {
 namespace {
 
 class TrayIconTest : public ::testing::Test {
  protected:
-  explicit TrayIconTest(Language language = Language::English) : start(language) {
-    MainWindowOptions options;
-    options.language = language;
-    options.programFolder = u"/nonexistent-test-folder/";
-    window = std::make_unique<MainWindow>(options, &start);
-  }
+  explicit TrayIconTest(Language language = Language::English) : ui(language), window(ui.window) {}
   QAction* MainAction(const char* name) {
     return window->findChild<QAction*>(QString::fromLatin1(name));
   }
@@ -30,9 +23,8 @@ class TrayIconTest : public ::testing::Test {
     }
     return entries;
   }
-  QApplication& app = TestApplication();
-  StartForm start;
-  std::unique_ptr<MainWindow> window;
+  WindowUnderTest ui;
+  std::unique_ptr<MainWindow>& window;
 };
 
 TEST_F(TrayIconTest, MenuSharesTheCaptureSwitchAndCloseOfTheMainWindow) {
@@ -47,7 +39,8 @@ TEST_F(TrayIconTest, MenuSharesTheCaptureSwitchAndCloseOfTheMainWindow) {
   EXPECT_EQ(entries[0]->text(), QStringLiteral("Clipboard-Exploring active"));
   EXPECT_EQ(entries[2]->text(), QStringLiteral("Close"));
 
-  // Switching capture from the tray is switching it in the program.
+  // Switching capture from the tray is switching it in the program, and
+  // switching it elsewhere shows in the tray.
   EXPECT_TRUE(window->Core().state.captureActive);
   entries[0]->trigger();
   EXPECT_FALSE(window->Core().state.captureActive);
@@ -56,6 +49,12 @@ TEST_F(TrayIconTest, MenuSharesTheCaptureSwitchAndCloseOfTheMainWindow) {
   entries[0]->trigger();
   EXPECT_TRUE(window->Core().state.captureActive);
   EXPECT_EQ(window->Tray()->Icon()->toolTip(), QStringLiteral("Tallowin - capturing"));
+
+  ui.session.Capture().Set(false);
+  EXPECT_FALSE(entries[0]->isChecked());
+  EXPECT_EQ(window->Tray()->Icon()->toolTip(), QStringLiteral("Tallowin - capturing off"));
+  ui.session.Capture().Set(true);
+  EXPECT_TRUE(entries[0]->isChecked());
 }
 
 TEST_F(TrayIconTest, ShowHideFollowsTheWindowHoweverItWasShownOrHidden) {
