@@ -3,13 +3,14 @@
 // The same core, settings, file saving and counters as the window; a raised
 // error that the window would show in its message box is written to standard
 // error instead, and capturing goes on. SIGINT and SIGTERM end the run cleanly
-// (the clipboard reader is joined, exit status 0).
+// (the clipboard reader is joined, exit status 0). Configuration files load as
+// in `tallowin apply --config`, after the first pass, before the --set values.
 //
 // No history is kept: nothing could show it.
 //
-// The content already on the clipboard at start is left alone: the window's
-// first pass over it uses the start-up settings, which run no action, and a run
-// has no views to show it in.
+// Built on a Session like the window: the first pass over the content already
+// on the clipboard runs with the start-up settings (so it is only looked at),
+// and the --set assignments apply after it.
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -23,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -31,11 +33,15 @@
 #include "app/program_core.h"
 #include "app/program_folder.h"
 #include "app/windowless_run.h"
+#include "config/configuration.h"
+#include "config/configuration_menu.h"
 #include "lang/language_switch.h"
 #include "cli/command_line.h"
 #include "base/utf.h"
+#include "desktop/error_sink.h"
+#include "desktop/session.h"
 #include "ui/error_report.h"
-#include "ui/x11_clipboard.h"
+#include "wayland/clipboard_backend.h"
 
 namespace tallowin {
 namespace {
@@ -45,6 +51,7 @@ constexpr char kName[] = "tallowin run";
 struct RunOptions {
   std::vector<std::string> configs;
   std::vector<std::string> assignments;
+  ClipboardChoice clipboard = ClipboardChoice::kAuto;
 };
 
 class UsageError : public std::runtime_error {
@@ -55,6 +62,12 @@ RunOptions ParseRunArguments(const std::vector<std::string>& args) {
   RunOptions o;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    if (a.starts_with("--clipboard=")) {
+      const auto choice = ParseClipboardChoice(std::string_view(a).substr(12));
+      if (!choice) throw UsageError("unknown clipboard " + a);
+      o.clipboard = *choice;
+      continue;
+    }
     if (a != "--config" && a != "--set") throw UsageError("unknown argument " + a);
     if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
     (a == "--config" ? o.configs : o.assignments).push_back(args[++i]);
@@ -107,6 +120,32 @@ bool DisplayReachable() {
   return connection && xcb_connection_has_error(connection.get()) == 0;
 }
 
+// As the window's first showing: the configurations named on the command line,
+// in order, else the start configuration of the program folder. There is no
+// window, so the geometry numbers stay in the settings.
+void LoadStartConfigurations(Session& session, const std::string& programFolder) {
+  ProgramCore& core = session.Core();
+  ConfigurationWindow noWindow;
+  noWindow.sectionLayout = [&core] { core.sectionLayout.Run(std::nullopt); };
+  noWindow.applyLanguage = [&core] { ApplyLanguageToSettings(core.settings, core.CurrentLanguage()); };
+  std::vector<std::string> paths = session.Options().configurations;
+  if (paths.empty()) {
+    const std::string start = ConfigMenu(programFolder).StartConfigurationPath();
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(start, ignored)) paths.push_back(start);
+  }
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    // Loading a missing file changes nothing; in a terminal it deserves a word.
+    if (!std::filesystem::is_regular_file(path, ec)) {
+      std::fprintf(stderr, "%s: warning: configuration %s not found\n", kName, path.c_str());
+      continue;
+    }
+    KonfigurationLaden(core.settings, path, true, noWindow);
+    std::fprintf(stderr, "%s: configuration %s loaded\n", kName, path.c_str());
+  }
+}
+
 std::string ExecutableFolder() {
   std::error_code ec;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -121,24 +160,34 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s: %s\n%s", kName, e.what(), UsageText().c_str());
     return 2;
   }
-  // Configuration files are passed on as `tallowin apply --config` passes them.
-  if (!options.configs.empty()) {
-    std::fprintf(stderr, "%s: --config is not available in this version\n", kName);
-    return 2;
-  }
-  // The clipboard backend is the X11 one; under a Wayland session it runs through XWayland.
-  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-    std::fprintf(stderr, "%s: no X display (DISPLAY is not set)\n", kName);
+  // The clipboard is the Wayland one where the compositor offers data control,
+  // else the X11 one (XWayland on a Wayland desktop). A run shows no window: on
+  // Wayland alone Qt needs no display at all.
+  const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+  const bool waylandPossible = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && options.clipboard != ClipboardChoice::kX11;
+  if (!x11 && !waylandPossible) {
+    std::fprintf(stderr, "%s: no display (DISPLAY is not set%s)\n", kName,
+                 options.clipboard == ClipboardChoice::kX11 ? "" : ", nor WAYLAND_DISPLAY");
     return 1;
   }
   // Qt aborts the process when it cannot reach the display; say why and end with 1 instead.
-  if (!DisplayReachable()) {
+  if (x11 && !DisplayReachable()) {
     std::fprintf(stderr, "%s: cannot connect to the X display %s\n", kName, qgetenv("DISPLAY").constData());
     return 1;
   }
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", x11 ? "xcb" : "offscreen");
 
   const Language language = StartLanguageFromMarkers(".");
+  {
+    CaptureSettings check(language);
+    for (const std::string& assignment : options.assignments) {
+      const std::string error = ApplySettingAssignment(check, assignment);
+      if (!error.empty()) {
+        std::fprintf(stderr, "%s: --set: %s\n", kName, error.c_str());
+        return 2;
+      }
+    }
+  }
   std::string programFolder;
   try {
     programFolder = ResolveProgramFolder(ProgramFolderCandidate(ExecutableFolder()));
@@ -156,34 +205,56 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   QSocketNotifier stop(signalSocket[1], QSocketNotifier::Read);
   QObject::connect(&stop, &QSocketNotifier::activated, &app, [&app] { app.quit(); });
 
-  X11Clipboard clipboard;
-  ProgramCore core(clipboard, language);
-  clipboard.SetSuppressCounter(&core.state.suppress);
-  clipboard.wantsContent = [&core] { return core.state.captureActive && core.state.suppress.Value() == 0; };
+  ChosenBackend backend = MakeClipboardBackend(options.clipboard);
+  if (!backend.error.empty()) {
+    std::fprintf(stderr, "%s: %s\n", kName, backend.error.c_str());
+    return 1;
+  }
+  if (!backend.notice.empty()) std::fprintf(stderr, "%s: %s\n", kName, backend.notice.c_str());
+
+  StandardErrorSink errors;
+  SessionOptions sessionOptions;
+  sessionOptions.language = language;
+  sessionOptions.programFolder = Utf8ToUtf16(programFolder);
+  sessionOptions.assignments = options.assignments;
+  sessionOptions.configurations = options.configs;
+  Session session(std::move(sessionOptions), [&backend] { return std::move(backend.clipboard); }, errors);
+  ProgramCore& core = session.Core();
   core.onRegexError = [](std::u16string_view message) {
     std::fprintf(stderr, "%s: %s\n", kName, Utf16ToUtf8(message).c_str());
   };
-  core.FinishStartup(Utf8ToUtf16(programFolder));
-  for (const std::string& assignment : options.assignments) {
-    const std::string error = ApplySettingAssignment(core.settings, assignment);
-    if (!error.empty()) {
-      std::fprintf(stderr, "%s: --set: %s\n", kName, error.c_str());
-      return 2;
+
+  // The window's first pass over the content already on the clipboard uses the
+  // start-up settings, and its configurations and --set assignments arrive
+  // later, when it first shows. A run does the same: they apply once that first
+  // pass (which may come late, its content read on the reader's thread) is over.
+  bool configured = false;
+  auto configure = [&] {
+    if (configured) return;
+    configured = true;
+    LoadStartConfigurations(session, programFolder);
+    session.ApplyStartAssignments();
+    // Nobody can look at the history of a run, and a run lasts a whole session:
+    // a history would keep every text copied in it. The two switches decide
+    // nothing but the history, so turning them off changes no other action.
+    core.settings.SetFlag(Setting::cb_history_txt, false);
+    core.settings.SetFlag(Setting::cb_history_img, false);
+    for (const std::string& warning : WindowlessRunWarnings(core.settings)) {
+      std::fprintf(stderr, "%s: warning: %s\n", kName, warning.c_str());
     }
-  }
-  // Nobody can look at the history of a run, and a run lasts a whole session:
-  // a history would keep every text copied in it. The two switches decide
-  // nothing but the history, so turning them off changes no other action.
-  core.settings.SetFlag(Setting::cb_history_txt, false);
-  core.settings.SetFlag(Setting::cb_history_img, false);
-  for (const std::string& warning : WindowlessRunWarnings(core.settings)) {
-    std::fprintf(stderr, "%s: warning: %s\n", kName, warning.c_str());
-  }
-  std::fprintf(stderr, "%s: capturing the clipboard; program folder %s; stop with Ctrl+C or SIGTERM\n", kName,
-               programFolder.c_str());
-  std::fflush(stderr);
+    std::fprintf(stderr, "%s: capturing the clipboard; program folder %s; stop with Ctrl+C or SIGTERM\n", kName,
+                 programFolder.c_str());
+    std::fflush(stderr);
+  };
+  session.Board().SetChangeHandler([&core, &configure] {
+    struct ConfigureAfterwards {
+      const std::function<void()> configure;
+      ~ConfigureAfterwards() { configure(); }
+    } afterwards{configure};
+    core.pipeline->ProcessClipboardChange();
+  });
+  session.Start();
   app.exec();
-  clipboard.SetChangeHandler({});
   std::fprintf(stderr, "%s: stopped\n", kName);
   return 0;
 }

@@ -9,6 +9,9 @@
 - An error the window would show in its message box (a text file that cannot
   be created because a folder has its name) goes to standard error with the
   message text, and the run goes on to process the next copy.
+- Configuration files load as in the window: the --config ones in order (a
+  missing one named on standard error and skipped), else Auto.twk of the
+  program folder; the --set values come after them.
 - A copy a password manager marks as secret is passed over here too.
 - A run keeps no history nobody could see: six copies of 8 MiB each leave its
   resident size about where one left it.
@@ -119,6 +122,31 @@ def test(executable):
         clipboard.copy("y")
         clipboard.wait_for_write_back(">y")
         check(program.running(), "the run ended after the error")
+        stop_with(program, signal.SIGTERM)
+
+    step("configurations: the named ones in order, else Auto.twk; --set after them")
+    with session(executable) as (program, clipboard):
+        os.makedirs(program.home, exist_ok=True)
+        with open(os.path.join(program.home, "Auto.twk"), "wb") as f:
+            f.write(b"[PBCH]\r\ncb_textadd=1\r\n[PBME]\r\nact_textadd_vorne=auto:\r\n")
+        start_run(program, [])
+        clipboard.copy("a")
+        clipboard.wait_for_write_back("auto:a")
+        stop_with(program, signal.SIGTERM)
+    with session(executable) as (program, clipboard):
+        first = os.path.join(program.scratch, "first.twk")
+        second = os.path.join(program.scratch, "second.twk")
+        with open(first, "wb") as f:
+            f.write(b"[PBCH]\r\ncb_textadd=1\r\n[PBME]\r\nact_textadd_vorne=<\r\nact_textadd_hinten=>\r\n")
+        with open(second, "wb") as f:
+            f.write(b"[pbme]\r\nACT_TEXTADD_VORNE=(\r\n")
+        missing = os.path.join(program.scratch, "missing.twk")
+        start_run(program, ["--config", first, "--config", missing, "--config", second,
+                            "--set", "act_textadd_hinten=]"])
+        check(f"configuration {missing} not found" in program.log(), "no word about the missing configuration")
+        clipboard.copy("b")
+        clipboard.wait_for_write_back("(b]")
+        check(not os.path.exists(missing), "loading a missing configuration created it")
         stop_with(program, signal.SIGTERM)
 
     step("a copy marked secret is passed over")
