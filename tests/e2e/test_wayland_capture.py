@@ -11,6 +11,8 @@ started with WAYLAND_DISPLAY set (its window goes to Xvfb).
   back, are each processed once: 200 write-backs, 200 files, each "[copy N]".
 - An owner that offers text and never writes holds nothing up: a copy made
   right after it, and one made after its read has given up, are processed.
+- `tallowin run` with no X display at all captures on the Wayland clipboard
+  ("w" comes back as "[w]") and ends with status 0 on SIGTERM.
 - A PNG copied as image/png is listed by `tallowin formats` as BITMAP 2, and
   with resizing on it comes back as a smaller PNG.
 - A Wayland display without data-control: the program says so once on standard
@@ -115,6 +117,36 @@ def text_scenarios(executable, sway, build_dir):
             os.environ.pop("WAYLAND_DISPLAY", None)
 
 
+def windowless_scenario(executable, sway, build_dir):
+    with session(executable) as (program, _x11):
+        clipboard = WaylandClipboard(sway.display, build_dir)
+        saved_display = os.environ.pop("DISPLAY", None)
+        try:
+            step("tallowin run on Wayland alone (no X display at all)")
+            os.environ["WAYLAND_DISPLAY"] = sway.display
+            # Started by hand: the harness would pin Qt to xcb, which needs the X display.
+            os.makedirs(program.home, exist_ok=True)
+            os.makedirs(program.cwd, exist_ok=True)
+            env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+            env["TALLOWIN_HOME"] = program.home
+            with open(program.log_path, "wb") as log:
+                program.proc = subprocess.Popen([executable, "run"] + ADD_BRACKETS, cwd=program.cwd, env=env,
+                                                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+            wait_for(lambda: "capturing" in program.log() or not program.running(), 20,
+                     what="the run to start capturing")
+            check(program.running(), "the run ended at start")
+            clipboard.copy("w")
+            clipboard.wait_for_text("[w]", timeout=LIVENESS)
+            clipboard.stays("[w]", 1.0)
+            program.proc.send_signal(15)
+            check(program.proc.wait(timeout=20) == 0, "the run did not end with status 0 on SIGTERM")
+        finally:
+            if saved_display is not None:
+                os.environ["DISPLAY"] = saved_display
+            clipboard.close()
+            os.environ.pop("WAYLAND_DISPLAY", None)
+
+
 def image_scenarios(executable, sway, build_dir):
     settings = ["--set", "cb_resizeimg=1", "--set", "act_sizebenutzer_x=40", "--set", "act_sizebenutzer_y=40"]
     with session(executable, settings) as (program, _x11):
@@ -177,6 +209,7 @@ def test(executable):
     try:
         sway.start()
         text_scenarios(executable, sway, build_dir)
+        windowless_scenario(executable, sway, build_dir)
         image_scenarios(executable, sway, build_dir)
     except CheckFailed:
         print("---- sway output ----\n" + sway.log(), flush=True)
