@@ -47,6 +47,7 @@ import time
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 from tallowin_e2e import Program, end_process, run_tool  # noqa: E402
+from owner_watch import OwnerWatch  # noqa: E402
 
 TIMEOUT = 10
 
@@ -78,39 +79,6 @@ def start_xvfb():
     return server
 
 
-class OwnerWatch:
-    """Receives CLIPBOARD owner changes (XFixes) on a connection of its own."""
-
-    def __init__(self):
-        from Xlib import display
-        from Xlib.ext import xfixes
-        self.x = display.Display()
-        self.x.xfixes_query_version()
-        self.clipboard = self.x.intern_atom("CLIPBOARD")
-        self.x.xfixes_select_selection_input(self.x.screen().root, self.clipboard,
-                                             xfixes.XFixesSetSelectionOwnerNotifyMask)
-        self.x.sync()
-
-    def next_owner(self, timeout=TIMEOUT):
-        """(receipt time, new owner window id, server time in ms) of the next owner change."""
-        deadline = time.monotonic() + timeout
-        while True:
-            while self.x.pending_events():
-                event = self.x.next_event()
-                if getattr(event, "selection", None) == self.clipboard and hasattr(event, "owner"):
-                    owner = event.owner
-                    return (time.monotonic(), owner if isinstance(owner, int) else owner.id,
-                            event.timestamp)
-            remaining = deadline - time.monotonic()
-            if remaining <= 0:
-                raise TimeoutError("no CLIPBOARD owner change")
-            select.select([self.x.fileno()], [], [], remaining)
-
-    def drain(self):
-        while self.x.pending_events():
-            self.x.next_event()
-
-
 def one_copy(watch, scratch, text):
     """Copies `text`; returns (owner-to-owner ms as received, owner-to-owner ms
     by the server's clock, copy-to-readable ms, the window that wrote back)."""
@@ -123,8 +91,8 @@ def one_copy(watch, scratch, text):
         child = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=source,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        copied, copier, copied_server = watch.next_owner()
-        written_back, writer, written_back_server = watch.next_owner()
+        copied, copier, copied_server = watch.next_change(TIMEOUT)
+        written_back, writer, written_back_server = watch.next_change(TIMEOUT)
         if writer in (0, copier):
             raise RuntimeError("the owner change after the copy is not a write-back")
         status, out = run_tool(["xclip", "-selection", "clipboard", "-o"], timeout=TIMEOUT)

@@ -6,26 +6,9 @@
 # shellcheck disable=SC2016
 set -uo pipefail
 
-program=${1:?usage: test_apply.sh PATH-TO-TALLOWIN}
-program=$(realpath "$program")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The program folder: where text files go when no folder is set.
-export TALLOWIN_HOME="$work/home/"
-mkdir -p "$TALLOWIN_HOME"
-export LC_ALL=C.UTF-8
-# A marker file "de" in the current folder would switch the language.
-cd "$work" || exit 1
-
+source "$(dirname "$(realpath "$0")")/cli_test_setup.sh"
 passed=0
-failed=0
 pass() { passed=$((passed + 1)); }
-fail() {
-  failed=$((failed + 1))
-  printf 'FAIL %s\n' "$1"
-  shift
-  [ $# -gt 0 ] && printf '  %s\n' "$@"
-}
 
 # run INPUT-BYTES ARGS...: runs `apply` with INPUT-BYTES on standard input;
 # leaves stdout in $work/out, stderr in $work/err and the exit status in $status.

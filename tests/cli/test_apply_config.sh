@@ -4,20 +4,7 @@
 # Usage: test_apply_config.sh PATH-TO-TALLOWIN
 set -uo pipefail
 
-program=${1:?usage: test_apply_config.sh PATH-TO-TALLOWIN}
-program=$(realpath "$program")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TALLOWIN_HOME="$work/home/"
-mkdir -p "$TALLOWIN_HOME"
-export LC_ALL=C.UTF-8
-cd "$work" || exit 1
-
-failed=0
-fail() {
-  failed=$((failed + 1))
-  printf 'FAIL %s\n' "$@"
-}
+source "$(dirname "$(realpath "$0")")/cli_test_setup.sh"
 
 # keys FILE: "SECTION/key=value" per line, sorted, from a configuration file of either encoding.
 keys() {
@@ -93,8 +80,4 @@ keys own.twk | grep -x 'Mine/keep=1' >/dev/null || fail "a foreign key was lost"
 keys own.twk | grep -x 'PBCH/cb_textadd=1' >/dev/null || fail "cb_textadd was not written"
 [ "$(head -c 2 own.twk | od -An -tx1 | tr -d ' ')" != "fffe" ] || fail "an ANSI file was re-encoded"
 
-if [ "$failed" -ne 0 ]; then
-  printf '%d failed\n' "$failed"
-  exit 1
-fi
-echo "all passed"
+finish

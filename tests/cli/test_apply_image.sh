@@ -3,20 +3,7 @@
 # command line. Usage: test_apply_image.sh PATH-TO-TALLOWIN
 set -uo pipefail
 
-program=${1:?usage: test_apply_image.sh PATH-TO-TALLOWIN}
-program=$(realpath "$program")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TALLOWIN_HOME="$work/home/"
-mkdir -p "$TALLOWIN_HOME"
-export LC_ALL=C.UTF-8
-cd "$work" || exit 1
-
-failed=0
-fail() {
-  failed=$((failed + 1))
-  printf 'FAIL %s\n' "$*"
-}
+source "$(dirname "$(realpath "$0")")/cli_test_setup.sh"
 
 # png WIDTH HEIGHT FILE: an opaque RGBA gradient written with the standard library only.
 png() {
@@ -99,8 +86,4 @@ case "$first" in
   *) fail "column: expected the source column 7, got $first" ;;
 esac
 
-if [ "$failed" -gt 0 ]; then
-  echo "$failed failed"
-  exit 1
-fi
-echo "all passed"
+finish

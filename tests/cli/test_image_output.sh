@@ -6,21 +6,8 @@
 # unusable quality text. Usage: test_image_output.sh PATH-TO-TALLOWIN
 set -uo pipefail
 
-program=${1:?usage: test_image_output.sh PATH-TO-TALLOWIN}
-program=$(realpath "$program")
 here=$(dirname "$(realpath "$0")")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export TALLOWIN_HOME="$work/home/"
-mkdir -p "$TALLOWIN_HOME"
-export LC_ALL=C.UTF-8
-cd "$work" || exit 1
-
-failed=0
-fail() {
-  failed=$((failed + 1))
-  printf 'FAIL %s\n' "$*"
-}
+source "$(dirname "$(realpath "$0")")/cli_test_setup.sh"
 
 # A photo-like RGBA picture: smooth colour fields, fine detail, noise, and
 # alpha from fully transparent to opaque.
@@ -163,8 +150,4 @@ size=$(/usr/bin/python3 -c 'import sys; from PIL import Image; print("%dx%d" % I
   "$work/same/fixed.png")
 [ "$size" = "40x25" ] || fail "same name: the last write should hold the resized picture, got $size"
 
-if [ "$failed" -gt 0 ]; then
-  echo "$failed failed"
-  exit 1
-fi
-echo "all passed"
+finish

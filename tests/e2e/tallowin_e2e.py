@@ -88,6 +88,31 @@ def end_process(proc, grace=3.0):
         proc.wait(timeout=grace)
 
 
+def wait_for_reading(read, expected, timeout, what):
+    """Waits until read() returns `expected`; a failure lists what it read, in order."""
+    seen = []
+
+    def probe():
+        now = read()
+        if not seen or seen[-1] != now:
+            seen.append(now)
+        return now == expected
+
+    try:
+        wait_for(probe, timeout, what=f"{what} to read {shorten(expected)}")
+    except CheckFailed as e:
+        raise CheckFailed(f"{e}; it read, in order: {', '.join(shorten(v) for v in seen)}") from None
+
+
+def stays_reading(read, expected, seconds):
+    """Calls read() for `seconds` and fails at the first answer that is not `expected`."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        now = read()
+        check(now == expected, f"the clipboard should stay {shorten(expected)} but read {shorten(now)}")
+        time.sleep(0.1)
+
+
 # --- Clipboard ------------------------------------------------------------------------
 
 class Clipboard:
@@ -158,18 +183,7 @@ class Clipboard:
         return out if status == 0 else None
 
     def wait_for_text(self, expected, timeout=10):
-        seen = []
-
-        def probe():
-            now = self.read()
-            if not seen or seen[-1] != now:
-                seen.append(now)
-            return now == expected
-
-        try:
-            wait_for(probe, timeout, what=f"the clipboard to read {shorten(expected)}")
-        except CheckFailed as e:
-            raise CheckFailed(f"{e}; it read, in order: {', '.join(shorten(v) for v in seen)}") from None
+        wait_for_reading(self.read, expected, timeout, "the clipboard")
 
     def settle(self, quiet=1.5, timeout=15):
         """Waits until the clipboard reads the same for `quiet` seconds; returns that text."""
@@ -186,11 +200,7 @@ class Clipboard:
 
     def stays(self, expected, seconds):
         """Reads for `seconds` and fails at the first read that is not `expected`."""
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            now = self.read()
-            check(now == expected, f"the clipboard should stay {shorten(expected)} but read {shorten(now)}")
-            time.sleep(0.1)
+        stays_reading(self.read, expected, seconds)
 
     def close(self):
         for child in self.children:

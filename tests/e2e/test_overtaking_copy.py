@@ -18,7 +18,6 @@ TALLOWIN_OVERTAKE_ROUNDS sets another number of rounds.
 Usage: test_overtaking_copy.py PATH-TO-TALLOWIN   (runs under its own Xvfb when DISPLAY is unset)
 """
 import os
-import select
 import sys
 import time
 
@@ -26,56 +25,17 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tallowin_e2e import check, main, session, shorten, step  # noqa: E402
 from selection_owner import SelectionOwner, SelectionReader  # noqa: E402
+from owner_watch import OwnerWatch  # noqa: E402
 
 ADD_BRACKETS = ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"]
 ROUNDS = 1500
 TIMEOUT = 10
 
 
-class OwnerChanges:
-    """XFixes notifications of CLIPBOARD owner changes, on a connection of its own."""
-
-    def __init__(self):
-        from Xlib import display
-        from Xlib.ext import xfixes
-        self.x = display.Display()
-        self.x.xfixes_query_version()
-        self.clipboard = self.x.intern_atom("CLIPBOARD")
-        self.x.xfixes_select_selection_input(self.x.screen().root, self.clipboard,
-                                             xfixes.XFixesSetSelectionOwnerNotifyMask)
-        self.x.sync()
-
-    def next_owner(self, timeout=TIMEOUT):
-        deadline = time.monotonic() + timeout
-        while True:
-            while self.x.pending_events():
-                event = self.x.next_event()
-                if getattr(event, "selection", None) == self.clipboard and hasattr(event, "owner"):
-                    owner = event.owner
-                    return owner if isinstance(owner, int) else owner.id
-            remaining = deadline - time.monotonic()
-            check(remaining > 0, f"no CLIPBOARD owner change within {timeout} s")
-            select.select([self.x.fileno()], [], [], remaining)
-
-    def next_other_than(self, window):
-        """Waits for an owner change to a window other than `window`; returns it."""
-        while True:
-            owner = self.next_owner()
-            if owner != window:
-                return owner
-
-    def drain(self):
-        while self.x.pending_events():
-            self.x.next_event()
-
-    def close(self):
-        self.x.close()
-
-
 def test(executable):
     rounds = int(os.environ.get("TALLOWIN_OVERTAKE_ROUNDS", ROUNDS))
     with session(executable, ADD_BRACKETS) as (program, _clipboard):
-        changes, owner, reader = OwnerChanges(), SelectionOwner(), SelectionReader()
+        changes, owner, reader = OwnerWatch(), SelectionOwner(), SelectionReader()
         try:
             program.start()
             program.find_main_window(timeout=15)

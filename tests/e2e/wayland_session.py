@@ -12,9 +12,8 @@ import pwd
 import shutil
 import subprocess
 import tempfile
-import time
 
-from tallowin_e2e import CheckFailed, end_process, run_tool, shorten, wait_for
+from tallowin_e2e import CheckFailed, end_process, run_tool, stays_reading, wait_for, wait_for_reading
 
 WAYLAND_USER = "tallowin-wl"
 
@@ -118,25 +117,10 @@ class WaylandClipboard:
         return out.split("\n")[:-1] if status == 0 else []
 
     def wait_for_text(self, expected, timeout=10):
-        seen = []
-
-        def probe():
-            now = self.read()
-            if not seen or seen[-1] != now:
-                seen.append(now)
-            return now == expected
-        try:
-            wait_for(probe, timeout, what=f"the Wayland clipboard to read {shorten(expected)}")
-        except CheckFailed as e:
-            raise CheckFailed(f"{e}; it read, in order: {', '.join(shorten(v) for v in seen)}") from None
+        wait_for_reading(self.read, expected, timeout, "the Wayland clipboard")
 
     def stays(self, expected, seconds):
-        deadline = time.monotonic() + seconds
-        while time.monotonic() < deadline:
-            now = self.read()
-            if now != expected:
-                raise CheckFailed(f"the clipboard should stay {shorten(expected)} but read {shorten(now)}")
-            time.sleep(0.1)
+        stays_reading(self.read, expected, seconds)
 
     def helper(self, *args):
         """Starts the build's wayland_test_client with `args`; its output is a pipe."""
