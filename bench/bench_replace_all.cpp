@@ -31,6 +31,7 @@
 
 #include "base/case_mapping.h"
 #include "text/replace_all.h"
+#include "median_reporter.h"
 
 namespace tallowin {
 namespace {
@@ -169,25 +170,8 @@ void RegisterAll() {
 
 // The console table as usual, then every 16 MB rate as a ratio of memcpy's and
 // the per-MB times of the size sweep. With repetitions the medians are used.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type != Run::RT_Iteration && !median) continue;
-      if (run.error_occurred) continue;
-      const std::string name = run.run_name.function_name;
-      auto rate = run.counters.find("bytes_per_second");
-      if (rate == run.counters.end()) continue;
-      if (median || !medianSeen_[name]) {
-        rates_[name] = rate->second.value;
-        secondsPerIteration_[name] = run.GetAdjustedCPUTime() * TimeUnitSeconds(run.time_unit);
-      }
-      if (median) medianSeen_[name] = true;
-    }
-  }
-
   void Finalize() override {
     ConsoleReporter::Finalize();
     PrintRatios();
@@ -197,17 +181,22 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   void PrintRatios() const {
-    const auto memcpyRate = rates_.find("Memcpy/16MB");
-    if (memcpyRate == rates_.end()) return;
+    std::map<std::string, double> rates;
+    for (const auto& [name, run] : QuotedRuns()) {
+      const auto rate = run.counters.find("bytes_per_second");
+      if (rate != run.counters.end()) rates[name] = rate->second.value;
+    }
+    const auto memcpyRate = rates.find("Memcpy/16MB");
+    if (memcpyRate == rates.end()) return;
     std::printf("\nrate as a ratio of memcpy (%.0f MB/s), 16 MB:\n", memcpyRate->second / 1e6);
-    for (const auto& [name, rate] : rates_) {
+    for (const auto& [name, rate] : rates) {
       if (name.rfind("SizeSweep", 0) == 0 || name == "Memcpy/16MB") continue;
       std::printf("  %-32s %8.0f MB/s  %5.2f\n", name.c_str(), rate / 1e6, rate / memcpyRate->second);
     }
     double worstExact = -1;
     for (const char* name : {"ReplaceAllExact/1unit/16MB", "ReplaceAllExact/5units/16MB"}) {
-      const auto rate = rates_.find(name);
-      if (rate == rates_.end()) continue;
+      const auto rate = rates.find(name);
+      if (rate == rates.end()) continue;
       const double ratio = rate->second / memcpyRate->second;
       if (worstExact < 0 || ratio < worstExact) worstExact = ratio;
     }
@@ -218,13 +207,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   void PrintSizeSweep() const {
+    std::map<std::string, double> secondsPerIteration;
+    for (const auto& [name, run] : QuotedRuns()) secondsPerIteration[name] = CpuSeconds(name);
     bool header = false;
     for (const char* size : {"1MB", "4MB", "16MB", "64MB"}) {
-      const auto replace = secondsPerIteration_.find(std::string("SizeSweep/ReplaceAllExact/5units/") + size);
-      const auto copy = secondsPerIteration_.find(std::string("SizeSweep/Memcpy/") + size);
-      const auto fresh = secondsPerIteration_.find(std::string("SizeSweep/CopyToNewString/") + size);
-      if (replace == secondsPerIteration_.end() || copy == secondsPerIteration_.end() ||
-          fresh == secondsPerIteration_.end()) {
+      const auto replace = secondsPerIteration.find(std::string("SizeSweep/ReplaceAllExact/5units/") + size);
+      const auto copy = secondsPerIteration.find(std::string("SizeSweep/Memcpy/") + size);
+      const auto fresh = secondsPerIteration.find(std::string("SizeSweep/CopyToNewString/") + size);
+      if (replace == secondsPerIteration.end() || copy == secondsPerIteration.end() ||
+          fresh == secondsPerIteration.end()) {
         continue;
       }
       if (!header) {
@@ -238,20 +229,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
                   fresh->second * 1e3 / megabytes, copy->second / replace->second);
     }
   }
-
-  static double TimeUnitSeconds(benchmark::TimeUnit unit) {
-    switch (unit) {
-      case benchmark::kNanosecond: return 1e-9;
-      case benchmark::kMicrosecond: return 1e-6;
-      case benchmark::kMillisecond: return 1e-3;
-      case benchmark::kSecond: return 1;
-    }
-    return 1;
-  }
-
-  std::map<std::string, double> rates_;
-  std::map<std::string, double> secondsPerIteration_;
-  std::map<std::string, bool> medianSeen_;
 };
 
 }  // namespace

@@ -30,6 +30,7 @@
 #include "regex/regex_engine.h"
 #include "text/regex_replace.h"
 #include "base/utf.h"
+#include "median_reporter.h"
 
 namespace tallowin {
 namespace {
@@ -184,23 +185,13 @@ void PerlStartupBench(benchmark::State& state) {
   }
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if ((run.run_type != Run::RT_Iteration && !median) || run.error_occurred) continue;
-      const std::string name = run.run_name.function_name;
-      if (median || !medianSeen_[name]) seconds_[name] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      if (median) medianSeen_[name] = true;
-    }
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    const double ours = seconds_["ReplaceTextStep/1MB/20rows"];
-    const double perl = seconds_["Perl/1MB/20rows"];
-    const double startup = seconds_["PerlStartup"];
+    const double ours = RealSeconds("ReplaceTextStep/1MB/20rows");
+    const double perl = RealSeconds("Perl/1MB/20rows");
+    const double startup = RealSeconds("PerlStartup");
     if (ours > 0 && perl > 0) {
       std::printf("\nReplaceTextStep %.1f ms, perl %.1f ms (start-up alone %.1f ms)\n", ours * 1e3, perl * 1e3,
                   startup * 1e3);
@@ -209,10 +200,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
     std::fflush(stdout);
   }
-
- private:
-  std::map<std::string, double> seconds_;
-  std::map<std::string, bool> medianSeen_;
 };
 
 }  // namespace
