@@ -146,12 +146,6 @@ void LoadStartConfigurations(Session& session, const std::string& programFolder)
   }
 }
 
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
-}
-
 int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   RunOptions options;
   try {
