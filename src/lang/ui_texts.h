@@ -23,7 +23,7 @@ namespace tallowin {
 inline constexpr std::u16string_view kApplicationTitle = u"Tallowin - Brannick Media";
 
 struct UiTextRow {
-  std::string_view window;   // "Tprog", "Tstart", "Teinstregex", "Tcutauswahl", "Teinstausgabe"
+  std::string_view window;   // "Tprog", "Tstart", "Teinstregex", "Tcutauswahl", "Teinstausgabe", "Tray"
   std::string_view control;  // object name, with an optional suffix
   std::u16string_view english;
   std::u16string_view german;

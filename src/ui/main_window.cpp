@@ -863,7 +863,7 @@ void MainWindow::Sprache(Language language) {
   binder_->RefreshAll();
   if (tray_) tray_->SetLanguage(language);
   if (options_.clipboardFallbackNotice) {
-    statusBar()->showMessage(QString::fromStdString(FallbackStatusText(language == Language::German)));
+    statusBar()->showMessage(ToQString(UiText("Tprog", "statusBar.waylandFallback", language)));
   }
 }
 

@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 
 #include "app/output_settings_logic.h"
+#include "lang/ui_texts.h"
+#include "ui/qt_text.h"
 #include "ui/setting_binder.h"
 
 namespace tallowin {
@@ -25,52 +27,6 @@ constexpr int kClientHeight = 473;
 // the UTF-16 button) fit without clipping.
 constexpr int kTextPixelSize = 10;
 constexpr QMargins kGroupMargins{4, 1, 1, 2};
-
-struct DialogText {
-  const char* key;
-  const char16_t* english;
-  const char16_t* german;
-};
-
-// Every text of the dialog. Captions that read the same in both languages are
-// here too, so the dialog takes all of its texts from one place.
-constexpr DialogText kTexts[] = {
-    {"Teinstausgabe", u"Settings", u"Einstellungen"},
-    {"GroupBox1", u"Image Output", u"Bildausgabe"},
-    {"Label1", u"Output Quality for Formats JPEG, JNG, MNG and JPG2000",
-     u"Ausgabe-Qualität für Formate JPEG, JNG, MNG und JPG2000"},
-    {"progressivaktiv", u"Use Progressiv-Function for Formats JPEF, JNG and MNG",
-     u"Progressiv-Funktion für Formate JPEG, JNG und MNG verwenden"},
-    {"GroupBox3", u"Image Resizing", u"Vergrößerung oder Verkleinerung der Bilder"},
-    {"act_sizehochquerformat", u"Distinction between Landscape and Portrait",
-     u"Unterscheidung zwischen Hoch- und Querformat"},
-    {"act_sizebigger", u"Process if Original is larger than Maximum Size",
-     u"Ändern wenn Ursprungsbild größer als Maximalgröße"},
-    {"act_sizekleiner", u"Process if Original is smaller than Maximum Size",
-     u"Ändern wenn Ursprungsbild kleiner als Maximalgröße"},
-    {"Label2", u"Resize Method:", u"Skaliermethode:"},
-    {"GroupBox2", u"Coding of Text Files", u"Kodierung von Textdateien"},
-    {"Label5", u"Text Files are saved in this File Format:",
-     u"Die Textdateien werden in folgendem Format abgespeichert:"},
-    {"rb_ansi", u"ANSI Text", u"ANSI Text"},
-    {"rb_utf7", u"Unicode UTF-7", u"Unicode UTF-7"},
-    {"rb_utf7ansi", u"Unicode UTF-7 saved as ANSI", u"Unicode UTF-7 als ANSI gespeichert"},
-    {"rb_utf8", u"Unicode UTF-8", u"Unicode UTF-8"},
-    {"rb_utf16le", u"Unicode UTF-16 Little Endian (Standard Windows Unicode)",
-     u"Unicode UTF-16 Little Endian (Standard Windows Unicode)"},
-    {"rb_utf_be", u"Unicode UTF-16 Big Endian", u"Unicode UTF-16 Big Endian"},
-    {"rb_utf32le", u"Unicode UTF-32 Little Endian", u"Unicode UTF-32 Little Endian"},
-    {"rb_utf32be", u"Unicode UTF-32 Big Endian", u"Unicode UTF-32 Big Endian"},
-    {"rb_beibehalten", u"If no Unicode, save as ANSI, in other cases UTF-8",
-     u"Falls kein Unicode als ANSI speichern, sonst UTF-8"},
-    {"Label4", u"Information to the File Formats, you can get on:",
-     u"Informationen zu den Formaten erhalten Sie auf dieser Seite:"},
-    // Accessible names of controls without a caption of their own.
-    {"out_quality.accessible", u"Output quality", u"Ausgabe-Qualität"},
-    {"ScrollBar1.accessible", u"Output quality slider", u"Schieberegler der Ausgabe-Qualität"},
-    {"act_sizemethode.accessible", u"Resize method", u"Skaliermethode"},
-    {"Label7.accessible", u"Help page on the file formats", u"Hilfeseite zu den Dateiformaten"},
-};
 
 // Top to bottom; the code page each sets is the core's reaction to the click.
 constexpr Setting kEncodingButtons[] = {Setting::rb_ansi,    Setting::rb_utf7,    Setting::rb_utf7ansi,
@@ -87,10 +43,7 @@ QLabel* WrappedLabel(const char* name) {
 }  // namespace
 
 QString OutputSettingsText(std::string_view key, Language language) {
-  for (const DialogText& t : kTexts) {
-    if (key == t.key) return QString::fromUtf16(language == Language::German ? t.german : t.english);
-  }
-  return {};
+  return ToQString(UiText("Teinstausgabe", key, language));
 }
 
 Teinstausgabe::Teinstausgabe(CaptureSettings& settings, Language language, QString docsFolder, QWidget* parent)
@@ -133,13 +86,13 @@ QWidget* Teinstausgabe::BuildImageGroup() {
   column->setSpacing(3);
   column->addWidget(Captioned(WrappedLabel("Label1"), "Label1"));
   auto* row = new QHBoxLayout;
-  auto* quality = Captioned(new QComboBox, "out_quality.accessible");
+  auto* quality = Captioned(new QComboBox, "out_quality.name");
   binder_->BindCombo(quality, Setting::out_quality);
   quality->setFixedWidth(60);
   // No completion from the item list: typing "1" must leave "1" in the box (the
   // key rules look at the text as typed, and the slider follows every key).
   quality->setCompleter(nullptr);
-  scrollBar1_ = Captioned(new QScrollBar(Qt::Horizontal), "ScrollBar1.accessible");
+  scrollBar1_ = Captioned(new QScrollBar(Qt::Horizontal), "ScrollBar1.name");
   scrollBar1_->setObjectName(SettingObjectName(Setting::ScrollBar1));
   const SettingDescriptor& bar = Describe(Setting::ScrollBar1);
   scrollBar1_->setRange(bar.minInt, bar.maxInt);
@@ -182,7 +135,7 @@ QWidget* Teinstausgabe::BuildResizeGroup() {
   row->setSpacing(6);
   auto* label2 = Captioned(new QLabel, "Label2");
   label2->setObjectName(QStringLiteral("Label2"));
-  auto* method = Captioned(new QComboBox, "act_sizemethode.accessible");
+  auto* method = Captioned(new QComboBox, "act_sizemethode.name");
   binder_->BindCombo(method, Setting::act_sizemethode);
   label2->setBuddy(method);
   label2->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
@@ -206,7 +159,7 @@ QWidget* Teinstausgabe::BuildTextGroup() {
     column->addWidget(button);
   }
   column->addWidget(Captioned(WrappedLabel("Label4"), "Label4"));
-  label7_ = Captioned(new QLabel, "Label7.accessible");
+  label7_ = Captioned(new QLabel, "Label7.name");
   label7_->setObjectName(QStringLiteral("Label7"));
   label7_->setTextFormat(Qt::RichText);
   label7_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -221,7 +174,7 @@ void Teinstausgabe::Sprache(Language language) {
   for (auto& [widget, key] : captioned_) {
     const QString text = OutputSettingsText(key, language);
     widget->setAccessibleName(text);
-    if (key.ends_with(".accessible")) continue;
+    if (key.ends_with(".name")) continue;
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
       button->setText(text);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {

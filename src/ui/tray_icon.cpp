@@ -8,19 +8,18 @@
 #include <QWidget>
 #include <functional>
 
+#include "lang/ui_texts.h"
+#include "ui/qt_text.h"
+
 namespace tallowin {
 namespace {
 
 QString ShowHideCaption(bool windowVisible, Language language) {
-  const bool german = language == Language::German;
-  if (windowVisible) return german ? QStringLiteral("Fenster verbergen") : QStringLiteral("Hide window");
-  return german ? QStringLiteral("Fenster anzeigen") : QStringLiteral("Show window");
+  return ToQString(UiText("Tray", windowVisible ? "trayShowHide.hide" : "trayShowHide.show", language));
 }
 
 QString ToolTip(bool capturing, Language language) {
-  const bool german = language == Language::German;
-  if (capturing) return german ? QStringLiteral("Tallowin - Erfassung aktiv") : QStringLiteral("Tallowin - capturing");
-  return german ? QStringLiteral("Tallowin - Erfassung aus") : QStringLiteral("Tallowin - capturing off");
+  return ToQString(UiText("Tray", capturing ? "toolTip.on" : "toolTip.off", language));
 }
 
 // Keeps the show/hide caption right whenever the window is shown or hidden by

@@ -27,10 +27,4 @@ BackendDecision DecideClipboardBackend(ClipboardChoice choice, bool waylandSessi
   return decision;
 }
 
-std::string FallbackStatusText(bool german) {
-  return german ? "Dieser Wayland-Desktop bietet kein Data-Control: Die Zwischenablage wird über X11 (XWayland) "
-                  "beobachtet."
-                : "This Wayland desktop offers no data-control: the clipboard is watched through X11 (XWayland).";
-}
-
 }  // namespace tallowin

@@ -31,7 +31,4 @@ struct BackendDecision {
 BackendDecision DecideClipboardBackend(ClipboardChoice choice, bool waylandSession,
                                        const std::function<std::string()>& probeProblem);
 
-// The fallback notice in the window's status line, in the interface language.
-std::string FallbackStatusText(bool german);
-
 }  // namespace tallowin
