@@ -48,6 +48,9 @@ TEMPLATE = {"de": "Text aus der Zwischenablage %num%", "en": "Clipboard Text %nu
 REGEX_DIALOG = {"de": ("Einstellungen für Reguläre Ausdrücke", "Übernehmen", "Modifikatoren"),
                 "en": ("Options regarding Regular Expressions", "Assume", "Modifiers")}
 REGEX_MENU = {"de": "Optionen für reguläre Ausdrücke..", "en": "Options regarding Regular Expressions.."}
+OUTPUT_MENU = {"de": "Optionen für Aktionen und Speicherung..", "en": "Options regarding Actions and Saving.."}
+OUTPUT_DIALOG = {"de": ("Einstellungen", "Bildausgabe", "Falls kein Unicode als ANSI speichern, sonst UTF-8"),
+                 "en": ("Settings", "Image Output", "If no Unicode, save as ANSI, in other cases UTF-8")}
 CUT_DIALOG = {"de": ("Wählen Sie einen Auschnitt des Bildes mit Ihrer Maus", "Abbrechen", "Links"),
               "en": ("Choose the Cutout with your Mouse", "Cancel", "Left")}
 
@@ -122,6 +125,29 @@ def check_regex_dialog(program, app, language):
     a11y.find(app, "push button", apply_button)
     wait_for(lambda: named(app, group), 10, what=f"the group {group!r}")
     return program.windows_titled(title)[0]
+
+
+def check_output_dialog(program, app, language):
+    """The dialog's title, a group and a radio button in `language`, looked up
+    below the dialog's own frame (the main window alone holds thousands of
+    accessible objects)."""
+    title, group, encoding = OUTPUT_DIALOG[language]
+    dialog = wait_for(lambda: program.windows_titled(title), 10, what=f"the output settings dialog titled {title!r}")[0]
+
+    def frame():
+        for i in range(app.childCount):
+            child = app.getChildAtIndex(i)
+            if child is not None and child.name == title:
+                return child
+        return None
+
+    root = wait_for(frame, 10, what=f"the accessible frame {title!r}")
+    wait_for(lambda: [n for _, n in named(root, group) if a11y.showing(n)], 10, what=f"the group {group!r}")
+    # Qt's bridge reports these radio buttons with the role "check box".
+    wait_for(lambda: [n for _, n in named(root, encoding) if a11y.showing(n)], 10,
+             what=f"the encoding button {encoding!r}")
+    time.sleep(0.5)
+    return dialog
 
 
 def check_cut_dialog(program, app, clipboard, language, source):
@@ -201,6 +227,18 @@ def test(executable):
         screenshot("language-de-main-image-saving")
         press(a11y.find(app, "menu item", REGEX_MENU["de"]))
         check_regex_dialog(program, app, "de")
+        ok = wait_for(lambda: showing_named(app, "push button", "OK"), 10, what="the dialog's OK button")
+        press(ok[0])
+        wait_for(lambda: not program.windows_titled(REGEX_DIALOG["de"][0]), 10, what="the dialog to close")
+
+        step("the output settings dialog reads German, and English once switched")
+        press(a11y.find(app, "menu item", OUTPUT_MENU["de"]))
+        check_output_dialog(program, app, "de")
+        screenshot("language-de-output-dialog")
+        press(a11y.find(app, "menu item", "English"))
+        dialog = check_output_dialog(program, app, "en")  # the open dialog follows
+        screenshot("language-en-output-dialog")
+        run_tool(["xdotool", "windowclose", str(dialog)])
         check(program.running(), "the program ended")
 
 
