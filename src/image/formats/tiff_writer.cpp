@@ -97,7 +97,10 @@ void EncodeTiff(const RasterImage& r, const ImageOptions& options, ByteSink& sin
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFSetField(t, TIFFTAG_COMPRESSION, CompressionTag(options.Get(image_option::kTiffCompression)));
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    // Strips of about 256 KB: libtiff's default of 8 KB would hold one row of a
+    // wide capture, restarting the LZW table on every row (larger and slower).
+    const std::uint32_t rowBytes = static_cast<std::uint32_t>(r.width) * 4u;
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, std::max<std::uint32_t>(1, (256u * 1024u) / rowBytes));
     std::vector<std::uint8_t> row(static_cast<std::size_t>(r.width) * 4u);
     for (std::int32_t y = 0; y < r.height; ++y) {
       BgraRowToRgba(Row(r, y), r.width, row.data());
