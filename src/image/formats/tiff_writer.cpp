@@ -40,12 +40,20 @@ tmsize_t OnRead(thandle_t h, void* buffer, tmsize_t size) {
 tmsize_t OnWrite(thandle_t h, void* buffer, tmsize_t size) {
   MemoryFile* f = FileOf(h);
   const std::size_t n = static_cast<std::size_t>(size);
+  const char* bytes = static_cast<const char*>(buffer);
   try {
-    if (f->data.size() < f->position + n) f->data.resize(f->position + n);
+    // Strips arrive one after another at the end: append them without first
+    // filling the new room with zeros. Only the header and directory are
+    // written over earlier bytes or past a gap.
+    if (f->position == f->data.size()) {
+      f->data.append(bytes, n);
+    } else {
+      if (f->data.size() < f->position + n) f->data.resize(f->position + n);
+      std::memcpy(f->data.data() + f->position, bytes, n);
+    }
   } catch (const std::bad_alloc&) {
     return -1;
   }
-  std::memcpy(f->data.data() + f->position, buffer, n);
   f->position += n;
   return size;
 }
@@ -99,13 +107,22 @@ void EncodeTiff(const RasterImage& r, const ImageOptions& options, ByteSink& sin
     TIFFSetField(t, TIFFTAG_COMPRESSION, CompressionTag(options.Get(image_option::kTiffCompression)));
     // Strips of about 256 KB: libtiff's default of 8 KB would hold one row of a
     // wide capture, restarting the LZW table on every row (larger and slower).
-    const std::uint32_t rowBytes = static_cast<std::uint32_t>(r.width) * 4u;
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, std::max<std::uint32_t>(1, (256u * 1024u) / rowBytes));
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(r.width) * 4u);
-    for (std::int32_t y = 0; y < r.height; ++y) {
-      BgraRowToRgba(Row(r, y), r.width, row.data());
-      if (TIFFWriteScanline(t, row.data(), static_cast<std::uint32_t>(y), 0) < 0) {
-        throw std::runtime_error("libtiff: cannot write a row");
+    const std::size_t rowBytes = static_cast<std::size_t>(r.width) * 4u;
+    const std::uint32_t rowsPerStrip = static_cast<std::uint32_t>(
+        std::clamp<std::size_t>((256u * 1024u) / rowBytes, 1, static_cast<std::size_t>(r.height)));
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    // Room for the whole file when the compression does not grow it; pages
+    // that are never written cost nothing.
+    file.data.reserve(rowBytes * static_cast<std::size_t>(r.height) + 64 * 1024);
+    // Whole strips are converted into one buffer and handed over at once,
+    // sparing libtiff's copy of each row into its own strip buffer.
+    std::vector<std::uint8_t> strip(rowBytes * rowsPerStrip);
+    tstrip_t index = 0;
+    for (std::int32_t y = 0; y < r.height; y += static_cast<std::int32_t>(rowsPerStrip), ++index) {
+      const std::int32_t rows = std::min<std::int32_t>(static_cast<std::int32_t>(rowsPerStrip), r.height - y);
+      for (std::int32_t i = 0; i < rows; ++i) BgraRowToRgba(Row(r, y + i), r.width, strip.data() + i * rowBytes);
+      if (TIFFWriteEncodedStrip(t, index, strip.data(), static_cast<tmsize_t>(rowBytes * rows)) < 0) {
+        throw std::runtime_error("libtiff: cannot write a strip");
       }
     }
     if (!TIFFWriteDirectory(t)) throw std::runtime_error("libtiff: cannot finish the file");
