@@ -7,14 +7,16 @@ For each format our writer (the image_writer_peer program, encoding into
 memory) and Pillow (encoding into memory in this process) run alternately, so
 both see the same machine load: one warm-up each, then RUNS pairs (at least
 5). Settings are the same on both sides:
-  png              level 5, adaptive filtering (Pillow: compress_level=5)
+  png              level 5, adaptive filtering (Pillow: compress_level=5); ours
+                   may use both cores
   jpg              quality 90, 4:2:0, baseline (Pillow: quality=90; it needs
                    the RGBA picture converted to RGB first, which is timed, as
                    our writer converts too)
   jpg-progressive  the same, progressive (Pillow: progressive=True)
   tif              RGBA, LZW (Pillow: compression="tiff_lzw")
-  gif              256 colours (Pillow's own GIF save, which quantises by itself;
-                   ours uses libimagequant with dithering)
+  gif              256 colours (Pillow's own GIF save, which quantises by itself
+                   without dithering; ours takes a libimagequant palette from a
+                   sample and dithers, so its file is larger and its PSNR higher)
   jp2              JP2 file, one layer at ratio 4:1, 9/7 wavelet (Pillow:
                    quality_mode="rates", quality_layers=[4], irreversible=True)
 Both files are decoded by Pillow: lossless formats must give back the source
