@@ -148,6 +148,42 @@ TEST(GifWriter, FlatPanelsStayExactBesideAPhoto) {
   }
 }
 
+// Small flat elements of a capture (icons, buttons) keep their colour although
+// the quantizer sees few of their pixels: a 4K capture with a photograph whose
+// gradients compete for the palette.
+TEST(GifWriter, SmallIconsKeepTheirColour) {
+  constexpr std::int32_t kWidth = 3840, kHeight = 2160;
+  RasterImage r = CreateRaster(kWidth, kHeight);
+  for (std::int32_t y = 0; y < kHeight; ++y) {
+    for (std::int32_t x = 0; x < kWidth; ++x) Put(r, x, y, 240, 240, 240);
+  }
+  RasterImage photo = CreateRaster(1600, 1000);
+  PaintPhoto(photo, 0, 1600, 1000);
+  for (std::int32_t y = 0; y < 1000; ++y) {
+    std::memcpy(&r.pixels[(static_cast<std::size_t>(y + 1000) * kWidth + 2000) * 4], &photo.pixels[static_cast<std::size_t>(y) * 1600 * 4],
+                1600 * 4);
+  }
+  struct Icon {
+    std::int32_t x, y, w, h;
+    int red, green, blue;
+  };
+  const Icon icons[] = {{100, 100, 12, 12, 230, 20, 20}, {300, 300, 6, 6, 20, 200, 40},
+                        {500, 500, 16, 8, 250, 200, 0}, {700, 90, 10, 10, 128, 0, 200}};
+  for (const Icon& i : icons) {
+    for (std::int32_t y = i.y; y < i.y + i.h; ++y) {
+      for (std::int32_t x = i.x; x < i.x + i.w; ++x) Put(r, x, y, i.red, i.green, i.blue);
+    }
+  }
+  const Decoded d = Decode(EncodeGif(r));
+  for (const Icon& i : icons) {
+    int worst = 0;
+    for (std::int32_t y = i.y; y < i.y + i.h; ++y) {
+      for (std::int32_t x = i.x; x < i.x + i.w; ++x) worst = std::max(worst, Deviation(d, r, x, y));
+    }
+    EXPECT_EQ(worst, 0) << "icon " << i.red << "," << i.green << "," << i.blue;
+  }
+}
+
 // Every pixel of a smooth photograph within 48 levels of its source and the
 // whole close on average: dithering error that piles up must not pick far
 // colours (dark dots in a light glow), and too little of it shows as bands.

@@ -1,9 +1,9 @@
 // GIF89a through giflib, one 8-bit palette image. The palette is built for
 // each picture by libimagequant from an even sample of its opaque pixels (at
 // most about kPaletteSample of them), at most 256 colours with one slot kept for
-// transparency when the picture has any. Colours that fill a noticeable part of
-// the sample (backgrounds, panels, text) enter the palette exactly, so flat
-// areas come out flat instead of dithered. The full picture is then mapped onto
+// transparency when the picture has any. The colours of flat areas
+// (backgrounds, panels, icons, text) enter the palette exactly, so flat areas
+// come out flat and in their own colour instead of dithered. The full picture is then mapped onto
 // the palette here, with Floyd-Steinberg error diffusion: libimagequant's own
 // remapping takes seconds on a 4K capture.
 // GIF has one transparent index and no partial transparency: a pixel with alpha
@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -33,9 +35,15 @@ constexpr std::size_t kPaletteSample = 256 * 1024;
 // capture in about a tenth of a second on an idle core; 10 lost 4 dB.
 constexpr int kQuantizerSpeed = 8;
 constexpr int kOpaqueFrom = 128;
-// A colour that covers 1/500 of the sample (a 170x100 panel on a 4K capture)
-// is kept exactly.
-constexpr std::size_t kFlatShare = 500;
+// A colour in runs of at least 3 equal pixels, 24 pixels in all, is kept
+// exactly (see FlatColours).
+constexpr std::uint32_t kFlatRun = 3;
+constexpr std::uint32_t kFlatPixels = 24;
+// A flat colour covering 1/500 of the picture (a 170x100 panel on a 4K
+// capture) is kept; a smaller one only where at most kNeighbours flat colours
+// (itself included) lie within 16 to 31 levels of it.
+constexpr std::size_t kLargeShare = 500;
+constexpr int kNeighbours = 3;
 // Largest error, in levels per channel, carried into a pixel by dithering. On
 // a smooth photo-like test picture 12 kept every pixel within 48 levels of the
 // source; 8 showed bands in gradients, 32 let dots of far colours through.
@@ -102,36 +110,87 @@ std::vector<std::uint8_t> Sample(const RasterImage& r, std::int32_t& sw, std::in
   return rgba;
 }
 
-// The colours of an RGBA sample that each cover at least 1/kFlatShare of it,
-// most frequent first, at most `limit`. Counting stops taking new colours once
-// its table is half full (a photograph has more colours than that; its frequent
-// ones are met early enough).
-std::vector<std::uint32_t> FlatColours(const std::vector<std::uint8_t>& rgba, std::size_t limit) {
+// The colours of the picture's flat areas worth keeping exactly, at most
+// `limit`: every run of at least kFlatRun equal opaque pixels in a row counts
+// towards its colour, and a colour needs kFlatPixels of them. Small flat
+// elements (an icon, a close button) are found even where the sample for the
+// quantizer holds only a few of their pixels and the quantizer would merge
+// them into a neighbouring colour. Photographs rarely have such runs. Counting
+// stops taking new colours once its table is half full.
+std::vector<std::uint32_t> FlatColours(const RasterImage& r, std::size_t limit) {
   constexpr std::size_t kSlots = 1u << 15;
   std::vector<std::uint32_t> keys(kSlots, 0);  // colour + 1; 0 is empty
   std::vector<std::uint32_t> counts(kSlots, 0);
   std::size_t used = 0;
-  const std::size_t total = rgba.size() / 4;
-  for (std::size_t i = 0; i < rgba.size(); i += 4) {
-    const std::uint32_t key =
-        ((static_cast<std::uint32_t>(rgba[i]) << 16) | (static_cast<std::uint32_t>(rgba[i + 1]) << 8) | rgba[i + 2]) + 1;
+  auto add = [&](std::uint32_t bgra, std::uint32_t run) {
+    if (run < kFlatRun || (bgra >> 24) < kOpaqueFrom) return;
+    const std::uint32_t key = (bgra & 0xFFFFFF) + 1;
     std::size_t slot = (key * 2654435761u) >> 17;
     while (keys[slot] != 0 && keys[slot] != key) slot = (slot + 1) & (kSlots - 1);
     if (keys[slot] == 0) {
-      if (used >= kSlots / 2) continue;
+      if (used >= kSlots / 2) return;
       keys[slot] = key;
       ++used;
     }
-    ++counts[slot];
+    counts[slot] += run;
+  };
+  for (std::int32_t y = 0; y < r.height; ++y) {
+    const std::uint8_t* row = Row(r, y);
+    std::uint32_t colour = 0, run = 0;
+    for (std::int32_t x = 0; x < r.width; ++x) {
+      std::uint32_t bgra;
+      std::memcpy(&bgra, row + static_cast<std::size_t>(x) * 4, 4);
+      if (run > 0 && bgra == colour) {
+        ++run;
+        continue;
+      }
+      add(colour, run);
+      colour = bgra;
+      run = 1;
+    }
+    add(colour, run);
   }
   std::vector<std::pair<std::uint32_t, std::uint32_t>> flat;  // count, colour
+  // Candidates per cell of 16 levels a channel: a colour whose cell and the 26
+  // around it hold at most kNeighbours candidates is isolated.
+  std::vector<std::uint16_t> cells(16 * 16 * 16, 0);
+  auto cell = [](std::uint32_t c, int dr, int dg, int db) -> int {
+    const int r = static_cast<int>(c >> 20) + dr, g = static_cast<int>((c >> 12) & 15) + dg, b = static_cast<int>((c >> 4) & 15) + db;
+    return r < 0 || g < 0 || b < 0 || r > 15 || g > 15 || b > 15 ? -1 : (r << 8) | (g << 4) | b;
+  };
   for (std::size_t slot = 0; slot < kSlots; ++slot) {
-    if (keys[slot] != 0 && counts[slot] * kFlatShare >= total) flat.push_back({counts[slot], keys[slot] - 1});
+    if (keys[slot] != 0 && counts[slot] >= kFlatPixels) {
+      flat.push_back({counts[slot], keys[slot] - 1});
+      ++cells[static_cast<std::size_t>(cell(keys[slot] - 1, 0, 0, 0))];
+    }
   }
   std::sort(flat.begin(), flat.end(), std::greater<>());
-  if (flat.size() > limit) flat.resize(limit);
-  std::vector<std::uint32_t> out;
-  for (const auto& f : flat) out.push_back(f.second);
+  const auto isolated = [&](std::uint32_t c) {
+    int near = 0;
+    for (int dr = -1; dr <= 1; ++dr) {
+      for (int dg = -1; dg <= 1; ++dg) {
+        for (int db = -1; db <= 1; ++db) {
+          const int i = cell(c, dr, dg, db);
+          if (i >= 0) near += cells[static_cast<std::size_t>(i)];
+        }
+      }
+    }
+    return near <= kNeighbours;
+  };
+  // First the colours of large areas (panels, backgrounds), then isolated
+  // ones (icons, buttons). The rows of a smooth gradient are flat colours too,
+  // but each has others close by; they are left to the quantizer, which keeps
+  // room for them.
+  const std::size_t pixels = static_cast<std::size_t>(r.width) * static_cast<std::size_t>(r.height);
+  std::vector<std::uint32_t> out;  // 0xRRGGBB, as the raster stores B, G, R
+  for (const auto& f : flat) {
+    if (out.size() < limit && static_cast<std::size_t>(f.first) * kLargeShare >= pixels) out.push_back(f.second);
+  }
+  for (const auto& f : flat) {
+    if (out.size() < limit && static_cast<std::size_t>(f.first) * kLargeShare < pixels && isolated(f.second)) {
+      out.push_back(f.second);
+    }
+  }
   return out;
 }
 
@@ -146,7 +205,7 @@ std::vector<GifColorType> BuildPalette(const RasterImage& r, int colours) {
   if (!image) throw std::runtime_error("libimagequant: cannot take the image");
   // At most a quarter of the palette is fixed, so that the quantizer keeps room
   // for the gradients of photographs.
-  for (std::uint32_t c : FlatColours(sample, static_cast<std::size_t>(colours) / 4)) {
+  for (std::uint32_t c : FlatColours(r, static_cast<std::size_t>(colours) / 4)) {
     const liq_color fixed{static_cast<unsigned char>(c >> 16), static_cast<unsigned char>(c >> 8),
                           static_cast<unsigned char>(c), 255};
     if (liq_image_add_fixed_color(image.get(), fixed) != LIQ_OK) break;
