@@ -1,9 +1,10 @@
 #pragma once
-// PNG datastreams through libpng, and the chunk layer shared by the PNG, MNG
-// and JNG writers.
+// PNG datastreams (written in png_encoder.cpp), and the chunk layer shared by
+// the PNG, MNG and JNG writers.
 //
 // PreFilter values (PNG 25, MNG 30, JNG 41): 0 none, 1 sub, 2 up, 3 average,
-// 4 Paeth, each for every row; 5 adaptive: libpng picks, per row, the best of
+// 4 Paeth, each for every row; 5 adaptive: per row the best (smallest sum of
+// the filtered bytes taken as signed values, as libpng chooses) of
 // all five; 6 adaptive over none, sub and up only (faster, a little larger).
 
 #include <cstdint>
@@ -28,7 +29,7 @@ struct Compression {
 
 // Encodes the raster as one PNG datastream and sends it to `sink`, without the
 // 8-byte signature when `withSignature` is false (the chunk sequence alone, as
-// MNG embeds it). Raises std::runtime_error when libpng fails; the sink's own
+// MNG embeds it). Raises std::runtime_error when zlib fails; the sink's own
 // errors pass through.
 enum class Signature { Written, Left };
 void Encode(const RasterImage& raster, Samples samples, Compression compression, Signature signature, ByteSink& sink);
