@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <QMimeData>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <malloc.h>
 #include <xcb/xcb.h>
 
@@ -102,6 +103,16 @@ X11Clipboard::X11Clipboard(QObject* parent)
   connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
     if (mode == QClipboard::Clipboard) OnQtClipboardChanged();
   });
+  if (QtConnection() && clipboardAtom_ != XCB_NONE) {
+    watch_ = std::make_unique<X11SelectionWatch>([this](X11OwnerChange change) { OnOwnerChange(change); });
+    if (watch_->Running()) {
+      watchNotifier_ = std::make_unique<QSocketNotifier>(watch_->FileDescriptor(), QSocketNotifier::Read);
+      connect(watchNotifier_.get(), &QSocketNotifier::activated, this, [this] { watch_->Drain(); });
+      watch_->Drain();
+    } else {
+      watch_.reset();
+    }
+  }
 }
 
 X11Clipboard::~X11Clipboard() = default;
@@ -149,6 +160,24 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
     counter_->ConsumePending();
     return;
   }
+  // Another window took the selection after the one whose copy this pass
+  // works on. Its change may not have reached us yet, or never will: a toolkit
+  // may take the selection with the time of the copy before it, and our write,
+  // carrying a time no older, would take the selection from that newer copy
+  // and destroy it; Qt then reports no change for it at all. So nothing is
+  // written, and the newer copy gets a pass of its own.
+  if (watch_) watch_->Sync();  // a change reported now makes the pass stale
+  if (PassIsStale()) {
+    counter_->ConsumePending();
+    return;
+  }
+  // (An earlier write of this same pass made us the owner: that is no new copy.)
+  if (const std::uint32_t owner = passSequence_ != 0 ? SelectionOwner() : passOwner_;
+      owner != passOwner_ && !IsOurWindow(owner)) {
+    counter_->ConsumePending();
+    RequestSnapshot();
+    return;
+  }
   QClipboard* clipboard = QGuiApplication::clipboard();
   // The caller raised the counter once for this write. Each attempt must be
   // matched by exactly one notification; when Qt emitted none, we consume the
@@ -164,6 +193,7 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
     if (attempt == 1) {
       const int foreignBefore = foreignChanges_;
       QCoreApplication::processEvents();
+      if (watch_) watch_->Sync();
       if (foreignChanges_ != foreignBefore || PassIsStale()) break;
       // Another window took the selection after the one whose copy this pass
       // works on: a newer copy whose change has not reached us yet.
@@ -204,9 +234,14 @@ std::uint32_t X11Clipboard::SelectionOwner() const {
 bool X11Clipboard::SelectionOwnedByUs() const {
   xcb_connection_t* c = QtConnection();
   if (!c || clipboardAtom_ == XCB_NONE) return QGuiApplication::clipboard()->ownsClipboard();
-  const std::uint32_t owner = SelectionOwner();
+  return IsOurWindow(SelectionOwner());
+}
+
+bool X11Clipboard::IsOurWindow(std::uint32_t window) const {
+  xcb_connection_t* c = QtConnection();
+  if (!c || window == XCB_NONE) return false;
   const xcb_setup_t* setup = xcb_get_setup(c);
-  return owner != XCB_NONE && (owner & ~setup->resource_id_mask) == setup->resource_id_base;
+  return (window & ~setup->resource_id_mask) == setup->resource_id_base;
 }
 
 void X11Clipboard::OnQtClipboardChanged() {
@@ -221,6 +256,16 @@ void X11Clipboard::OnQtClipboardChanged() {
     }
     return;
   }
+  if (watch_) return;  // the watch reports foreign changes, also those Qt drops
+  OnForeignChange();
+}
+
+void X11Clipboard::OnOwnerChange(X11OwnerChange change) {
+  if (IsOurWindow(change.owner)) return;  // our own write
+  OnForeignChange();
+}
+
+void X11Clipboard::OnForeignChange() {
   if (SelectionOwnedByUs()) return;  // a late echo of our own content
   ++foreignChanges_;
   if (wantsContent && !wantsContent()) {
