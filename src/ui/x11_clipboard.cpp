@@ -13,7 +13,9 @@
 
 #include <cstdlib>
 #include <exception>
+#include <future>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "app/errors.h"
@@ -23,18 +25,45 @@
 namespace tallowin {
 namespace {
 
+// A text at least this long has its UTF-8 form made on a thread of its own.
+constexpr std::size_t kUtf8AheadUnits = std::size_t{1} << 20;
+
+QString RawText(const SharedText& text) {
+  static_assert(sizeof(char16_t) == sizeof(QChar));
+  return QString::fromRawData(reinterpret_cast<const QChar*>(text->data()), static_cast<qsizetype>(text->size()));
+}
+
 // Offers our text without copying it: the QString reads the shared buffer,
 // which the mime data keeps alive for as long as Qt holds it.
+//
+// Qt answers a request for the text's targets with the UTF-8 form of the text,
+// made on the GUI thread for every request: a 50 MB text stalled the window
+// for a tenth of a second each time. A large text's UTF-8 form is made once,
+// on a thread of its own, as soon as the text is written; a request that comes
+// before it is ready waits for the rest only. The thread owns what it works
+// on, so the mime data can go away before it ends.
 class SharedTextMime : public QMimeData {
  public:
   explicit SharedTextMime(SharedText text) : text_(std::move(text)) {
-    static_assert(sizeof(char16_t) == sizeof(QChar));
-    setText(QString::fromRawData(reinterpret_cast<const QChar*>(text_->data()),
-                                 static_cast<qsizetype>(text_->size())));
+    setText(RawText(text_));
+    if (text_->size() >= kUtf8AheadUnits) {
+      std::packaged_task<QByteArray()> task([text = text_] { return RawText(text).toUtf8(); });
+      utf8_ = task.get_future().share();
+      std::thread(std::move(task)).detach();
+    }
+  }
+
+ protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+    if (utf8_.valid() && type.id() == QMetaType::QByteArray && mimeType == QLatin1String("text/plain")) {
+      return QVariant(utf8_.get());
+    }
+    return QMimeData::retrieveData(mimeType, type);
   }
 
  private:
   SharedText text_;
+  std::shared_future<QByteArray> utf8_;
 };
 
 std::unique_ptr<QMimeData> TextMime(const void* payload) {
