@@ -3,6 +3,7 @@
 #include "base/errors.h"
 #include "clipboard/format_inspection.h"
 #include "clipboard/secret_content.h"
+#include "base/large_pages.h"
 
 namespace tallowin {
 
@@ -120,6 +121,7 @@ void CapturePipeline::AddTextStep() {
   const std::u16string& back = s.Text(Setting::act_textadd_hinten);
   std::u16string added;
   added.reserve(front.size() + text->size() + back.size());
+  AskForLargePages(added.data(), added.capacity() * sizeof(char16_t));
   added.append(front).append(*text).append(back);
   text.reset();  // only the clipboard holds the old text now
   WriteBackText(MakeSharedText(std::move(added)));

@@ -7,33 +7,65 @@
 #include <QImageReader>
 #include <QMimeData>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <malloc.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <future>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "base/errors.h"
+#include "base/large_pages.h"
 #include "ui/qt_text.h"
 #include "ui/raster_qimage.h"
 
 namespace tallowin {
 namespace {
 
+// A text at least this long has its UTF-8 form made on a thread of its own.
+constexpr std::size_t kUtf8AheadUnits = std::size_t{1} << 20;
+
+QString RawText(const SharedText& text) {
+  static_assert(sizeof(char16_t) == sizeof(QChar));
+  return QString::fromRawData(reinterpret_cast<const QChar*>(text->data()), static_cast<qsizetype>(text->size()));
+}
+
 // Offers our text without copying it: the QString reads the shared buffer,
 // which the mime data keeps alive for as long as Qt holds it.
+//
+// Qt answers a request for the text's targets with the UTF-8 form of the text,
+// made on the GUI thread for every request: a 50 MB text stalled the window
+// for a tenth of a second each time. A large text's UTF-8 form is made once,
+// on a thread of its own, as soon as the text is written; a request that comes
+// before it is ready waits for the rest only. The thread owns what it works
+// on, so the mime data can go away before it ends.
 class SharedTextMime : public QMimeData {
  public:
   explicit SharedTextMime(SharedText text) : text_(std::move(text)) {
-    static_assert(sizeof(char16_t) == sizeof(QChar));
-    setText(QString::fromRawData(reinterpret_cast<const QChar*>(text_->data()),
-                                 static_cast<qsizetype>(text_->size())));
+    setText(RawText(text_));
+    if (text_->size() >= kUtf8AheadUnits) {
+      std::packaged_task<QByteArray()> task([text = text_] { return RawText(text).toUtf8(); });
+      utf8_ = task.get_future().share();
+      std::thread(std::move(task)).detach();
+    }
+  }
+
+ protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+    if (utf8_.valid() && type.id() == QMetaType::QByteArray && mimeType == QLatin1String("text/plain")) {
+      return QVariant(utf8_.get());
+    }
+    return QMimeData::retrieveData(mimeType, type);
   }
 
  private:
   SharedText text_;
+  std::shared_future<QByteArray> utf8_;
 };
 
 std::unique_ptr<QMimeData> TextMime(const void* payload) {
@@ -102,6 +134,16 @@ X11Clipboard::X11Clipboard(QObject* parent)
   connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
     if (mode == QClipboard::Clipboard) OnQtClipboardChanged();
   });
+  if (QtConnection() && clipboardAtom_ != XCB_NONE) {
+    watch_ = std::make_unique<X11SelectionWatch>([this](X11OwnerChange change) { OnOwnerChange(change); });
+    if (watch_->Running()) {
+      watchNotifier_ = std::make_unique<QSocketNotifier>(watch_->FileDescriptor(), QSocketNotifier::Read);
+      connect(watchNotifier_.get(), &QSocketNotifier::activated, this, [this] { watch_->Drain(); });
+      watch_->Drain();
+    } else {
+      watch_.reset();
+    }
+  }
 }
 
 X11Clipboard::~X11Clipboard() = default;
@@ -114,13 +156,25 @@ std::optional<RasterImage> DecodePicture(const void* data, std::size_t size) {
   return RasterFromQImage(QImage::fromData(bytes));
 }
 
+// A copy of a picture whose new pixel buffer asks for large pages first: a
+// 4000 x 3000 picture is 48 MB, some 12,000 page faults on the GUI thread otherwise.
+RasterImage CopyRaster(const RasterImage& image) {
+  RasterImage copy;
+  copy.width = image.width;
+  copy.height = image.height;
+  copy.pixels.resize(image.pixels.size());  // left uninitialised: filled below
+  AskForLargePages(copy.pixels.data(), copy.pixels.size());
+  if (!image.pixels.empty()) std::memcpy(copy.pixels.data(), image.pixels.data(), image.pixels.size());
+  return copy;
+}
+
 }  // namespace
 
 RasterImage X11Clipboard::ReadBitmap() {
   const ClipboardContent& content = Content();
-  if (writtenImage_ && content.Has(kFormatBitmap)) return *writtenImage_;
+  if (writtenImage_ && content.Has(kFormatBitmap)) return CopyRaster(*writtenImage_);
   if (!content.Has(kFormatBitmap)) throw TallowinError(kUnsupportedClipboardFormat);
-  if (content.decodedImage) return *content.decodedImage;
+  if (content.decodedImage) return CopyRaster(*content.decodedImage);
   if (!content.encodedImage || content.encodedImage->empty()) throw TallowinError(kUnsupportedClipboardFormat);
   std::optional<RasterImage> raster = DecodePicture(content.encodedImage->data(), content.encodedImage->size());
   if (!raster) throw TallowinError(kUnsupportedClipboardFormat);
@@ -149,6 +203,24 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
     counter_->ConsumePending();
     return;
   }
+  // Another window took the selection after the one whose copy this pass
+  // works on. Its change may not have reached us yet, or never will: a toolkit
+  // may take the selection with the time of the copy before it, and our write,
+  // carrying a time no older, would take the selection from that newer copy
+  // and destroy it; Qt then reports no change for it at all. So nothing is
+  // written, and the newer copy gets a pass of its own.
+  if (watch_) watch_->Sync();  // a change reported now makes the pass stale
+  if (PassIsStale()) {
+    counter_->ConsumePending();
+    return;
+  }
+  // (An earlier write of this same pass made us the owner: that is no new copy.)
+  if (const std::uint32_t owner = passSequence_ != 0 ? SelectionOwner() : passOwner_;
+      owner != passOwner_ && !IsOurWindow(owner)) {
+    counter_->ConsumePending();
+    RequestSnapshot();
+    return;
+  }
   QClipboard* clipboard = QGuiApplication::clipboard();
   // The caller raised the counter once for this write. Each attempt must be
   // matched by exactly one notification; when Qt emitted none, we consume the
@@ -164,6 +236,7 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
     if (attempt == 1) {
       const int foreignBefore = foreignChanges_;
       QCoreApplication::processEvents();
+      if (watch_) watch_->Sync();
       if (foreignChanges_ != foreignBefore || PassIsStale()) break;
       // Another window took the selection after the one whose copy this pass
       // works on: a newer copy whose change has not reached us yet.
@@ -204,9 +277,14 @@ std::uint32_t X11Clipboard::SelectionOwner() const {
 bool X11Clipboard::SelectionOwnedByUs() const {
   xcb_connection_t* c = QtConnection();
   if (!c || clipboardAtom_ == XCB_NONE) return QGuiApplication::clipboard()->ownsClipboard();
-  const std::uint32_t owner = SelectionOwner();
+  return IsOurWindow(SelectionOwner());
+}
+
+bool X11Clipboard::IsOurWindow(std::uint32_t window) const {
+  xcb_connection_t* c = QtConnection();
+  if (!c || window == XCB_NONE) return false;
   const xcb_setup_t* setup = xcb_get_setup(c);
-  return owner != XCB_NONE && (owner & ~setup->resource_id_mask) == setup->resource_id_base;
+  return (window & ~setup->resource_id_mask) == setup->resource_id_base;
 }
 
 void X11Clipboard::OnQtClipboardChanged() {
@@ -221,6 +299,16 @@ void X11Clipboard::OnQtClipboardChanged() {
     }
     return;
   }
+  if (watch_) return;  // the watch reports foreign changes, also those Qt drops
+  OnForeignChange();
+}
+
+void X11Clipboard::OnOwnerChange(X11OwnerChange change) {
+  if (IsOurWindow(change.owner)) return;  // our own write
+  OnForeignChange();
+}
+
+void X11Clipboard::OnForeignChange() {
   if (SelectionOwnedByUs()) return;  // a late echo of our own content
   ++foreignChanges_;
   if (wantsContent && !wantsContent()) {

@@ -1,7 +1,8 @@
 #pragma once
 // The real clipboard on X11: the CLIPBOARD selection.
 //
-// Change notifications and our own writes go through QClipboard. Foreign content
+// Foreign changes come from an XFixes watch of our own (Qt drops some, see
+// X11SelectionWatch); our own writes go through QClipboard. Foreign content
 // is read by X11ClipboardReader on its worker thread, so an owner that never
 // answers cannot freeze the window; the pass over a foreign change runs once its
 // snapshot has arrived. Our own writes notify synchronously inside the write
@@ -14,7 +15,8 @@
 // Every foreign change cancels the read still running for an older one, and a
 // pass whose content a newer copy has replaced no longer writes: the newest
 // copy is never overwritten, and only a copy replaced before it could be read
-// is skipped.
+// is skipped. Nor does a pass write when the selection has changed hands since
+// its content was read: the new owner's copy gets a pass of its own.
 
 #include <QObject>
 #include <cstdint>
@@ -29,8 +31,10 @@
 #include "clipboard/capture_suppress_counter.h"
 #include "clipboard/desktop_clipboard.h"
 #include "x11/x11_clipboard_reader.h"
+#include "ui/x11_selection_watch.h"
 
 class QMimeData;
+class QSocketNotifier;
 
 namespace tallowin {
 
@@ -53,6 +57,8 @@ class X11Clipboard : public QObject, public DesktopClipboard {
 
  private:
   void OnQtClipboardChanged();
+  void OnForeignChange();
+  void OnOwnerChange(X11OwnerChange change);
   void RequestSnapshot();
   // What the worker prepares besides reading: the decodings that would
   // otherwise stall the GUI thread on large content.
@@ -63,6 +69,7 @@ class X11Clipboard : public QObject, public DesktopClipboard {
   };
   void OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot, Decoded decoded);
   bool SelectionOwnedByUs() const;
+  bool IsOurWindow(std::uint32_t window) const;
   std::uint32_t SelectionOwner() const;
   // Inside a snapshot's pass: a newer change came whose pass has not started,
   // so the clipboard holds a copy that nobody has processed yet.
@@ -71,6 +78,10 @@ class X11Clipboard : public QObject, public DesktopClipboard {
   bool OwnsCurrentData() const;
 
   std::unique_ptr<X11ClipboardReader> reader_;
+  // When running, the only source of foreign changes (see X11SelectionWatch);
+  // otherwise Qt's notifications are.
+  std::unique_ptr<X11SelectionWatch> watch_;
+  std::unique_ptr<QSocketNotifier> watchNotifier_;
   std::exception_ptr heldError_;
   int writing_ = 0;  // depth of our own writes in progress (a re-copy's pass writes inside one)
   int ownNotifications_ = 0;

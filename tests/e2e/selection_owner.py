@@ -43,12 +43,14 @@ class SelectionOwner:
 
     # Called from the test's thread ------------------------------------------------
 
-    def offer(self, items, timeout=10):
+    def offer(self, items, timeout=10, when=X.CurrentTime):
         """Takes the selection with `items`, a list of (target name, bytes); returns
-        once the server has made this window the owner."""
+        once the server has answered, with the timestamp of the request (a
+        toolkit passes the time of the event that made the copy), `when`; the server
+        refuses it when it is older than the current owner's, and owns() tells."""
         done = threading.Event()
         with self.lock:
-            self.pending.append((list(items), done))
+            self.pending.append((list(items), when, done))
         os.write(self.wake_write, b"o")
         if not done.wait(timeout):
             raise RuntimeError(f"the selection owner did not take CLIPBOARD in time ({self.failure or 'no error'})")
@@ -87,12 +89,12 @@ class SelectionOwner:
             self.names[atom] = self.x.get_atom_name(atom)
         return self.names[atom]
 
-    def _take(self, items, done):
+    def _take(self, items, when, done):
         atoms = [self._atom(name) for name, _ in items]
         with self.lock:
             self.order = atoms
             self.offers = {atom: data for atom, (_, data) in zip(atoms, items)}
-        self.window.set_selection_owner(self.selection, X.CurrentTime)
+        self.window.set_selection_owner(self.selection, when)
         self.x.sync()
         owner = self.x.get_selection_owner(self.selection)
         with self.lock:
@@ -127,8 +129,8 @@ class SelectionOwner:
         while not self.stopping:
             with self.lock:
                 pending, self.pending = self.pending, []
-            for items, done in pending:
-                self._take(items, done)
+            for items, when, done in pending:
+                self._take(items, when, done)
             while self.x.pending_events():
                 e = self.x.next_event()
                 if e.type == X.SelectionRequest:
