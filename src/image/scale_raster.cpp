@@ -194,10 +194,11 @@ void NearestBand(const RasterImage& source, RasterImage& target, const std::vect
   }
 }
 
-// Splits the target rows between the cores when the work is worth a thread.
-void ForEachBand(std::int32_t rows, std::int64_t work, const auto& run) {
+// Splits the target rows between the cores when the work is worth a thread:
+// each band beyond the first needs at least `workPerBand` units of `work`.
+void ForEachBand(std::int32_t rows, std::int64_t work, std::int64_t workPerBand, const auto& run) {
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const auto bands = static_cast<std::int32_t>(std::min<std::int64_t>({cores, rows, 1 + work / (1 << 18)}));
+  const auto bands = static_cast<std::int32_t>(std::min<std::int64_t>({cores, rows, 1 + work / workPerBand}));
   if (bands <= 1) {
     run(0, rows);
     return;
@@ -278,14 +279,16 @@ bool ScaleRaster(RasterImage& raster, std::int32_t newWidth, std::int32_t newHei
     const std::int64_t sx = std::int64_t{raster.width} * 65536 / newWidth;
     std::vector<std::int32_t> column(static_cast<std::size_t>(newWidth));
     for (std::int32_t i = 0; i < newWidth; ++i) column[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(i * sx / 65536);
-    ForEachBand(newHeight, std::int64_t{newWidth} * newHeight, [&](std::int32_t begin, std::int32_t end) {
+    // A picked pixel costs a few nanoseconds, so 64K of them already outweigh
+    // starting a thread (tens of microseconds).
+    ForEachBand(newHeight, std::int64_t{newWidth} * newHeight, std::int64_t{1} << 16, [&](std::int32_t begin, std::int32_t end) {
       NearestBand(raster, target, column, begin, end);
     });
   } else {
     const Contributions cx = ComputeContributions(raster.width, newWidth, filter);
     const Contributions cy = ComputeContributions(raster.height, newHeight, filter);
     const std::int64_t work = std::int64_t{newWidth} * newHeight * (cx.maxTaps + cy.maxTaps);
-    ForEachBand(newHeight, work, [&](std::int32_t begin, std::int32_t end) {
+    ForEachBand(newHeight, work, std::int64_t{1} << 18, [&](std::int32_t begin, std::int32_t end) {
       FilterBand(raster, target, cx, cy, begin, end);
     });
   }
