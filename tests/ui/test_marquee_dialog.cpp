@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -76,6 +77,32 @@ TEST_F(MarqueeDialogTest, TypedMarginsMoveTheOutlineAndRestoreTheOldPlace) {
   });
   ASSERT_TRUE(margins);
   EXPECT_EQ(*margins, (MarginTexts{u"2", u"30", u"5", u"abc"}));
+}
+
+// Enter takes OK: typed into a margin box (its text is what counts) and with
+// the picture focused after a drag.
+TEST_F(MarqueeDialogTest, EnterKeyTakesOk) {
+  const RasterImage picture = Picture();
+  auto margins = Run(picture, [&] {
+    Drag({10, 5}, {30, 25});
+    QComboBox* left = dialog.findChild<QComboBox*>("act_zuschlinks");
+    left->setFocus();
+    left->lineEdit()->selectAll();
+    QTest::keyClicks(left->lineEdit(), "7");
+    QTest::keyClick(left->lineEdit(), Qt::Key_Return);
+  });
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(*margins, (MarginTexts{u"7", u"30", u"5", u"15"}));
+
+  bool accepted = false;
+  QObject::connect(&dialog, &QDialog::accepted, [&] { accepted = true; });
+  margins = Run(picture, [&] {
+    Drag({20, 10}, {40, 30});
+    QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Enter);
+  });
+  EXPECT_TRUE(accepted);
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(*margins, (MarginTexts{u"20", u"20", u"10", u"10"}));
 }
 
 TEST_F(MarqueeDialogTest, CancelZeroesTheMarginsAndTheNextPictureShowsTheLastRectangle) {
