@@ -7,9 +7,7 @@
 #include <thread>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "base/large_pages.h"
 
 namespace tallowin {
 namespace {
@@ -236,21 +234,6 @@ void ForEachBand(std::int32_t rows, std::int64_t work, std::int64_t workPerBand,
   }
 }
 
-// A large new raster is faulted in page by page as it is filled; with 2 MB
-// pages instead of 4 KB that costs hundreds of times fewer faults. Only a hint:
-// the system may refuse it.
-void AskForLargePages(void* data, std::size_t size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
-  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kLarge - 1) & ~(kLarge - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kLarge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)size;
-#endif
-}
-
 }  // namespace
 
 double ResampleKernelRadius(ResampleFilter filter) {
@@ -283,6 +266,7 @@ bool ScaleRaster(RasterImage& raster, std::int32_t newWidth, std::int32_t newHei
   target.width = newWidth;
   target.height = newHeight;
   target.pixels.resize(RasterImage::ByteSize(newWidth, newHeight));
+  // A large new raster is faulted in page by page as it is filled.
   AskForLargePages(target.pixels.data(), target.pixels.size());
   if (filter == ResampleFilter::Nearest) {
     const std::int64_t sx = std::int64_t{raster.width} * 65536 / newWidth;
