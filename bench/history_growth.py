@@ -39,7 +39,6 @@ import argparse
 import os
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
@@ -48,7 +47,8 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-from capture_latency import OwnerWatch, start_xvfb  # noqa: E402
+from capture_latency import start_xvfb  # noqa: E402
+from owner_watch import OwnerWatch  # noqa: E402
 from selection_owner import SelectionOwner, SelectionReader  # noqa: E402
 from tallowin_e2e import Program, end_process  # noqa: E402
 
@@ -80,7 +80,7 @@ def one_copy(watch, owner, reader, text):
     owner.offer([("UTF8_STRING", text.encode("ascii"))])
     taken_server = None
     while True:
-        received, writer, server_time = watch.next_owner(TIMEOUT)
+        received, writer, server_time = watch.next_change(TIMEOUT)
         if writer == owner.window.id:
             taken_server = server_time
             continue

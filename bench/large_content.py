@@ -53,7 +53,8 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import accessibility  # noqa: E402
-from capture_latency import OwnerWatch, start_xvfb  # noqa: E402
+from capture_latency import start_xvfb  # noqa: E402
+from owner_watch import OwnerWatch  # noqa: E402
 from tallowin_e2e import Program, end_process, run_tool  # noqa: E402
 
 TIMEOUT = 120
@@ -204,7 +205,7 @@ def one_copy(kind, run, watch, prober, pid, scratch):
         child = subprocess.Popen(command, stdin=source, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     rows_before = prober.history_rows() if text is None else 0
     try:
-        _, copier, copied_server = watch.next_owner(TIMEOUT)
+        _, copier, copied_server = watch.next_change(TIMEOUT)
         copied = time.monotonic()
         if text is None:
             # No image step writes a picture back unchanged, so a picture's pass
@@ -217,7 +218,7 @@ def one_copy(kind, run, watch, prober, pid, scratch):
             written = time.monotonic()
             server_ms = (written - copied) * 1e3
         else:
-            _, writer, written_server = watch.next_owner(TIMEOUT)
+            _, writer, written_server = watch.next_change(TIMEOUT)
             if writer in (0, copier):
                 raise RuntimeError("the owner change after the copy is not a write-back")
             written = time.monotonic()

@@ -16,20 +16,33 @@ class OwnerWatch:
                                              xfixes.XFixesSetSelectionOwnerNotifyMask)
         self.x.sync()
 
-    def next_change(self, timeout=10):
-        """(receipt time, new owner window id, server time in ms) of the next owner
-        change; raises TimeoutError when none comes within `timeout` seconds."""
+    def _next_event(self, timeout):
+        """(receipt time, event) of the next owner change; raises TimeoutError
+        when none comes within `timeout` seconds."""
         deadline = time.monotonic() + timeout
         while True:
             while self.x.pending_events():
                 event = self.x.next_event()
                 if getattr(event, "selection", None) == self.clipboard and hasattr(event, "owner"):
-                    owner = event.owner
-                    return time.monotonic(), owner if isinstance(owner, int) else owner.id, event.timestamp
+                    return time.monotonic(), event
             remaining = deadline - time.monotonic()
             if remaining <= 0:
                 raise TimeoutError(f"no CLIPBOARD owner change within {timeout} s")
             select.select([self.x.fileno()], [], [], remaining)
+
+    @staticmethod
+    def _owner(event):
+        return event.owner if isinstance(event.owner, int) else event.owner.id
+
+    def next_change(self, timeout=10):
+        """(receipt time, new owner window id, server time in ms) of the next owner change."""
+        received, event = self._next_event(timeout)
+        return received, self._owner(event), event.timestamp
+
+    def next_selection(self, timeout=10):
+        """(new owner window id, the time the owner gave for its selection) of the next change."""
+        _, event = self._next_event(timeout)
+        return self._owner(event), event.selection_timestamp
 
     def next_owner(self, timeout=10):
         """The window id of the next owner."""

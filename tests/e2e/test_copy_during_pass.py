@@ -22,7 +22,6 @@ the test fails if too few rounds had B take the selection to show anything.
 Usage: test_copy_during_pass.py PATH-TO-TALLOWIN   (runs under its own Xvfb when DISPLAY is unset)
 """
 import os
-import select
 import sys
 import time
 
@@ -30,6 +29,7 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tallowin_e2e import check, main, session, shorten, step, wait_for  # noqa: E402
 from selection_owner import SelectionOwner, SelectionReader  # noqa: E402
+from owner_watch import OwnerWatch  # noqa: E402
 
 ADD_BRACKETS = ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"]
 BIG_LINES = 60000  # lines of 100 characters: about 6 MB
@@ -37,43 +37,9 @@ DELAYS = [i * 0.03 for i in range(30)]
 TIMEOUT = 15
 
 
-class OwnerTimes:
-    """XFixes owner changes of CLIPBOARD with their selection timestamps."""
-
-    def __init__(self):
-        from Xlib import display
-        from Xlib.ext import xfixes
-        self.x = display.Display()
-        self.x.xfixes_query_version()
-        self.clipboard = self.x.intern_atom("CLIPBOARD")
-        self.x.xfixes_select_selection_input(self.x.screen().root, self.clipboard,
-                                             xfixes.XFixesSetSelectionOwnerNotifyMask)
-        self.x.sync()
-
-    def next_change(self, timeout=TIMEOUT):
-        """(owner window id, selection timestamp) of the next owner change."""
-        deadline = time.monotonic() + timeout
-        while True:
-            while self.x.pending_events():
-                event = self.x.next_event()
-                if getattr(event, "selection", None) == self.clipboard and hasattr(event, "owner"):
-                    owner = event.owner if isinstance(event.owner, int) else event.owner.id
-                    return owner, event.selection_timestamp
-            remaining = deadline - time.monotonic()
-            check(remaining > 0, f"no CLIPBOARD owner change within {timeout} s")
-            select.select([self.x.fileno()], [], [], remaining)
-
-    def drain(self):
-        while self.x.pending_events():
-            self.x.next_event()
-
-    def close(self):
-        self.x.close()
-
-
 def test(executable):
     with session(executable, ADD_BRACKETS) as (program, clipboard):
-        changes, owner, reader = OwnerTimes(), SelectionOwner(), SelectionReader()
+        changes, owner, reader = OwnerWatch(), SelectionOwner(), SelectionReader()
         try:
             program.start()
             program.find_main_window(timeout=15)
@@ -89,7 +55,7 @@ def test(executable):
                 b = f"B {i:02d}"
                 changes.drain()
                 xclip = clipboard.copy(big)
-                copier, copied_at = changes.next_change()
+                copier, copied_at = changes.next_selection(TIMEOUT)
                 time.sleep(delay)
                 owner.offer([("UTF8_STRING", b.encode())], when=copied_at)
                 if not owner.owns():
