@@ -20,6 +20,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
@@ -45,7 +46,20 @@ def on_own_server():
 def desktop_clients():
     for tool in ("openbox", "trayer"):
         check(shutil.which(tool), f"{tool} is missing (scripts/install-deps.sh installs it)")
-    wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A fresh Xvfb at times refuses the very first client ("Failed to open the
+    # display"): start openbox again then. trayer docks itself through the window
+    # manager, so it starts once openbox manages the screen.
+    for attempt in range(5):
+        wm_log = tempfile.TemporaryFile()
+        wm = subprocess.Popen(["openbox"], stdout=wm_log, stderr=subprocess.STDOUT)
+        wait_for(lambda: "window id #" in run_tool(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"])[1]
+                 or wm.poll() is not None, 20, what="openbox to manage the screen")
+        if wm.poll() is None:
+            break
+        wm_log.seek(0)
+        print(f"openbox ended with status {wm.poll()}: {wm_log.read().decode(errors='replace').strip()}", flush=True)
+        time.sleep(0.5)
+    check(wm.poll() is None, "openbox did not start")
     tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
                              "--height", str(TRAY_HEIGHT), "--SetDockType", "true", "--transparent", "false",
                              "--tint", "0xdddddd"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -61,7 +75,7 @@ def tray_area():
         boxes = [geometry(int(w)) for w in out.split()]
         boxes = [b for b in boxes if b[3] >= TRAY_HEIGHT - 2]
         return max(boxes, key=lambda b: b[2]) if boxes else None
-    return wait_for(probe, 10, what="trayer's panel")
+    return wait_for(probe, 20, what="trayer's panel")
 
 
 def icon_centre(before_width):
