@@ -4,13 +4,13 @@
 // error that the window would show in its message box is written to standard
 // error instead, and capturing goes on. SIGINT and SIGTERM end the run cleanly
 // (the clipboard reader is joined, exit status 0). Configuration files load as
-// in `tallowin apply --config`, after the first pass, before the --set values.
+// the window loads them: the --config ones (else Auto.twk of the program
+// folder) after the first pass, then the --set values.
 //
 // No history is kept: nothing could show it.
 //
 // Built on a Session like the window: the first pass over the content already
-// on the clipboard runs with the start-up settings (so it is only looked at),
-// and the --set assignments apply after it.
+// on the clipboard runs with the start-up settings (so it is only looked at).
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
