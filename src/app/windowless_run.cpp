@@ -1,5 +1,9 @@
 #include "app/windowless_run.h"
 
+#include <optional>
+
+#include "app/program_core.h"
+
 namespace tallowin {
 
 std::vector<std::string> WindowlessRunWarnings(const CaptureSettings& settings) {
@@ -10,6 +14,13 @@ std::vector<std::string> WindowlessRunWarnings(const CaptureSettings& settings) 
         "(choose rb_cutimg_direkt to crop by fixed margins)");
   }
   return warnings;
+}
+
+ConfigurationWindow WindowlessConfigurationTarget(ProgramCore& core) {
+  ConfigurationWindow target;
+  target.sectionLayout = [&core] { core.sectionLayout.Run(std::nullopt); };
+  target.applyLanguage = [&core] { ApplyLanguageToSettings(core.settings, core.CurrentLanguage()); };
+  return target;
 }
 
 }  // namespace tallowin

@@ -6,11 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "settings/capture_settings.h"
 
 namespace tallowin {
 
 // The warnings a window-less run prints at start for the settings in force.
 std::vector<std::string> WindowlessRunWarnings(const CaptureSettings& settings);
+
+class ProgramCore;
+// What a configuration load or save does besides the settings when there is no
+// window: the section layout and the settings' part of the language routine;
+// the geometry numbers stay in the settings. `core` must outlive the result.
+ConfigurationWindow WindowlessConfigurationTarget(ProgramCore& core);
 
 }  // namespace tallowin

@@ -18,6 +18,7 @@
 #include "base/errors.h"
 #include "app/program_core.h"
 #include "app/program_folder.h"
+#include "app/windowless_run.h"
 #include "cli/checked_output.h"
 #include "cli/command_line.h"
 #include "config/configuration.h"
@@ -215,9 +216,7 @@ int RunApply(const std::vector<std::string>& args) {
   core.FinishStartup(Utf8ToUtf16(programFolder));
   // As the program's first showing does with the configurations named on its
   // command line; there is no window, so the geometry stays in the settings.
-  ConfigurationWindow noWindow;
-  noWindow.sectionLayout = [&core] { core.sectionLayout.Run(std::nullopt); };
-  noWindow.applyLanguage = [&core] { ApplyLanguageToSettings(core.settings, core.CurrentLanguage()); };
+  const ConfigurationWindow noWindow = WindowlessConfigurationTarget(core);
   for (const std::string& config : options.configs) KonfigurationLaden(core.settings, config, true, noWindow);
   for (const std::string& assignment : options.assignments) {
     const std::string error = ApplySettingAssignment(core.settings, assignment);

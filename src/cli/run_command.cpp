@@ -125,9 +125,7 @@ bool DisplayReachable() {
 // window, so the geometry numbers stay in the settings.
 void LoadStartConfigurations(Session& session, const std::string& programFolder) {
   ProgramCore& core = session.Core();
-  ConfigurationWindow noWindow;
-  noWindow.sectionLayout = [&core] { core.sectionLayout.Run(std::nullopt); };
-  noWindow.applyLanguage = [&core] { ApplyLanguageToSettings(core.settings, core.CurrentLanguage()); };
+  const ConfigurationWindow noWindow = WindowlessConfigurationTarget(core);
   std::vector<std::string> paths = session.Options().configurations;
   if (paths.empty()) {
     const std::string start = ConfigMenu(programFolder).StartConfigurationPath();

@@ -49,7 +49,7 @@ def desktop_clients():
     # A fresh Xvfb at times refuses the very first client ("Failed to open the
     # display"): start openbox again then. trayer docks itself through the window
     # manager, so it starts once openbox manages the screen.
-    for attempt in range(5):
+    for _ in range(5):
         wm_log = tempfile.TemporaryFile()
         wm = subprocess.Popen(["openbox"], stdout=wm_log, stderr=subprocess.STDOUT)
         wait_for(lambda: "window id #" in run_tool(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"])[1]
