@@ -246,7 +246,13 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
     core.pipeline->ProcessClipboardChange();
   });
   session.Start();
-  app.exec();
+  // The core event loop, not QGuiApplication's: that one first sets up the
+  // accessibility bridge, which a run without windows has no use for. The bridge
+  // waits for the session bus, and where there is none libdbus forks a launcher
+  // while the reader thread may hold a lock (seen with AddressSanitizer's
+  // allocator) that the child then waits on for ever: the run never started
+  // capturing, and SIGTERM could not end it.
+  QCoreApplication::exec();
   std::fprintf(stderr, "%s: stopped\n", kName);
   return 0;
 }

@@ -222,12 +222,20 @@ class Program:
         self.home = os.path.join(scratch, "home") + "/"
         self.cwd = os.path.join(scratch, "cwd")
         self.log_path = os.path.join(scratch, "program.log")
+        self.env = {}  # added to the environment the program starts with
         self.proc = None
 
     def start(self):
         os.makedirs(self.home, exist_ok=True)
         os.makedirs(self.cwd, exist_ok=True)
         env = dict(os.environ, TALLOWIN_HOME=self.home, QT_QPA_PLATFORM="xcb")
+        # Without a session bus, the window's accessibility bridge has libdbus fork
+        # a bus launcher; in a sanitized program that child can hang on a lock held
+        # by another thread at the fork, and the window's event loop with it. A bus
+        # address that does not exist fails at once instead. (The accessibility
+        # tests run under a bus of their own and keep its address.)
+        env.setdefault("DBUS_SESSION_BUS_ADDRESS", f"unix:path={self.scratch}/no-session-bus")
+        env.update(self.env)
         with open(self.log_path, "wb") as log:
             self.proc = subprocess.Popen([self.executable] + self.args, cwd=self.cwd, env=env,
                                          stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)

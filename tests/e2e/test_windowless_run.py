@@ -13,6 +13,9 @@
   missing one named on standard error and skipped), else Auto.twk of the
   program folder; the --set values come after them.
 - A copy a password manager marks as secret is passed over here too.
+- A run shows no window and so never connects to the session bus (the
+  accessibility bridge would, and without a bus it forked a launcher that could
+  hang the run before it captured anything).
 - A run keeps no history nobody could see: six copies of 8 MiB each leave its
   resident size about where one left it.
 - Cropping by marquee is impossible without the window: a run with it on says
@@ -26,6 +29,7 @@ Usage: test_windowless_run.py PATH-TO-TALLOWIN   (runs under its own Xvfb when D
 import contextlib
 import os
 import signal
+import socket
 import subprocess
 import sys
 
@@ -97,6 +101,25 @@ def test(executable):
             check(program_windows(program) == [], f"the run shows windows: {program_windows(program)}")
             check(clipboard.settle() == ">a", "the write-back was processed again")
             stop_with(program, signum)
+
+    step("no connection to the session bus")
+    with session(executable) as (program, clipboard):
+        bus_path = os.path.join(program.scratch, "bus")
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as bus:
+            bus.bind(bus_path)
+            bus.listen(4)
+            bus.settimeout(0)
+            program.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={bus_path}"
+            start_run(program, ADD)
+            clipboard.copy("bus")
+            clipboard.wait_for_write_back(">bus")
+            try:
+                bus.accept()[0].close()
+                connected = True
+            except BlockingIOError:
+                connected = False
+            check(not connected, "the run connected to the session bus")
+            stop_with(program, signal.SIGTERM)
 
     step("saving with the window's naming and counters; an error goes to standard error")
     with session(executable) as (program, clipboard):
