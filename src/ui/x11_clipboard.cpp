@@ -94,6 +94,25 @@ xcb_connection_t* QtConnection() {
   return x11 ? x11->connection() : nullptr;
 }
 
+// Grabs the X server on a connection for the life of the object: the server
+// handles no other client's request meanwhile.
+class ServerGrab {
+ public:
+  explicit ServerGrab(xcb_connection_t* c) : c_(c) {
+    if (c_) xcb_grab_server(c_);
+  }
+  ~ServerGrab() {
+    if (!c_) return;
+    xcb_ungrab_server(c_);
+    xcb_flush(c_);
+  }
+  ServerGrab(const ServerGrab&) = delete;
+  ServerGrab& operator=(const ServerGrab&) = delete;
+
+ private:
+  xcb_connection_t* c_;
+};
+
 // Restores the pass markers when a pass ends, also by an error.
 class PassScope {
  public:
@@ -214,13 +233,6 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
     counter_->ConsumePending();
     return;
   }
-  // (An earlier write of this same pass made us the owner: that is no new copy.)
-  if (const std::uint32_t owner = passSequence_ != 0 ? SelectionOwner() : passOwner_;
-      owner != passOwner_ && !IsOurWindow(owner)) {
-    counter_->ConsumePending();
-    RequestSnapshot();
-    return;
-  }
   QClipboard* clipboard = QGuiApplication::clipboard();
   // The caller raised the counter once for this write. Each attempt must be
   // matched by exactly one notification; when Qt emitted none, we consume the
@@ -238,23 +250,58 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
       QCoreApplication::processEvents();
       if (watch_) watch_->Sync();
       if (foreignChanges_ != foreignBefore || PassIsStale()) break;
-      // Another window took the selection after the one whose copy this pass
-      // works on: a newer copy whose change has not reached us yet.
-      if (passSequence_ != 0 && SelectionOwner() != passOwner_) break;
       counter_->Raise();
     }
     std::unique_ptr<QMimeData> mime = make(payload);
-    lastWritten_ = mime.get();
     const int before = ownNotifications_;
-    ++writing_;
-    clipboard->setMimeData(mime.release(), QClipboard::Clipboard);
-    --writing_;
+    bool written = false;
+    {
+      // Between looking at the owner and taking the selection, no other client
+      // may take it: the server runs only our requests until the write is done
+      // (a millisecond). Qt's notification of our write waits until then.
+      ServerGrab grab(QtConnection());
+      // Another window took the selection after the one whose copy this pass
+      // works on: a newer copy whose change has not reached us yet, or never
+      // will (an earlier write of this same pass made us the owner: that is no
+      // new copy).
+      const std::uint32_t owner = passSequence_ != 0 ? SelectionOwner() : passOwner_;
+      if (owner == passOwner_ || IsOurWindow(owner)) {
+        lastWritten_ = mime.get();
+        ++writing_;
+        ++grabbing_;
+        clipboard->setMimeData(mime.release(), QClipboard::Clipboard);
+        --grabbing_;
+        --writing_;
+        written = true;
+      }
+    }
+    DeliverHeldNotifications();
+    if (!written) {
+      counter_->ConsumePending();
+      if (attempt == 0) RequestSnapshot();
+      break;
+    }
     if (ownNotifications_ == before) counter_->ConsumePending();
     if (OwnsCurrentData()) break;
   }
   // An error of the pass that our write's notification ran (a re-copy is processed
   // like a new copy) was held back until Qt's signal had returned.
   if (writing_ == 0 && heldError_) std::rethrow_exception(std::exchange(heldError_, nullptr));
+}
+
+void X11Clipboard::DeliverHeldNotifications() {
+  while (heldNotifications_ > 0) {
+    --heldNotifications_;
+    // As if delivered during the write: the pipeline's gate consumes it, unless
+    // it is a re-copy.
+    ++writing_;
+    try {
+      NotifyChanged();
+    } catch (...) {
+      if (!heldError_) heldError_ = std::current_exception();
+    }
+    --writing_;
+  }
 }
 
 bool X11Clipboard::OwnsCurrentData() const {
@@ -288,6 +335,13 @@ bool X11Clipboard::IsOurWindow(std::uint32_t window) const {
 }
 
 void X11Clipboard::OnQtClipboardChanged() {
+  if (grabbing_ > 0) {
+    // Our own write with the server grabbed: its pass must not run before the
+    // grab ends, so the notification is delivered right after it.
+    ++ownNotifications_;
+    ++heldNotifications_;
+    return;
+  }
   if (writing_ > 0) {
     ++ownNotifications_;
     // Our own write: the pipeline's gate consumes it, unless it is a re-copy.

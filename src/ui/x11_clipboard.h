@@ -76,6 +76,7 @@ class X11Clipboard : public QObject, public DesktopClipboard {
   bool PassIsStale() const { return passSequence_ != 0 && started_ < requested_; }
   void Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload, ClipboardContent content);
   bool OwnsCurrentData() const;
+  void DeliverHeldNotifications();
 
   std::unique_ptr<X11ClipboardReader> reader_;
   // When running, the only source of foreign changes (see X11SelectionWatch);
@@ -84,6 +85,8 @@ class X11Clipboard : public QObject, public DesktopClipboard {
   std::unique_ptr<QSocketNotifier> watchNotifier_;
   std::exception_ptr heldError_;
   int writing_ = 0;  // depth of our own writes in progress (a re-copy's pass writes inside one)
+  int grabbing_ = 0;  // > 0 while our write runs with the server grabbed
+  int heldNotifications_ = 0;  // Qt's notifications of that write, delivered after the grab
   int ownNotifications_ = 0;
   int foreignChanges_ = 0;  // changes made by other clients, as Qt reported them
   quint64 requested_ = 0;
