@@ -1,5 +1,7 @@
 #include "app/capture_pipeline.h"
 
+#include <utility>
+
 #include "base/errors.h"
 #include "clipboard/format_inspection.h"
 #include "clipboard/secret_content.h"
@@ -26,17 +28,29 @@ void CapturePipeline::ProcessClipboardChange() {
 }
 
 bool CapturePipeline::PassGate() {
-  if (!parts_.state->captureActive) return false;
+  if (!parts_.state->captureActive) {
+    detailsAwaitValues_ = false;  // a change no pass looks at: the list shows older content
+    return false;
+  }
   return !parts_.state->suppress.ConsumePending();
 }
 
 void CapturePipeline::RunPass() {
+  struct Depth {
+    int& depth;
+    explicit Depth(int& d) : depth(++d) {}
+    ~Depth() { --depth; }
+  } depth(passDepth_);
+  // A pass run inside another one (a re-copy's write is processed like a new
+  // copy) leaves the list showing its own content: no values arrive for it.
+  detailsAwaitValues_ = false;
   // A password a password manager marked as secret is passed over as if
   // capturing were off: no details, no history entry, no write-back, no file.
   if (ContentMarkedSecret(*parts_.clipboard)) return;
   parts_.details->Clear();
   parts_.views->ClearText();
   RefreshDetails();
+  detailsAwaitValues_ = passDepth_ == 1;
   RefreshContentViews();
 
   const CaptureSettings& s = Settings();
@@ -50,8 +64,13 @@ void CapturePipeline::RunPass() {
   if (s.Flag(Setting::cb_saveimg) && s.Flag(Setting::save_img_nachher)) SaveImageStep();
 }
 
-void CapturePipeline::RefreshDetails() {
-  Clipboard& clipboard = *parts_.clipboard;
+void CapturePipeline::CompleteDetails(Clipboard& whole) {
+  if (!std::exchange(detailsAwaitValues_, false)) return;
+  parts_.details->Clear();
+  RefreshDetails(whole);
+}
+
+void CapturePipeline::RefreshDetails(Clipboard& clipboard) {
   const int count = clipboard.CountFormats();
   for (int i = 0; i < count; ++i) {
     const FormatNumber f = clipboard.FormatAt(i);

@@ -90,8 +90,14 @@ class CapturePipeline {
   // content before a pass calls this first, and RunPass once the content is there.
   bool PassGate();
   void RunPass();
+  // The values of the last pass's formats, some of which arrived after the
+  // pass began (see Clipboard::SetLateValuesHandler): the details list is
+  // filled again from `whole`, once, when it shows that pass (capturing was on
+  // and the content was not secret); otherwise nothing happens.
+  void CompleteDetails(Clipboard& whole);
 
-  void RefreshDetails();
+  void RefreshDetails() { RefreshDetails(*parts_.clipboard); }
+  void RefreshDetails(Clipboard& clipboard);
   void RefreshContentViews();
   void ReplaceTextStep();
   void AddTextStep();
@@ -113,6 +119,9 @@ class CapturePipeline {
   std::optional<RasterImage> ReadBitmapSilently();
 
   PipelineParts parts_;
+  // The details list shows the last change's pass and may still gain values.
+  bool detailsAwaitValues_ = false;
+  int passDepth_ = 0;
 };
 
 }  // namespace tallowin

@@ -50,6 +50,7 @@ ProgramCore::ProgramCore(Clipboard& clipboard, Language language)
                           [this](Language now, TemplateTexts) { ApplyOutputSettingsLanguage(settings, now); });
   AttachReactions();
   clipboard_.SetChangeHandler([this] { pipeline->ProcessClipboardChange(); });
+  clipboard_.SetLateValuesHandler([this](Clipboard& whole) { pipeline->CompleteDetails(whole); });
 }
 
 void ProgramCore::AttachReactions() {

@@ -80,14 +80,24 @@ class Clipboard {
 
   // Called once per change of the content.
   void SetChangeHandler(std::function<void()> handler) { changeHandler_ = std::move(handler); }
+  // A backend may deliver a change once the formats a pass works on are read
+  // (the text, the picture, the password hint) and read the others after it.
+  // Then this is called, after that change's notification has returned, with
+  // `whole`: that content with the values of all its formats (also when a
+  // write has replaced it since).
+  void SetLateValuesHandler(std::function<void(Clipboard& whole)> handler) { lateValuesHandler_ = std::move(handler); }
 
  protected:
   void NotifyChanged() {
     if (changeHandler_) changeHandler_();
   }
+  void NotifyLateValues(Clipboard& whole) {
+    if (lateValuesHandler_) lateValuesHandler_(whole);
+  }
 
  private:
   std::function<void()> changeHandler_;
+  std::function<void(Clipboard&)> lateValuesHandler_;
 };
 
 // The text rule of ReadText over two raw blocks (either may be null), for

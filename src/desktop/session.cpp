@@ -26,6 +26,7 @@ Session::Session(SessionOptions options, const ClipboardBackendFactory& makeBack
 Session::~Session() {
   // The backend may still deliver a change while it shuts down; the core goes first.
   backend_->Board().SetChangeHandler({});
+  backend_->Board().SetLateValuesHandler({});
   backend_->SetContentGate({});
   core_->imageSteps.SetMarqueeDialog(nullptr);
 }

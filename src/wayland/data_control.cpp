@@ -109,7 +109,12 @@ class WaylandDataControl::Worker {
   void Post(std::function<void()> command);
 
   // Commands, run on the worker.
-  void BeginSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done);
+  struct SnapshotRequest {
+    WaylandReadPlan plan;
+    std::function<void(WaylandSnapshot)> done;
+    std::function<void(WaylandSnapshot)> first;
+  };
+  void BeginSnapshot(SnapshotRequest request);
   void CancelAll();
   bool DoWrite(const WaylandOffer& offer, std::optional<std::uint64_t> basedOn);
 
@@ -135,9 +140,13 @@ class WaylandDataControl::Worker {
   struct Read {
     WaylandSnapshot snapshot;
     std::function<void(WaylandSnapshot)> done;
+    std::function<void(WaylandSnapshot)> first;  // empty once the first part is delivered, or with none
+    std::set<std::string> firstTypes;             // the pipes' types that make the first part
     std::vector<Pipe> pipes;
     Clock::time_point deadline;
   };
+  // Hands the first part over once none of its types is still being read.
+  void DeliverFirstPart();
   // Our data on its way to a reader.
   struct Serve {
     int fd = -1;
@@ -195,7 +204,7 @@ class WaylandDataControl::Worker {
   std::map<wl_proxy*, Source> sources_;  // ours, until cancelled
   std::vector<Serve> serves_;
 
-  std::deque<std::pair<WaylandReadPlan, std::function<void(WaylandSnapshot)>>> queuedReads_;
+  std::deque<SnapshotRequest> queuedReads_;
   std::optional<Read> read_;
 
   int wake_ = -1;  // eventfd: commands are waiting, or the worker is to stop
@@ -473,17 +482,18 @@ void WaylandDataControl::Worker::Run() {
   }
 }
 
-void WaylandDataControl::Worker::BeginSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done) {
-  queuedReads_.emplace_back(std::move(plan), std::move(done));
+void WaylandDataControl::Worker::BeginSnapshot(SnapshotRequest request) {
+  queuedReads_.push_back(std::move(request));
   if (!read_) StartNextRead();
 }
 
 void WaylandDataControl::Worker::StartNextRead() {
   if (queuedReads_.empty()) return;
-  auto [plan, done] = std::move(queuedReads_.front());
+  SnapshotRequest request = std::move(queuedReads_.front());
   queuedReads_.pop_front();
+  const WaylandReadPlan& plan = request.plan;
   Read read;
-  read.done = std::move(done);
+  read.done = std::move(request.done);
   read.deadline = Clock::now() + readLimit;
   WaylandSnapshot& snapshot = read.snapshot;
   snapshot.serial = foreignSerial.load();
@@ -524,9 +534,42 @@ void WaylandDataControl::Worker::StartNextRead() {
     ::close(ends[1]);
     read.pipes.push_back(Pipe{type, ends[0], {}, now});
   }
+  if (request.first && plan.firstTypes) {
+    const std::vector<std::string> first = plan.firstTypes(snapshot.types);
+    for (const Pipe& pipe : read.pipes) {
+      if (std::find(first.begin(), first.end(), pipe.type) != first.end()) read.firstTypes.insert(pipe.type);
+    }
+    // Without any of them being read there is nothing to hand over early.
+    if (!read.firstTypes.empty()) read.first = std::move(request.first);
+  }
   if (wl_display_flush(display_) < 0 && errno != EAGAIN) dead_ = true;
   read_ = std::move(read);
   if (read_->pipes.empty()) FinishRead(false);
+}
+
+void WaylandDataControl::Worker::DeliverFirstPart() {
+  for (const Pipe& pipe : read_->pipes) {
+    if (pipe.fd >= 0 && read_->firstTypes.contains(pipe.type)) return;
+  }
+  WaylandSnapshot& whole = read_->snapshot;
+  WaylandSnapshot part;
+  part.ownerAnswered = whole.ownerAnswered;
+  part.serial = whole.serial;
+  part.types = whole.types;
+  part.firstPart = true;
+  for (const std::string& type : whole.types) {
+    if (!read_->firstTypes.contains(type)) continue;
+    if (auto it = whole.data.find(type); it != whole.data.end()) {
+      part.data.emplace(type, std::move(it->second));
+      whole.data.erase(it);
+    } else {
+      part.failed.push_back(type);
+    }
+  }
+  whole.rest = true;
+  std::function<void(WaylandSnapshot)> first = std::move(read_->first);
+  read_->first = nullptr;
+  first(std::move(part));
 }
 
 void WaylandDataControl::Worker::ProgressReads(const std::vector<pollfd>& fds, std::size_t first) {
@@ -568,6 +611,7 @@ void WaylandDataControl::Worker::ProgressReads(const std::vector<pollfd>& fds, s
     }
     open = open || pipe.fd >= 0;
   }
+  if (read_->first) DeliverFirstPart();
   if (!open) FinishRead(false);
 }
 
@@ -576,6 +620,8 @@ void WaylandDataControl::Worker::FinishRead(bool cancelled) {
   read_.reset();
   for (Pipe& pipe : read.pipes) {
     CloseFd(pipe.fd);
+    // A first part already named its own failures.
+    if (read.snapshot.rest && read.firstTypes.contains(pipe.type)) continue;
     if (!read.snapshot.data.contains(pipe.type)) read.snapshot.failed.push_back(pipe.type);
   }
   if (cancelled) read.snapshot = CancelledSnapshot();
@@ -585,7 +631,7 @@ void WaylandDataControl::Worker::FinishRead(bool cancelled) {
 void WaylandDataControl::Worker::CancelAll() {
   if (read_) FinishRead(true);
   while (!queuedReads_.empty()) {
-    auto done = std::move(queuedReads_.front().second);
+    auto done = std::move(queuedReads_.front().done);
     queuedReads_.pop_front();
     if (done) done(CancelledSnapshot());
   }
@@ -680,11 +726,12 @@ void WaylandDataControl::Start(std::function<void(std::uint64_t)> onChange) { wo
 
 std::uint64_t WaylandDataControl::LatestForeignSerial() const { return worker_->foreignSerial.load(); }
 
-void WaylandDataControl::RequestSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done) {
+void WaylandDataControl::RequestSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done,
+                                         std::function<void(WaylandSnapshot)> first) {
   Worker* worker = worker_.get();
-  auto shared = std::make_shared<std::pair<WaylandReadPlan, std::function<void(WaylandSnapshot)>>>(std::move(plan),
-                                                                                                  std::move(done));
-  worker->Post([worker, shared] { worker->BeginSnapshot(std::move(shared->first), std::move(shared->second)); });
+  auto shared = std::make_shared<Worker::SnapshotRequest>(
+      Worker::SnapshotRequest{std::move(plan), std::move(done), std::move(first)});
+  worker->Post([worker, shared] { worker->BeginSnapshot(std::move(*shared)); });
 }
 
 WaylandSnapshot WaylandDataControl::ReadSnapshot(WaylandReadPlan plan) {

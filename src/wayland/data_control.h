@@ -44,6 +44,11 @@ struct WaylandReadPlan {
   bool oneImage = true;
   // The image MIME types the caller's picture decoder reads.
   std::vector<std::string> decodableImages;
+  // With a first-part callback (see RequestSnapshot): given the offered types,
+  // the ones whose bytes come in the first part. Each owner serves each type on
+  // its own (wl-copy starts a process for every one), so a caller that needs
+  // one type at once need not wait for all.
+  std::function<std::vector<std::string>(const std::vector<std::string>& offered)> firstTypes;
 };
 
 // The seat's selection at the time of one read.
@@ -54,6 +59,10 @@ struct WaylandSnapshot {
   bool cancelled = false;
   // The selection is a write of this object's (its content is the caller's own).
   bool ours = false;
+  // A first part: `data` and `failed` hold only the plan's first types.
+  bool firstPart = false;
+  // What follows a first part: `data` and `failed` hold only the other types.
+  bool rest = false;
   // The foreign selection this snapshot is of (see LatestForeignSerial).
   std::uint64_t serial = 0;
   // The offered MIME types in the owner's order, each once, without our marker.
@@ -113,7 +122,14 @@ class WaylandDataControl {
   // Queues one snapshot of the current selection and returns at once; `done`
   // runs exactly once on the worker thread (unless this object is destroyed
   // first). Requests are served one at a time in order.
-  void RequestSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done);
+  //
+  // With `first` and plan.firstTypes naming some of the types the plan reads,
+  // the snapshot comes in two parts: `first` gets the bytes of those types as
+  // soon as each of them is read or given up (firstPart set), and `done` the
+  // others later (rest set; a cancelled read gives `done` alone). Otherwise
+  // `done` gets the whole snapshot and `first` is not called.
+  void RequestSnapshot(WaylandReadPlan plan, std::function<void(WaylandSnapshot)> done,
+                       std::function<void(WaylandSnapshot)> first = {});
   // The same, waiting for the result.
   WaylandSnapshot ReadSnapshot(WaylandReadPlan plan);
   // Ends the read in progress and every queued one with cancelled=true.

@@ -5,11 +5,13 @@
 #include <QMetaObject>
 #include <malloc.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "base/errors.h"
 #include "base/cp1252.h"
 #include "base/utf.h"
+#include "clipboard/secret_content.h"
 #include "ui/raster_qimage.h"
 #include "ui/x11_clipboard.h"
 
@@ -102,6 +104,9 @@ RasterImage WaylandClipboard::ReadBitmap() {
 
 void WaylandClipboard::Write(WaylandOffer offer, ClipboardContent content) {
   ReplaceContent(std::move(content));
+  contentSerial_ = 0;
+  // A write outside a pass (a re-copy from the history) shows content of its own.
+  if (!passSerial_) awaited_.reset();
   // The caller raised the counter once for this write; exactly one
   // notification consumes it, ours below or the consumption here when the
   // write is not made. A pass whose copy a newer one has replaced does not
@@ -136,33 +141,59 @@ void WaylandClipboard::RequestSnapshot() {
   connection_->CancelPending();
   WaylandReadPlan plan;
   plan.decodableImages = decodableImages_;
-  std::shared_ptr<const std::set<std::string>> decodable = decodableSet_;
-  connection_->RequestSnapshot(std::move(plan), [this, decodable](WaylandSnapshot snapshot) {
-    // Worker thread: decode what is large here, then hand everything to the GUI thread.
-    Decoded decoded;
-    if (!snapshot.cancelled && snapshot.ownerAnswered) {
-      if (const std::string* type = UnicodeTextTarget(snapshot.types, MimeTextTargets())) {
-        auto it = snapshot.data.find(*type);
-        if (it != snapshot.data.end()) {
-          decoded.text = DecodeUnicodeText(it->second);
-          it->second = {};  // the decoded text replaces the bytes
+  plan.firstTypes = [decodable = decodableSet_](const std::vector<std::string>& offered) {
+    // What a pass reads: the text (format 13, and format 1 for when 13 turns
+    // out empty), the password hint and the picture.
+    const TextTargetRule& rule = MimeTextTargets();
+    std::vector<std::string> first;
+    if (const std::string* unicode = UnicodeTextTarget(offered, rule)) first.push_back(*unicode);
+    bool ansi = false;
+    for (const std::string& type : offered) {
+      const bool isAnsi = std::find(rule.eightBit.begin(), rule.eightBit.end(), type) != rule.eightBit.end();
+      if ((isAnsi && !ansi) || type == kPasswordManagerHintTarget || decodable->contains(type)) first.push_back(type);
+      ansi = ansi || isAnsi;
+    }
+    return first;
+  };
+  connection_->RequestSnapshot(
+      std::move(plan),
+      [this](WaylandSnapshot snapshot) {
+        if (!snapshot.rest) {
+          DeliverSnapshot(std::move(snapshot));
+          return;
         }
-      }
-      for (const std::string& type : snapshot.types) {
-        auto it = snapshot.data.find(type);
-        if (!decodable->contains(type) || it == snapshot.data.end()) continue;
-        std::optional<RasterImage> raster = DecodePicture(it->second);
-        if (raster) decoded.picture = std::make_shared<const RasterImage>(std::move(*raster));
-        break;
+        QMetaObject::invokeMethod(
+            this, [this, rest = std::move(snapshot)]() mutable { OnLateValues(std::move(rest)); },
+            Qt::QueuedConnection);
+      },
+      [this](WaylandSnapshot firstPart) { DeliverSnapshot(std::move(firstPart)); });
+}
+
+void WaylandClipboard::DeliverSnapshot(WaylandSnapshot snapshot) {
+  // Worker thread: decode what is large here, then hand everything to the GUI thread.
+  Decoded decoded;
+  if (!snapshot.cancelled && snapshot.ownerAnswered) {
+    if (const std::string* type = UnicodeTextTarget(snapshot.types, MimeTextTargets())) {
+      auto it = snapshot.data.find(*type);
+      if (it != snapshot.data.end()) {
+        decoded.text = DecodeUnicodeText(it->second);
+        it->second = {};  // the decoded text replaces the bytes
       }
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this, snapshot = std::move(snapshot), decoded = std::move(decoded)]() mutable {
-          OnSnapshot(std::move(snapshot), std::move(decoded));
-        },
-        Qt::QueuedConnection);
-  });
+    for (const std::string& type : snapshot.types) {
+      auto it = snapshot.data.find(type);
+      if (!decodableSet_->contains(type) || it == snapshot.data.end()) continue;
+      std::optional<RasterImage> raster = DecodePicture(it->second);
+      if (raster) decoded.picture = std::make_shared<const RasterImage>(std::move(*raster));
+      break;
+    }
+  }
+  QMetaObject::invokeMethod(
+      this,
+      [this, snapshot = std::move(snapshot), decoded = std::move(decoded)]() mutable {
+        OnSnapshot(std::move(snapshot), std::move(decoded));
+      },
+      Qt::QueuedConnection);
 }
 
 void WaylandClipboard::OnSnapshot(WaylandSnapshot snapshot, Decoded decoded) {
@@ -176,6 +207,9 @@ void WaylandClipboard::OnSnapshot(WaylandSnapshot snapshot, Decoded decoded) {
     if (content.encodedImage) content.decodedImage = std::move(decoded.picture);
   }
   SetContent(std::move(content));
+  contentSerial_ = snapshot.serial;
+  awaited_.reset();
+  if (snapshot.firstPart) awaited_ = AwaitedValues{snapshot.serial, Content()};
   const std::uint64_t serial = snapshot.serial;
   const std::size_t readBytes = SnapshotBytes(snapshot) + (Content().text ? Content().text->size() : 0);
   snapshot = WaylandSnapshot{};
@@ -184,6 +218,21 @@ void WaylandClipboard::OnSnapshot(WaylandSnapshot snapshot, Decoded decoded) {
   handledSerial_ = serial;
   PassScope pass(passSerial_, serial);
   NotifyChanged();
+}
+
+void WaylandClipboard::OnLateValues(WaylandSnapshot rest) {
+  // Only for the change whose pass ran last: a newer one has its own values.
+  if (!awaited_ || rest.cancelled || rest.serial != awaited_->serial || handledSerial_ != rest.serial) return;
+  ClipboardContent whole = std::move(awaited_->content);
+  awaited_.reset();
+  const ClipboardContent more = ContentFromTargets(Registry(), rest.types, rest.data, nullptr, MimeTextTargets());
+  for (const auto& [format, block] : more.blocks) whole.blocks.emplace(format, block);
+  // The clipboard still holds that content when no write has replaced it.
+  if (contentSerial_ == rest.serial) SetContent(whole);
+  ContentClipboard view;
+  view.Registry() = Registry();
+  view.SetContent(std::move(whole));
+  NotifyLateValues(view);
 }
 
 }  // namespace tallowin

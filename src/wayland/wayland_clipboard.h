@@ -9,6 +9,12 @@
 // one, and a snapshot that a newer change has overtaken is dropped: that change
 // gets its own pass.
 //
+// A pass needs only the text, the picture and the password hint; the other
+// types' values are for the details list. The pass runs once those are read,
+// and the other values follow through NotifyLateValues: an owner such as wl-copy
+// serves each type from a process of its own, and waiting for all of them
+// would hold the pass up for each.
+//
 // Our own writes notify synchronously inside the write call, where the raised
 // CaptureSuppressCounter absorbs them; the selection event they cause is not
 // reported by the worker. A write of a pass whose content a newer copy has
@@ -52,7 +58,9 @@ class WaylandClipboard : public QObject, public DesktopClipboard {
   };
   void OnChange(std::uint64_t serial);
   void RequestSnapshot();
+  void DeliverSnapshot(WaylandSnapshot snapshot);  // worker thread
   void OnSnapshot(WaylandSnapshot snapshot, Decoded decoded);
+  void OnLateValues(WaylandSnapshot rest);
   void Write(WaylandOffer offer, ClipboardContent content);
 
   std::unique_ptr<WaylandDataControl> connection_;
@@ -62,6 +70,14 @@ class WaylandClipboard : public QObject, public DesktopClipboard {
   // outside a pass over foreign content.
   std::optional<std::uint64_t> passSerial_;
   std::uint64_t handledSerial_ = 0;  // the newest change whose pass has started or was skipped
+  // The content whose pass ran on a first part, as that pass saw it, until
+  // the other values arrive.
+  struct AwaitedValues {
+    std::uint64_t serial = 0;
+    ClipboardContent content;
+  };
+  std::optional<AwaitedValues> awaited_;
+  std::uint64_t contentSerial_ = 0;  // the change whose content we hold; 0 after our own write
 };
 
 }  // namespace tallowin

@@ -5,6 +5,7 @@
 
 #include "base/errors.h"
 #include "app/pipeline_fixture.h"
+#include "clipboard/secret_content.h"
 #include "base/utf.h"
 
 namespace tallowin::testing {
@@ -215,6 +216,43 @@ TEST_F(PipelineTest, DetailsListEveryFormatWithNameNumberAndValue) {
   EXPECT_EQ(details.Rows()[1].format, u"TEXT");
   EXPECT_EQ(details.Rows()[1].number, 1);
   EXPECT_EQ(details.Rows()[1].value, std::u16string(u"hé\0", 3));  // the whole block, terminator included
+}
+
+// A backend may run the pass before every value is read and hand the whole
+// content over later: the details list of that pass is filled again, once, even
+// after the pass's write-back; a list showing no pass of that change is left alone.
+TEST_F(PipelineTest, LateValuesCompleteTheDetailsOfTheLastPassOnly) {
+  On(Setting::cb_textadd);
+  Set(Setting::act_textadd_vorne, u"[");
+  MemoryClipboard whole;
+  const FormatNumber html = whole.RegisterFormat("text/html");
+  whole.PlaceFromOtherProgram({{kFormatUnicodeText, UnicodeTextBlock(u"a")}, {html, "<b>a</b>"}});
+  auto values = [this] {
+    std::vector<std::u16string> v;
+    for (const DetailsRow& row : details.Rows()) v.push_back(row.format + u"=" + row.value.Text());
+    return v;
+  };
+
+  Copy(u"a");
+  ASSERT_EQ(Clip(), u"[a");
+  pipeline->CompleteDetails(whole);
+  EXPECT_EQ(values(), (std::vector<std::u16string>{u"UNICODETEXT=a", u"text/html=<b>a</b>"}));
+  pipeline->CompleteDetails(whole);  // once only: no second refill
+  EXPECT_EQ(details.Rows().size(), 2u);
+
+  // A secret copy's pass shows nothing, and its late values must not either.
+  Copy(u"c");
+  const FormatNumber hint = clipboard.RegisterFormat(kPasswordManagerHintTarget);
+  clipboard.PlaceFromOtherProgram({{kFormatUnicodeText, UnicodeTextBlock(u"pw")}, {hint, "secret"}});
+  pipeline->CompleteDetails(whole);
+  EXPECT_EQ(values(), (std::vector<std::u16string>{u"UNICODETEXT=c", std::u16string(u"TEXT=c\0", 7)}));
+
+  // Neither do those of a change made while capturing was off.
+  Copy(u"d");
+  state.captureActive = false;
+  Copy(u"e");
+  pipeline->CompleteDetails(whole);
+  EXPECT_EQ(values(), (std::vector<std::u16string>{u"UNICODETEXT=d", std::u16string(u"TEXT=d\0", 7)}));
 }
 
 TEST_F(PipelineTest, UnnamedFormatEndsThePassAfterTheRowsListedSoFar) {

@@ -3,15 +3,20 @@
 //                                    selection change (ours: a write of the program)
 //   wayland_test_client hang TYPE... makes itself the selection owner of TYPE... and never
 //                                    writes any data; prints "ready" once it owns it
-//   wayland_test_client copy TEXT    owns the selection with TEXT under the five text types
+//   wayland_test_client copy TEXT [SLOW-TYPE...]
+//                                    owns the selection with TEXT under the five text types
 //                                    wl-copy offers, serving every request in-process (no
-//                                    process per request); prints "ready" once it owns it
+//                                    process per request); prints "ready" once it owns it.
+//                                    Each SLOW-TYPE is offered too and served TEXT one byte
+//                                    every 0.4 s from a child process, which then prints
+//                                    "served SLOW-TYPE".
 // Talks to $WAYLAND_DISPLAY with zwlr_data_control_manager_v1 (what wlroots offers).
 
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iterator>
@@ -81,10 +86,30 @@ void Primary(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* of
 const zwlr_data_control_device_v1_listener kDevice{DataOffer, Selection, Finished, Primary};
 
 const char* servedText = nullptr;  // copy: the text served for every request
+std::vector<std::string> slowTypes;  // copy: served byte by byte
 
-void Send(void*, zwlr_data_control_source_v1*, const char*, int32_t fd) {
+void ServeSlowly(const char* type, int fd) {
+  if (fork() != 0) {
+    close(fd);
+    return;
+  }
+  for (const char* p = servedText; *p; ++p) {
+    usleep(400000);
+    if (write(fd, p, 1) != 1) _exit(1);
+  }
+  close(fd);
+  std::printf("served %s\n", type);
+  std::fflush(stdout);
+  _exit(0);
+}
+
+void Send(void*, zwlr_data_control_source_v1*, const char* type, int32_t fd) {
   if (!servedText) {
     heldFds.push_back(fd);
+    return;
+  }
+  if (std::find(slowTypes.begin(), slowTypes.end(), type) != slowTypes.end()) {
+    ServeSlowly(type, fd);
     return;
   }
   const std::size_t size = std::strlen(servedText);
@@ -101,17 +126,20 @@ const zwlr_data_control_source_v1_listener kSource{Send, Cancelled};
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool copy = argc == 3 && std::strcmp(argv[1], "copy") == 0;
+  const bool copy = argc >= 3 && std::strcmp(argv[1], "copy") == 0;
   if (argc < 2 || (std::strcmp(argv[1], "watch") != 0 && std::strcmp(argv[1], "hang") != 0 && !copy)) {
-    std::fprintf(stderr, "usage: %s watch | hang TYPE... | copy TEXT\n", argv[0]);
+    std::fprintf(stderr, "usage: %s watch | hang TYPE... | copy TEXT [SLOW-TYPE...]\n", argv[0]);
     return 2;
   }
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGCHLD, SIG_IGN);  // the slow servers end on their own
   const char* textTypes[] = {"text/plain;charset=utf-8", "text/plain", "TEXT", "STRING", "UTF8_STRING"};
   std::vector<const char*> types(argv + 2, argv + argc);
   if (copy) {
     servedText = argv[2];
+    slowTypes.assign(argv + 3, argv + argc);
     types.assign(std::begin(textTypes), std::end(textTypes));
+    for (const std::string& slow : slowTypes) types.push_back(slow.c_str());
   }
   const bool watch = std::strcmp(argv[1], "watch") == 0;
   wl_display* display = wl_display_connect(nullptr);
