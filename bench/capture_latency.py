@@ -30,8 +30,8 @@ data-control backend), with wl-copy copying and wl-paste reading back:
 With --owner=client the copies are made by `wayland_test_client copy`, which
 offers the same five text types as wl-copy but serves every request in its
 own process: wl-copy starts a process per request. The pass waits only for the
-two text types it reads (the other three values reach the details list after
-it), so two of those start-ups are in the wl-copy figure.
+text type it reads (the other four values reach the details list after it), so
+one of those start-ups is in the wl-copy figure.
 
 Usage: bench/capture_latency.py PATH-TO-TALLOWIN [--copies N] [--bytes N] [--wayland [--owner=client]]
 Without DISPLAY it starts its own Xvfb (or run it under `xvfb-run -a`).

@@ -34,6 +34,13 @@ std::size_t SnapshotBytes(const WaylandSnapshot& snapshot) {
   return bytes;
 }
 
+bool OffersEightBitText(const std::vector<std::string>& types) {
+  const std::vector<std::string>& eightBit = MimeTextTargets().eightBit;
+  return std::any_of(types.begin(), types.end(), [&eightBit](const std::string& type) {
+    return std::find(eightBit.begin(), eightBit.end(), type) != eightBit.end();
+  });
+}
+
 // Sets the serial a pass works on and restores the outer one when the pass
 // ends, also by an error.
 class PassScope {
@@ -142,15 +149,19 @@ void WaylandClipboard::RequestSnapshot() {
   WaylandReadPlan plan;
   plan.decodableImages = decodableImages_;
   plan.firstTypes = [decodable = decodableSet_](const std::vector<std::string>& offered) {
-    // What a pass reads: the text (format 13, and format 1 for when 13 turns
-    // out empty), the password hint and the picture.
+    // What a pass reads: the text (format 13, or format 1 when there is no 13;
+    // should 13 turn out empty, OnSnapshot waits for the rest), the password
+    // hint and the picture.
     const TextTargetRule& rule = MimeTextTargets();
+    const std::string* unicode = UnicodeTextTarget(offered, rule);
     std::vector<std::string> first;
-    if (const std::string* unicode = UnicodeTextTarget(offered, rule)) first.push_back(*unicode);
+    if (unicode) first.push_back(*unicode);
     bool ansi = false;
     for (const std::string& type : offered) {
       const bool isAnsi = std::find(rule.eightBit.begin(), rule.eightBit.end(), type) != rule.eightBit.end();
-      if ((isAnsi && !ansi) || type == kPasswordManagerHintTarget || decodable->contains(type)) first.push_back(type);
+      if ((!unicode && isAnsi && !ansi) || type == kPasswordManagerHintTarget || decodable->contains(type)) {
+        first.push_back(type);
+      }
       ansi = ansi || isAnsi;
     }
     return first;
@@ -201,6 +212,13 @@ void WaylandClipboard::OnSnapshot(WaylandSnapshot snapshot, Decoded decoded) {
   // A newer change came after this read began; its own pass follows.
   if (snapshot.serial != connection_->LatestForeignSerial()) return;
   if (handledSerial_ != 0 && snapshot.serial <= handledSerial_) return;
+  // Format 13 turned out empty or unreadable: the pass reads the text of
+  // format 1, which comes with the other values, and waits for them.
+  if (snapshot.firstPart && !(decoded.text && !decoded.text->empty()) && OffersEightBitText(snapshot.types)) {
+    held_ = HeldFirstPart{std::move(snapshot), std::move(decoded)};
+    return;
+  }
+  held_.reset();  // a first part held for an older change waits no more
   ClipboardContent content;
   if (snapshot.ownerAnswered) {
     content = ContentFromTargets(Registry(), snapshot.types, snapshot.data, std::move(decoded.text), MimeTextTargets());
@@ -221,6 +239,15 @@ void WaylandClipboard::OnSnapshot(WaylandSnapshot snapshot, Decoded decoded) {
 }
 
 void WaylandClipboard::OnLateValues(WaylandSnapshot rest) {
+  if (held_ && !rest.cancelled && rest.serial == held_->snapshot.serial) {
+    HeldFirstPart held = std::move(*held_);
+    held_.reset();
+    for (auto& [type, bytes] : rest.data) held.snapshot.data.emplace(type, std::move(bytes));
+    held.snapshot.failed.insert(held.snapshot.failed.end(), rest.failed.begin(), rest.failed.end());
+    held.snapshot.firstPart = false;
+    OnSnapshot(std::move(held.snapshot), std::move(held.decoded));
+    return;
+  }
   // Only for the change whose pass ran last: a newer one has its own values.
   if (!awaited_ || rest.cancelled || rest.serial != awaited_->serial || handledSerial_ != rest.serial) return;
   ClipboardContent whole = std::move(awaited_->content);

@@ -77,6 +77,12 @@ class WaylandClipboard : public QObject, public DesktopClipboard {
     ClipboardContent content;
   };
   std::optional<AwaitedValues> awaited_;
+  // A first part whose pass waits for the rest (its text is in format 1).
+  struct HeldFirstPart {
+    WaylandSnapshot snapshot;
+    Decoded decoded;
+  };
+  std::optional<HeldFirstPart> held_;
   std::uint64_t contentSerial_ = 0;  // the change whose content we hold; 0 after our own write
 };
 

@@ -8,6 +8,8 @@ text/x-slow, which it serves one byte every 0.4 s from a process of its own
 - "[late!]" is written back while text/x-slow is still being served;
 - the details list then shows the content as it arrived, text/x-slow with its
   value "late!" included, although the write-back has replaced that content.
+An owner whose UTF-8 types are empty and whose text/plain holds "ansi" gets
+"[ansi]": the pass then waits for the 8-bit text.
 
 Usage: test_wayland_details.py PATH-TO-TALLOWIN   (runs under its own Xvfb and D-Bus session when needed)
 """
@@ -94,6 +96,12 @@ def test(executable):
                 # text/plain and STRING are both the 8-bit text, format 1, listed once.
                 check(len(rows) == 5, f"expected five formats for the six offered types, found {len(rows)} rows")
                 screenshot("wayland-details")
+
+                step("empty UTF-8 text: the pass takes the 8-bit text")
+                clipboard.close()
+                owner = clipboard.helper("copy-8bit", "ansi")
+                check(owner.stdout.readline().strip() == b"ready", "the helper did not take the selection")
+                clipboard.wait_for_text("[ansi]", timeout=10)
                 check(program.running(), "the program ended")
             finally:
                 clipboard.close()

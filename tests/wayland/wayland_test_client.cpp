@@ -10,6 +10,9 @@
 //                                    Each SLOW-TYPE is offered too and served TEXT one byte
 //                                    every 0.4 s from a child process, which then prints
 //                                    "served SLOW-TYPE".
+//   wayland_test_client copy-8bit TEXT
+//                                    the same five types, but only the 8-bit ones (text/plain,
+//                                    STRING) hold TEXT; the UTF-8 ones are empty
 // Talks to $WAYLAND_DISPLAY with zwlr_data_control_manager_v1 (what wlroots offers).
 
 #include <poll.h>
@@ -87,6 +90,7 @@ const zwlr_data_control_device_v1_listener kDevice{DataOffer, Selection, Finishe
 
 const char* servedText = nullptr;  // copy: the text served for every request
 std::vector<std::string> slowTypes;  // copy: served byte by byte
+bool eightBitOnly = false;           // copy-8bit: the UTF-8 types are served empty
 
 void ServeSlowly(const char* type, int fd) {
   if (fork() != 0) {
@@ -112,7 +116,8 @@ void Send(void*, zwlr_data_control_source_v1*, const char* type, int32_t fd) {
     ServeSlowly(type, fd);
     return;
   }
-  const std::size_t size = std::strlen(servedText);
+  const bool eightBitType = std::strcmp(type, "text/plain") == 0 || std::strcmp(type, "STRING") == 0;
+  const std::size_t size = eightBitOnly && !eightBitType ? 0 : std::strlen(servedText);
   for (std::size_t sent = 0; sent < size;) {
     const ssize_t n = write(fd, servedText + sent, size - sent);
     if (n <= 0) break;
@@ -126,9 +131,10 @@ const zwlr_data_control_source_v1_listener kSource{Send, Cancelled};
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool copy = argc >= 3 && std::strcmp(argv[1], "copy") == 0;
+  eightBitOnly = argc == 3 && std::strcmp(argv[1], "copy-8bit") == 0;
+  const bool copy = (argc >= 3 && std::strcmp(argv[1], "copy") == 0) || eightBitOnly;
   if (argc < 2 || (std::strcmp(argv[1], "watch") != 0 && std::strcmp(argv[1], "hang") != 0 && !copy)) {
-    std::fprintf(stderr, "usage: %s watch | hang TYPE... | copy TEXT [SLOW-TYPE...]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s watch | hang TYPE... | copy TEXT [SLOW-TYPE...] | copy-8bit TEXT\n", argv[0]);
     return 2;
   }
   signal(SIGPIPE, SIG_IGN);
