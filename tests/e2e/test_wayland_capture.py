@@ -14,7 +14,8 @@ started with WAYLAND_DISPLAY set (its window goes to Xvfb).
 - `tallowin run` with no X display at all captures on the Wayland clipboard
   ("w" comes back as "[w]") and ends with status 0 on SIGTERM.
 - A PNG copied as image/png is listed by `tallowin formats` as BITMAP 2, and
-  with resizing on it comes back as a smaller PNG.
+  with resizing on it comes back as a smaller PNG, saved as
+  "Clipboard Image 1.png" at that size.
 - A Wayland display without data-control: the program says so once on standard
   error and in the window's status line, and watches the X11 clipboard instead.
 
@@ -164,7 +165,10 @@ def image_scenarios(executable, sway, build_dir):
                                    timeout=20)
             check(status == 0 and out == "BITMAP\t2\t\n", f"tallowin formats: status {status}, {out!r}")
 
-            step("with resizing on, a copied picture comes back smaller")
+            step("with resizing and saving on, a copied picture comes back smaller and is saved")
+            images = os.path.join(program.scratch, "images")
+            program.args += ["--set", "cb_saveimg=1", "--set", f"saveimg_ordner={images}/",
+                             "--set", "saveimg_format=*.png - Portable Network Graphics"]
             os.environ["WAYLAND_DISPLAY"] = sway.display
             program.start()
             program.find_main_window(timeout=15)
@@ -174,6 +178,11 @@ def image_scenarios(executable, sway, build_dir):
                      LIVENESS, interval=0.2, what="the picture to come back at 40x20")
             status, out = run_tool(["env", f"WAYLAND_DISPLAY={sway.display}", executable, "formats"], timeout=20)
             check(out == "BITMAP\t2\t\n", f"the written-back picture is listed as {out!r}")
+            saved = os.path.join(images, "Clipboard Image 1.png")
+            wait_for(lambda: os.path.exists(saved), LIVENESS, what=f"{saved} to be written")
+            with open(saved, "rb") as f:
+                check(png_size(f.read()) == (40, 20), "the saved picture is not 40x20")
+            check(os.listdir(images) == ["Clipboard Image 1.png"], f"files saved: {os.listdir(images)}")
             check(program.running(), "the program ended")
         finally:
             clipboard.close()
