@@ -639,9 +639,13 @@ void WaylandDataControl::Worker::CancelAll() {
 
 void WaylandDataControl::Worker::ProgressServes(const std::vector<pollfd>& fds, std::size_t first) {
   const Clock::time_point now = Clock::now();
+  // Requests handled since the poll (the compositor's events are dispatched
+  // after it) added serves at the end that have no entry in `fds` yet: they
+  // are written from the next round on.
+  const std::size_t polled = fds.size() - first;
   for (std::size_t i = 0; i < serves_.size(); ++i) {
     Serve& s = serves_[i];
-    if (fds[first + i].revents != 0) {
+    if (i < polled && fds[first + i].revents != 0) {
       while (s.sent < s.bytes->size()) {
         const ssize_t n = ::write(s.fd, s.bytes->data() + s.sent, s.bytes->size() - s.sent);
         if (n > 0) {
