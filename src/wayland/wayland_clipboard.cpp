@@ -34,11 +34,13 @@ std::size_t SnapshotBytes(const WaylandSnapshot& snapshot) {
   return bytes;
 }
 
-bool OffersEightBitText(const std::vector<std::string>& types) {
+bool IsEightBitText(const std::string& type) {
   const std::vector<std::string>& eightBit = MimeTextTargets().eightBit;
-  return std::any_of(types.begin(), types.end(), [&eightBit](const std::string& type) {
-    return std::find(eightBit.begin(), eightBit.end(), type) != eightBit.end();
-  });
+  return std::find(eightBit.begin(), eightBit.end(), type) != eightBit.end();
+}
+
+bool OffersEightBitText(const std::vector<std::string>& types) {
+  return std::any_of(types.begin(), types.end(), IsEightBitText);
 }
 
 // Sets the serial a pass works on and restores the outer one when the pass
@@ -152,13 +154,12 @@ void WaylandClipboard::RequestSnapshot() {
     // What a pass reads: the text (format 13, or format 1 when there is no 13;
     // should 13 turn out empty, OnSnapshot waits for the rest), the password
     // hint and the picture.
-    const TextTargetRule& rule = MimeTextTargets();
-    const std::string* unicode = UnicodeTextTarget(offered, rule);
+    const std::string* unicode = UnicodeTextTarget(offered, MimeTextTargets());
     std::vector<std::string> first;
     if (unicode) first.push_back(*unicode);
     bool ansi = false;
     for (const std::string& type : offered) {
-      const bool isAnsi = std::find(rule.eightBit.begin(), rule.eightBit.end(), type) != rule.eightBit.end();
+      const bool isAnsi = IsEightBitText(type);
       if ((!unicode && isAnsi && !ansi) || type == kPasswordManagerHintTarget || decodable->contains(type)) {
         first.push_back(type);
       }

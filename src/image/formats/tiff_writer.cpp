@@ -118,6 +118,15 @@ std::unique_ptr<TIFF, TiffCloser> OpenMemoryTiff(MemoryFile& file) {
   return tiff;
 }
 
+// Converts strip `s` of the picture into `strip` (RGBA rows); returns its row count.
+std::int32_t FillStrip(const RasterImage& r, std::uint32_t rowsPerStrip, tstrip_t s, std::vector<std::uint8_t>& strip) {
+  const std::size_t rowBytes = static_cast<std::size_t>(r.width) * 4u;
+  const std::int32_t y = static_cast<std::int32_t>(s * rowsPerStrip);
+  const std::int32_t rows = std::min<std::int32_t>(static_cast<std::int32_t>(rowsPerStrip), r.height - y);
+  for (std::int32_t i = 0; i < rows; ++i) BgraRowToRgba(Row(r, y + i), r.width, strip.data() + i * rowBytes);
+  return rows;
+}
+
 // Converts and encodes strips [first, end) of the picture into `t`, whose
 // strip 0 is the picture's strip `first`.
 void WriteStrips(TIFF* t, const RasterImage& r, std::uint32_t rowsPerStrip, tstrip_t first, tstrip_t end) {
@@ -126,9 +135,7 @@ void WriteStrips(TIFF* t, const RasterImage& r, std::uint32_t rowsPerStrip, tstr
   // sparing libtiff's copy of each row into its own strip buffer.
   std::vector<std::uint8_t> strip(rowBytes * rowsPerStrip);
   for (tstrip_t s = first; s < end; ++s) {
-    const std::int32_t y = static_cast<std::int32_t>(s * rowsPerStrip);
-    const std::int32_t rows = std::min<std::int32_t>(static_cast<std::int32_t>(rowsPerStrip), r.height - y);
-    for (std::int32_t i = 0; i < rows; ++i) BgraRowToRgba(Row(r, y + i), r.width, strip.data() + i * rowBytes);
+    const std::int32_t rows = FillStrip(r, rowsPerStrip, s, strip);
     if (TIFFWriteEncodedStrip(t, s - first, strip.data(), static_cast<tmsize_t>(rowBytes * rows)) < 0) {
       throw std::runtime_error("libtiff: cannot write a strip");
     }
@@ -149,9 +156,7 @@ void EncodeLzwStripRange(const RasterImage& r, std::uint32_t rowsPerStrip, Encod
   std::vector<std::uint8_t> strip(rowBytes * rowsPerStrip);
   TiffLzwEncoder lzw;
   for (tstrip_t s = out.first; s < out.end; ++s) {
-    const std::int32_t y = static_cast<std::int32_t>(s * rowsPerStrip);
-    const std::int32_t rows = std::min<std::int32_t>(static_cast<std::int32_t>(rowsPerStrip), r.height - y);
-    for (std::int32_t i = 0; i < rows; ++i) BgraRowToRgba(Row(r, y + i), r.width, strip.data() + i * rowBytes);
+    const std::int32_t rows = FillStrip(r, rowsPerStrip, s, strip);
     std::string& encoded = out.strips.emplace_back();
     encoded.reserve(rowBytes * static_cast<std::size_t>(rows) / 4 + 64);
     lzw.Encode(strip.data(), rowBytes * static_cast<std::size_t>(rows), encoded);
