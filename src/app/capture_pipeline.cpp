@@ -41,26 +41,46 @@ void CapturePipeline::RunPass() {
     explicit Depth(int& d) : depth(++d) {}
     ~Depth() { --depth; }
   } depth(passDepth_);
+  ++passesStarted_;
   // A pass run inside another one (a re-copy's write is processed like a new
   // copy) leaves the list showing its own content: no values arrive for it.
   detailsAwaitValues_ = false;
   // A password a password manager marked as secret is passed over as if
   // capturing were off: no details, no history entry, no write-back, no file.
-  if (ContentMarkedSecret(*parts_.clipboard)) return;
+  const bool secret = ContentMarkedSecret(*parts_.clipboard);
+  // A cut-out still being chosen for an older copy is for a picture this
+  // content has replaced: this pass's crop step takes the dialog over with
+  // the newer picture, or, when it will not crop one, the dialog closes.
+  if (parts_.images && passDepth_ > 1) {
+    parts_.images->NewerContentArrived(!secret && Settings().Flag(Setting::cb_cutimg) && HasBitmapFormat());
+  }
+  if (secret) return;
   parts_.details->Clear();
   parts_.views->ClearText();
   RefreshDetails();
   detailsAwaitValues_ = passDepth_ == 1;
   RefreshContentViews();
 
+  // A step that waits for the user (the cut-out dialog) lets a newer copy run
+  // its own pass meanwhile. That pass has done everything for the clipboard's
+  // content, so this one stops: its later steps would read the newer copy and
+  // process it a second time, and its results would be written over it.
   const CaptureSettings& s = Settings();
+  const std::uint64_t pass = passesStarted_;
+  const auto superseded = [&] { return passesStarted_ != pass; };
   if (s.Flag(Setting::cb_suchenersetzen)) ReplaceTextStep();
+  if (superseded()) return;
   if (s.Flag(Setting::cb_textadd)) AddTextStep();
+  if (superseded()) return;
   if (s.Flag(Setting::cb_savetxt)) SaveTextStep();
+  if (superseded()) return;
 
   if (s.Flag(Setting::cb_cutimg)) CropImageStep();
+  if (superseded()) return;
   if (s.Flag(Setting::cb_saveimg) && s.Flag(Setting::save_img_vorher)) SaveImageStep();
+  if (superseded()) return;
   if (s.Flag(Setting::cb_resizeimg)) ResizeImageStep();
+  if (superseded()) return;
   if (s.Flag(Setting::cb_saveimg) && s.Flag(Setting::save_img_nachher)) SaveImageStep();
 }
 
@@ -186,12 +206,16 @@ void CapturePipeline::TransformImageStep(ImageTransform work) {
   if (!parts_.images || !HasBitmapFormat()) return;
   std::optional<RasterImage> raster = ReadBitmapSilently();
   if (!raster) return;
+  const std::uint64_t pass = passesStarted_;
   std::optional<RasterImage> result;
   try {
     result = (parts_.images->*work)(std::move(*raster));
   } catch (const std::exception&) {
     return;  // an image step that fails ends silently
   }
+  // A newer copy replaced the picture meanwhile (see RunPass): the result is
+  // of an older picture and must not be put over the newer one.
+  if (passesStarted_ != pass) return;
   // The result is written back also when nothing was cut or scaled.
   if (result) WriteBackBitmap(*result);
 }
@@ -200,13 +224,15 @@ void CapturePipeline::SaveImageStep() {
   if (!parts_.images) return;
   parts_.images->PushOutputOptions();
   if (!HasBitmapFormat()) return;
-  std::optional<RasterImage> raster = ReadBitmapSilently();
-  if (!raster) return;
+  // The name is made (and the counter advanced) before the picture is read, so
+  // a picture that cannot be read still uses up its number.
   const CaptureSettings& s = Settings();
   const std::optional<std::u16string> path =
       PrepareImageOutputPath(s.Text(Setting::saveimg_ordner), s.Text(Setting::saveimg_name),
                              s.Text(Setting::saveimg_format), parts_.state->imageFileCounter, parts_.now);
   if (!path) return;
+  std::optional<RasterImage> raster = ReadBitmapSilently();
+  if (!raster) return;
   try {
     parts_.images->Save(*raster, *path);
   } catch (const std::exception&) {

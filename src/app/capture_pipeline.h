@@ -57,6 +57,10 @@ class ImageStepActions {
   // Pushes the output options to the image writer; may raise for an unusable quality text.
   virtual void PushOutputOptions() = 0;
   virtual bool Save(const RasterImage& raster, std::u16string_view path) = 0;
+  // A pass for newer content starts inside an older pass, which may be waiting
+  // in its crop step for the user's cut-out; `cropsPicture`: this pass will
+  // run the crop step on a picture.
+  virtual void NewerContentArrived(bool cropsPicture) = 0;
 };
 
 struct PipelineParts {
@@ -122,6 +126,7 @@ class CapturePipeline {
   // The details list shows the last change's pass and may still gain values.
   bool detailsAwaitValues_ = false;
   int passDepth_ = 0;
+  std::uint64_t passesStarted_ = 0;
 };
 
 }  // namespace tallowin

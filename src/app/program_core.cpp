@@ -19,6 +19,7 @@ class CoreImageActions final : public ImageStepActions {
       : steps_(steps), formats_(formats), settings_(settings) {}
   std::optional<RasterImage> Crop(RasterImage raster) override { return steps_.Crop(std::move(raster)); }
   std::optional<RasterImage> Resize(RasterImage raster) override { return steps_.Resize(std::move(raster)); }
+  void NewerContentArrived(bool cropsPicture) override { steps_.NewerContentArrived(cropsPicture); }
   void PushOutputOptions() override { AusgabeWerteSetzen(settings_, formats_); }
   bool Save(const RasterImage& raster, std::u16string_view path) override {
     return SaveRasterToPath(formats_, path, raster);

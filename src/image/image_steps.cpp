@@ -30,6 +30,10 @@ std::optional<RasterImage> ImageSteps::Crop(RasterImage raster) {
   return raster;
 }
 
+void ImageSteps::NewerContentArrived(bool cropsPicture) {
+  if (dialog_ && !(cropsPicture && settings_.Flag(Setting::rb_cutimg_auswahl))) dialog_->Withdraw();
+}
+
 void ImageSteps::KonvertierWerteSetzen() {
   if (auto filter = FilterFromName(settings_.Text(Setting::act_sizemethode))) currentFilter_ = *filter;
 }

@@ -26,11 +26,19 @@ struct MarginTexts {
 
 // The marquee dialog as the crop step sees it: shows the picture modally and,
 // when the dialog closes (by OK, cancel or the close box), hands back its
-// margin boxes. std::nullopt: the dialog could not be shown (it is open already).
+// margin boxes. std::nullopt: the dialog could not be shown.
+//
+// A newer copy can arrive while the dialog is open; its pass runs inside the
+// dialog's wait. Its ChooseCutout shows the newer picture in the open dialog
+// (rectangle and margins as they stand) and waits for the same close; the
+// older call then returns too, and its pass, superseded, uses nothing of it.
 class MarqueeDialog {
  public:
   virtual ~MarqueeDialog() = default;
   virtual std::optional<MarginTexts> ChooseCutout(const RasterImage& picture) = 0;
+  // Closes an open dialog without a choice, the margins left as they stand:
+  // the picture it shows is no longer on the clipboard.
+  virtual void Withdraw() = 0;
 };
 
 // The margin boxes of the main window.
@@ -55,6 +63,10 @@ class ImageSteps {
   // Sets the filter from act_sizemethode, then resizes by the rules; an image
   // the rules leave alone comes back unchanged.
   std::optional<RasterImage> Resize(RasterImage raster);
+  // Newer content arrived while a crop may be waiting for the dialog: unless
+  // that content's crop step will take the dialog over (`cropsPicture` and the
+  // marquee mode on), the dialog is withdrawn.
+  void NewerContentArrived(bool cropsPicture);
 
   // Sets CurrentResampleFilter from the text of act_sizemethode; a name that
   // selects no filter keeps the last one.

@@ -238,6 +238,8 @@ void MainWindow::BuildMenus() {
     // Ends the program through the start form, without the close query. Qt
     // closes every window on quitting, this one too: that close must not save.
     quitting_ = true;
+    // A cut-out being chosen is abandoned, not applied: the copy stays as it was.
+    if (cutauswahl_) cutauswahl_->Withdraw();
     if (startForm_) startForm_->close();
     QApplication::quit();
   });

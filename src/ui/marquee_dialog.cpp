@@ -1,6 +1,8 @@
 #include "ui/marquee_dialog.h"
 
 #include <QComboBox>
+#include <QEventLoop>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -103,7 +105,8 @@ MarqueeCutDialog::MarqueeCutDialog(Language language, QWidget* parent) : QDialog
   setObjectName("Tcutauswahl");
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setMinimumSize(650, 300);
-  setModal(true);
+  // Modal for the main window only: the tray icon and its menu stay usable.
+  setWindowModality(Qt::WindowModal);
 
   scrollBox2_ = new QScrollArea;
   scrollBox2_->setObjectName("ScrollBox2");
@@ -143,10 +146,7 @@ MarqueeCutDialog::MarqueeCutDialog(Language language, QWidget* parent) : QDialog
   button1_->setDefault(true);
   strip->addWidget(abbrechen_);
   strip->addWidget(button1_);
-  connect(abbrechen_, &QPushButton::clicked, this, [this] {
-    selection_.Cancel();
-    reject();
-  });
+  connect(abbrechen_, &QPushButton::clicked, this, &MarqueeCutDialog::Cancel);
   connect(button1_, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* layout = new QVBoxLayout(this);
@@ -161,20 +161,58 @@ void MarqueeCutDialog::Sprache(Language language) {
   RetextWindow(this, "Tcutauswahl", language);
 }
 
-std::optional<MarginTexts> MarqueeCutDialog::ChooseCutout(const RasterImage& picture) {
-  if (isVisible()) return std::nullopt;
+void MarqueeCutDialog::ShowPicture(const RasterImage& picture) {
   bild_->SetPicture(picture);
   selection_.ShowPicture(picture.width, picture.height);
-  // Maximised; the size is set as well for displays without a window manager.
-  if (QScreen* shown = screen()) setGeometry(shown->availableGeometry());
-  setWindowState(windowState() | Qt::WindowMaximized);
-  show();
-  // Above the main window also where no window manager keeps it on top.
-  raise();
-  activateWindow();
-  exec();
+}
+
+void MarqueeCutDialog::Cancel() {
+  selection_.Cancel();
+  reject();
+}
+
+void MarqueeCutDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    Cancel();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+std::optional<MarginTexts> MarqueeCutDialog::ChooseCutout(const RasterImage& picture) {
+  if (isVisible()) {
+    // A newer copy while the dialog is open: the dialog now shows it, and
+    // what the user chooses is for it. The older call returns on the same close.
+    ShowPicture(picture);
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    QEventLoop wait;
+    connect(this, &QDialog::finished, &wait, &QEventLoop::quit);
+    wait.exec(QEventLoop::DialogExec);
+  } else {
+    withdrawn_ = false;
+    ShowPicture(picture);
+    // Maximised; the size is set as well for displays without a window manager.
+    if (QScreen* shown = screen()) setGeometry(shown->availableGeometry());
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    show();
+    // Above the main window also where no window manager keeps it on top.
+    raise();
+    activateWindow();
+    exec();
+  }
   ReleasePointer();
+  if (withdrawn_) return std::nullopt;
   return Margins();
+}
+
+void MarqueeCutDialog::Withdraw() {
+  if (!isVisible()) return;
+  withdrawn_ = true;
+  selection_.MouseUp();  // a drag in progress ends where it is
+  ReleasePointer();
+  reject();
 }
 
 void MarqueeCutDialog::DrawSelectionRect(const SelectionRect& rect) { bild_->XorOutline(rect); }

@@ -14,6 +14,7 @@
 #include "image/marquee_selection.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -29,8 +30,11 @@ class MarqueeCutDialog : public QDialog, public MarqueeDialog, private MarqueeVi
   MarqueeCutDialog(Language language, QWidget* parent = nullptr);
   ~MarqueeCutDialog() override;
 
-  // Shows the picture modally; std::nullopt when the dialog is open already.
+  // Shows the picture modally and waits until the dialog closes. Called while
+  // the dialog is open (a newer copy's pass), it shows the newer picture in
+  // the open dialog and waits for the same close. std::nullopt once withdrawn.
   std::optional<MarginTexts> ChooseCutout(const RasterImage& picture) override;
+  void Withdraw() override;
   // Sprache: the texts of `language`.
   void Sprache(Language language);
 
@@ -46,6 +50,11 @@ class MarqueeCutDialog : public QDialog, public MarqueeDialog, private MarqueeVi
   void SetMargins(const MarginTexts& margins) override;
   void FocusOk() override;
 
+  // Escape cancels, as the Cancel button does; the close box keeps its meaning.
+  void keyPressEvent(QKeyEvent* event) override;
+  void ShowPicture(const RasterImage& picture);
+  void Cancel();
+
   MarqueeSelection selection_{*this};
   MarqueePicture* bild_ = nullptr;
   QScrollArea* scrollBox2_ = nullptr;
@@ -55,6 +64,7 @@ class MarqueeCutDialog : public QDialog, public MarqueeDialog, private MarqueeVi
   QPushButton* button1_ = nullptr;
   bool settingMargins_ = false;
   bool pointerGrabbed_ = false;
+  bool withdrawn_ = false;  // closed by Withdraw: no choice was made
 };
 
 }  // namespace tallowin

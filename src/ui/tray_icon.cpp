@@ -70,13 +70,40 @@ void TrayIcon::SetLanguage(Language language) {
   Refresh();
 }
 
+namespace {
+
+// The window's own dialogs that are open (the cut-out dialog, the option
+// dialogs). A window manager iconifies them together with the window.
+QList<QWidget*> OpenDialogs(QWidget* window) {
+  QList<QWidget*> open;
+  for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isWindow() && child->isVisible() && child->windowType() != Qt::Popup) open.append(child);
+  }
+  return open;
+}
+
+}  // namespace
+
 void TrayIcon::ToggleWindow() {
-  if (window_->isVisible() && !window_->isMinimized()) {
+  const QList<QWidget*> dialogs = OpenDialogs(window_);
+  bool allShown = window_->isVisible() && !window_->isMinimized();
+  for (QWidget* dialog : dialogs) allShown = allShown && !dialog->isMinimized();
+  if (allShown) {
     window_->hide();
   } else {
+    // Everything comes back: the window, and the dialogs iconified with it,
+    // the modal one (which holds the window's input) on top.
     window_->showNormal();
     window_->raise();
     window_->activateWindow();
+    QWidget* modal = nullptr;
+    for (QWidget* dialog : dialogs) {
+      if (dialog->isMinimized()) dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
+      dialog->show();
+      dialog->raise();
+      if (dialog->isModal()) modal = dialog;
+    }
+    if (modal) modal->activateWindow();
   }
   Refresh();
 }

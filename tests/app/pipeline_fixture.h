@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/capture_pipeline.h"
@@ -18,11 +20,17 @@ class RecordingImageActions : public ImageStepActions {
  public:
   std::optional<RasterImage> Crop(RasterImage raster) override {
     calls.push_back("crop");
+    // Runs once, as the user's copy while the cut-out dialog waits would.
+    if (duringCrop) std::exchange(duringCrop, nullptr)();
+    if (cropFails) return std::nullopt;
     return raster;
   }
   std::optional<RasterImage> Resize(RasterImage raster) override {
     calls.push_back("resize");
     return raster;
+  }
+  void NewerContentArrived(bool cropsPicture) override {
+    calls.push_back(cropsPicture ? "newer picture" : "newer content");
   }
   void PushOutputOptions() override { calls.push_back("options"); }
   bool Save(const RasterImage&, std::u16string_view path) override {
@@ -32,6 +40,8 @@ class RecordingImageActions : public ImageStepActions {
   }
   std::vector<std::string> calls;
   std::vector<std::u16string> savedPaths;
+  std::function<void()> duringCrop;
+  bool cropFails = false;
 };
 
 inline std::tm FixedTime() {

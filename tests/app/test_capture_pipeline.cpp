@@ -158,6 +158,65 @@ TEST_F(PipelineTest, ImageStepsRunInOrderEachWritingBackOnce) {
   EXPECT_EQ(images.savedPaths[1], folder.U16() + u"/Clipboard Image 2.jpg");
 }
 
+// A copy made while the crop step waits (the cut-out dialog is open) runs its
+// own pass inside; that pass does everything for the newer copy, so the older
+// pass stops: nothing of it is written over the newer copy, and the newer copy
+// is not saved or resized a second time.
+TEST_F(PipelineTest, NewerCopyDuringTheCropIsProcessedOnceAndTheOlderPassStops) {
+  On(Setting::cb_cutimg);
+  On(Setting::cb_resizeimg);
+  On(Setting::cb_saveimg);
+  On(Setting::save_img_vorher);
+  TempFolder folder;
+  Set(Setting::saveimg_ordner, folder.U16());
+  images.duringCrop = [this] { CopyImage(SmallImage(5, 4)); };
+
+  CopyImage(SmallImage(3, 2));
+
+  EXPECT_EQ(images.calls, (std::vector<std::string>{"crop", "newer picture", "crop", "options", "save", "resize",
+                                                    "options", "save"}));
+  const RasterImage now = ReadClipboardBitmap(clipboard);
+  EXPECT_EQ(std::pair(now.width, now.height), std::pair(5, 4)) << "the older picture was written over the newer";
+  EXPECT_EQ(history.Entries().size(), 2u);
+  EXPECT_EQ(state.imageFileCounter, 2);
+  EXPECT_EQ(state.suppress.Value(), 0);
+
+  // A text copied meanwhile: the older picture's remaining steps do not run.
+  images.calls.clear();
+  images.duringCrop = [this] { Copy(u"newer text"); };
+  CopyImage(SmallImage(3, 2));
+  // Only the text's own pass runs on: its save steps push the options and find no picture.
+  EXPECT_EQ(images.calls, (std::vector<std::string>{"crop", "newer content", "options", "options"}));
+  EXPECT_EQ(Clip(), u"newer text");
+  EXPECT_EQ(state.imageFileCounter, 2);
+  EXPECT_EQ(state.suppress.Value(), 0);
+}
+
+// The file name is made before the picture is read: a picture that cannot be
+// read still uses up its number.
+TEST_F(PipelineTest, UnreadablePictureStillAdvancesTheImageCounter) {
+  On(Setting::cb_saveimg);
+  On(Setting::cb_cutimg);
+  TempFolder folder;
+  Set(Setting::saveimg_ordner, folder.U16());
+  // The picture the pass showed is gone by the time it is to be saved: the
+  // clipboard lists a bitmap without one (and the failed crop writes nothing).
+  images.cropFails = true;
+  images.duringCrop = [this] {
+    clipboard.Open();
+    clipboard.SetData(kFormatBitmap, {});
+    clipboard.Close(MemoryClipboard::CloseMode::Quiet);
+  };
+  CopyImage(SmallImage());
+  EXPECT_EQ(images.calls, (std::vector<std::string>{"crop", "options"}));
+  EXPECT_EQ(state.imageFileCounter, 1);
+
+  images.cropFails = false;
+  CopyImage(SmallImage());
+  ASSERT_EQ(images.savedPaths.size(), 1u);
+  EXPECT_EQ(images.savedPaths[0], folder.U16() + u"/Clipboard Image 2.jpg");
+}
+
 TEST_F(PipelineTest, ImageStepsAreGatedBySwitches) {
   On(Setting::cb_saveimg);  // save after resizing is on by default, before is off
   TempFolder folder;

@@ -20,11 +20,13 @@ class RecordingErrors : public ErrorSink {
 // Hands back scripted margins and counts the pictures it was shown.
 class ScriptedMarquee : public MarqueeDialog {
  public:
+  void Withdraw() override { ++withdrawn; }
   std::optional<MarginTexts> ChooseCutout(const RasterImage&) override {
     ++shown;
     return MarginTexts{u"1", u"1", u"0", u"0"};
   }
   int shown = 0;
+  int withdrawn = 0;
 };
 
 RasterImage Picture(int width, int height) {

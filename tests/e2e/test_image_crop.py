@@ -9,6 +9,11 @@
 - The pointer stays inside the picture while dragging: a drag that runs far past
   the picture's bottom-right corner ends on its last pixel, so one column and
   one row stay cut off there.
+- Escape, typed with the real key, cancels: after a drag the picture stays whole.
+- A second picture copied with xclip while the dialog is open takes the dialog
+  over: the dialog shows it, the drag made then crops it, and each copy is
+  processed once (one history entry each, one saved file: the newer picture's
+  cut-out; the older one is never written over the newer).
 
 Usage: test_image_crop.py PATH-TO-TALLOWIN   (runs under its own Xvfb when DISPLAY is unset)
 """
@@ -33,14 +38,19 @@ def source_pixel(x, y):
     return (x % 256, y % 256, (x // 256) * 64 + (y // 256) * 16 + 8)
 
 
-def write_png(path):
-    rows = b"".join(b"\0" + bytes(v for x in range(WIDTH) for v in source_pixel(x, y)) for y in range(HEIGHT))
+def other_pixel(x, y):
+    """The colour of the second test picture: unlike every pixel of the first."""
+    return (255 - x % 256, 128 + y % 64, 200)
+
+
+def write_png(path, width=WIDTH, height=HEIGHT, pixel=source_pixel):
+    rows = b"".join(b"\0" + bytes(v for x in range(width) for v in pixel(x, y)) for y in range(height))
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
     with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 2, 0, 0, 0))
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
                 + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
@@ -69,11 +79,11 @@ def read_picture(copier, scratch, name):
     return Picture(path)
 
 
-def check_block(picture, left, top, width, height):
+def check_block(picture, left, top, width, height, pixel=source_pixel):
     check((picture.width, picture.height) == (width, height),
           f"the clipboard picture is {picture.width}x{picture.height}, expected {width}x{height}")
     for x, y in [(0, 0), (width - 1, 0), (0, height - 1), (width - 1, height - 1), (width // 2, height // 3)]:
-        got, expected = picture.pixel(x, y), source_pixel(left + x, top + y)
+        got, expected = picture.pixel(x, y), pixel(left + x, top + y)
         check(got == expected, f"pixel {x},{y} is {got}, expected source pixel {left + x},{top + y} = {expected}")
 
 
@@ -89,16 +99,19 @@ def find_dialog(program):
     return wait_for(probe, 20, interval=0.2, what="the cut-out dialog to open")
 
 
-def picture_origin(dialog):
+def picture_origin(dialog, width=WIDTH, height=HEIGHT, timeout=0):
     """The screen position of the dialog's picture: its child window of the picture's size."""
-    status, out = run_tool(["xwininfo", "-tree", "-id", str(dialog)])
-    check(status == 0, "xwininfo -tree failed on the dialog")
-    for line in out.splitlines():
-        if f" {WIDTH}x{HEIGHT}+" in line:
-            absolute = line.strip().split()[-1]  # +X+Y
-            x, y = absolute.lstrip("+").split("+")
-            return int(x), int(y)
-    raise AssertionError(f"no {WIDTH}x{HEIGHT} child window in the dialog:\n{out}")
+    def probe():
+        status, out = run_tool(["xwininfo", "-tree", "-id", str(dialog)])
+        check(status == 0, "xwininfo -tree failed on the dialog")
+        for line in out.splitlines():
+            if f" {width}x{height}+" in line:
+                absolute = line.strip().split()[-1]  # +X+Y
+                x, y = absolute.lstrip("+").split("+")
+                return int(x), int(y)
+        check(timeout, f"no {width}x{height} child window in the dialog:\n{out}")
+        return None
+    return probe() if not timeout else wait_for(probe, timeout, what=f"the dialog to show a {width}x{height} picture")
 
 
 def xdotool(*args):
@@ -175,6 +188,41 @@ def test(executable):
         drag(origin, (50, 60), (WIDTH + 400, HEIGHT + 400))
         click_ok(dialog)
         check_block(read_picture(copier, program.scratch, "confined"), 50, 60, WIDTH - 1 - 50, HEIGHT - 1 - 60)
+
+        step("Escape cancels the cut-out: the picture stays whole")
+        copier = copy_picture(clipboard, source)
+        dialog = find_dialog(program)
+        drag(picture_origin(dialog), (20, 20), (120, 90))
+        xdotool("windowfocus", "--sync", dialog)
+        xdotool("key", "Escape")
+        check_block(read_picture(copier, program.scratch, "escape"), 0, 0, WIDTH, HEIGHT)
+
+    saved = ["--set", "cb_saveimg=1", "--set", "saveimg_format=*.png - Portable Network Graphics"]
+    with session(executable, ["--set", "cb_cutimg=1", "--set", "rb_cutimg_auswahl=1", *saved]) as (program, clipboard):
+        older, newer = os.path.join(program.scratch, "older.png"), os.path.join(program.scratch, "newer.png")
+        write_png(older)
+        write_png(newer, 240, 160, other_pixel)
+        program.start()
+        program.find_main_window(timeout=20)
+        program.wait_for_splash_to_close(timeout=20)
+        time.sleep(1.5)
+
+        step("a picture copied while the dialog is open takes the dialog over")
+        copy_picture(clipboard, older)
+        dialog = find_dialog(program)
+        drag(picture_origin(dialog), (10, 10), (200, 150))
+        copier = copy_picture(clipboard, newer)
+        origin = picture_origin(dialog, 240, 160, timeout=15)
+        screenshot("image-crop-newer-picture")
+        drag(origin, (30, 20), (130, 100))
+        click_ok(dialog)
+        check_block(read_picture(copier, program.scratch, "newer"), 30, 20, 100, 80, other_pixel)
+        time.sleep(2)  # a second pass for the newer copy would open the dialog again
+        status, out = run_tool(["xdotool", "search", "--onlyvisible", "--name", f"^{DIALOG_TITLE}$|^[0-9]+:"])
+        check(status != 0 or not out.split(), "the dialog opened again after OK")
+        files = sorted(f for f in os.listdir(program.home) if f.endswith(".png"))
+        check(len(files) == 1, f"one picture saved, not {files}")
+        check_block(Picture(os.path.join(program.home, files[0])), 30, 20, 100, 80, other_pixel)
 
 
 if __name__ == "__main__":

@@ -8,6 +8,10 @@ system tray host (trayer), on an Xvfb of this test's own.
   again: the next copy comes back with the front text added.
 - "Hide window" hides the main window; a left click on the icon shows it again.
 - "Close" ends the program with status 0.
+- While the cut-out dialog is open (modal for the main window) the tray stays
+  alive: its menu switches capturing; the dialog iconified (with the main
+  window) comes back with the main window at a click on the icon; Close from
+  the tray ends the program with the dialog still open, status 0.
 
 - The icon is drawn grey while capturing is off, in colour while it is on.
 
@@ -27,6 +31,7 @@ sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from tallowin_e2e import (SCREEN, Picture, check, end_process, geometry, main, run_tool, screenshot,  # noqa: E402
                           session, step, wait_for)
+from test_image_crop import copy_picture, find_dialog, write_png  # noqa: E402
 
 OWN_SERVER_MARK = "TALLOWIN_TRAY_OWN_X"
 TRAY_HEIGHT = 32
@@ -48,7 +53,8 @@ def desktop_clients():
         check(shutil.which(tool), f"{tool} is missing (scripts/install-deps.sh installs it)")
     # A fresh Xvfb at times refuses the very first client ("Failed to open the
     # display"): start openbox again then. trayer docks itself through the window
-    # manager, so it starts once openbox manages the screen.
+    # manager, so it starts once openbox manages the screen. Its strut keeps
+    # maximised windows (the cut-out dialog) off the panel, as on a desktop.
     for _ in range(5):
         wm_log = tempfile.TemporaryFile()
         wm = subprocess.Popen(["openbox"], stdout=wm_log, stderr=subprocess.STDOUT)
@@ -61,7 +67,7 @@ def desktop_clients():
         time.sleep(0.5)
     check(wm.poll() is None, "openbox did not start")
     tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                             "--height", str(TRAY_HEIGHT), "--SetDockType", "true", "--transparent", "false",
+                             "--height", str(TRAY_HEIGHT), "--SetDockType", "true", "--SetPartialStrut", "true", "--transparent", "false",
                              "--tint", "0xdddddd"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return [wm, tray]
 
@@ -168,6 +174,46 @@ def test(executable):
 
             step("Close ends the program")
             choose(icon, "Up", "Return")  # the last entry
+            wait_for(lambda: program.proc.poll() is not None, 15, what="the program to end after Close")
+            status = program.proc.poll()
+            check(status == 0, f"the program ended with status {status}")
+
+        marquee = ["--set", "cb_cutimg=1", "--set", "rb_cutimg_auswahl=1"]
+        with session(executable, marquee) as (program, clipboard):
+            picture = os.path.join(program.scratch, "picture.png")
+            write_png(picture)
+            program.start()
+            main_window = program.find_main_window(timeout=20)
+            program.wait_for_splash_to_close()
+            icon = icon_centre(before_width)
+            x, y = icon
+            copy_picture(clipboard, picture)
+            dialog = find_dialog(program)
+
+            step("the tray menu works while the cut-out dialog is open")
+            for capturing in (False, True):
+                click(x, y, 3)
+                wait_for(lambda: menu_open_below(x, y), 10, what="the tray menu to open")
+                click(x - 150, y + TRAY_HEIGHT // 2 + 10, 1)  # its first entry: the capture switch
+                name = "tray_dialog_capture_" + ("on" if capturing else "off")
+                wait_for(lambda: (accent_pixels(icon, name) >= 10) == capturing, 10,
+                         what=f"the icon to show capturing {'on' if capturing else 'off'} while the dialog is open")
+
+            step("the iconified dialog and window come back with a click on the icon")
+            status, _ = run_tool(["xdotool", "windowminimize", "--sync", str(dialog)])
+            check(status == 0, "xdotool could not iconify the dialog")
+            viewable = lambda w: "IsViewable" in run_tool(["xwininfo", "-id", str(w)])[1]  # noqa: E731
+            wait_for(lambda: not viewable(dialog), 10, what="the dialog to be iconified")
+            click(x, y, 1)
+            wait_for(lambda: viewable(dialog) and viewable(main_window), 10,
+                     what="the dialog and the main window to be shown again")
+            screenshot("tray_dialog_back")
+
+            step("Close from the tray ends the program while the dialog is open")
+            click(x, y, 3)
+            wait_for(lambda: menu_open_below(x, y), 10, what="the tray menu to open")
+            screenshot("tray_dialog_menu")
+            click(x - 150, y + TRAY_HEIGHT // 2 + 56, 1)  # its last entry, Close
             wait_for(lambda: program.proc.poll() is not None, 15, what="the program to end after Close")
             status = program.proc.poll()
             check(status == 0, f"the program ended with status {status}")

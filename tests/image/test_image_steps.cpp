@@ -16,12 +16,14 @@ using testing::PixelAt;
 // remembers which pictures it was shown.
 class ScriptedMarquee : public MarqueeDialog {
  public:
+  void Withdraw() override { ++withdrawn; }
   std::optional<MarginTexts> ChooseCutout(const RasterImage& picture) override {
     shown.push_back({picture.width, picture.height});
     return answer;
   }
   std::optional<MarginTexts> answer;
   std::vector<std::pair<int, int>> shown;
+  int withdrawn = 0;
 };
 
 class ImageStepsTest : public ::testing::Test {
@@ -90,6 +92,23 @@ TEST_F(ImageStepsTest, MarqueeThatCannotBeShownFailsTheStep) {
   steps.SetMarqueeDialog(&marquee);
   marquee.answer = std::nullopt;  // already open
   EXPECT_FALSE(steps.Crop(NumberedRaster(4, 4)));
+}
+
+// Newer content while the dialog may be open: the dialog is withdrawn unless
+// the newer content's own crop step will take it over.
+TEST_F(ImageStepsTest, NewerContentWithdrawsTheDialogUnlessItsCropTakesItOver) {
+  steps.SetMarqueeDialog(&marquee);
+  struct Case {
+    bool marqueeMode;
+    bool cropsPicture;
+    int withdrawn;
+  };
+  for (const Case& c : {Case{true, true, 0}, Case{true, false, 1}, Case{false, true, 1}, Case{false, false, 1}}) {
+    CutMode(c.marqueeMode, !c.marqueeMode);
+    marquee.withdrawn = 0;
+    steps.NewerContentArrived(c.cropsPicture);
+    EXPECT_EQ(marquee.withdrawn, c.withdrawn) << c.marqueeMode << c.cropsPicture;
+  }
 }
 
 TEST_F(ImageStepsTest, BothCutModesOffWritesThePictureBackUnchanged) {

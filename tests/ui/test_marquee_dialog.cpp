@@ -123,13 +123,69 @@ TEST_F(MarqueeDialogTest, CancelZeroesTheMarginsAndTheNextPictureShowsTheLastRec
   EXPECT_EQ(*margins, (MarginTexts{u"0", u"0", u"0", u"0"}));
 }
 
-TEST_F(MarqueeDialogTest, OpenDialogCannotBeShownAgain) {
+// Escape is Cancel (margins "0"), not the close box (which applies the boxes).
+TEST_F(MarqueeDialogTest, EscapeCancels) {
+  const RasterImage picture = Picture();
+  auto margins = Run(picture, [&] {
+    Drag({10, 5}, {30, 25});
+    QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape);
+  });
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(*margins, (MarginTexts{u"0", u"0", u"0", u"0"}));
+
+  // Also from a margin box being typed into.
+  margins = Run(picture, [&] {
+    QComboBox* top = dialog.findChild<QComboBox*>("act_zuschoben");
+    top->setFocus();
+    QTest::keyClicks(top->lineEdit(), "12");
+    QTest::keyClick(top->lineEdit(), Qt::Key_Escape);
+  });
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(*margins, (MarginTexts{u"0", u"0", u"0", u"0"}));
+}
+
+// A newer picture shown while the dialog is open takes it over: the newer
+// picture with the rectangle as it stands, and the choice made then is handed
+// to both waiting calls.
+TEST_F(MarqueeDialogTest, NewerPictureTakesTheOpenDialogOver) {
+  const RasterImage older = Picture();
+  RasterImage newer = CreateRaster(80, 50);
+  for (std::size_t i = 0; i < newer.pixels.size(); ++i) newer.pixels[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  std::optional<MarginTexts> nested;
+  const auto outer = Run(older, [&] {
+    Drag({10, 5}, {30, 25});
+    QTimer::singleShot(0, &dialog, [&] {
+      EXPECT_TRUE(dialog.isVisible());
+      EXPECT_EQ(Bild()->size(), QSize(80, 50));
+      EXPECT_EQ(Shown(10, 5), Source(newer, 10, 5) ^ 0xFFFFFFu) << "the last rectangle, drawn on the newer picture";
+      EXPECT_EQ(Shown(20, 15), Source(newer, 20, 15));
+      Drag({70, 45}, {50, 40});
+      Click("Button1");
+    });
+    nested = dialog.ChooseCutout(newer);
+  });
+  ASSERT_TRUE(nested);
+  EXPECT_EQ(*nested, (MarginTexts{u"50", u"10", u"40", u"5"}));
+  ASSERT_TRUE(outer);
+  EXPECT_EQ(*outer, *nested);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+// Withdrawn (its picture left the clipboard): no choice for any waiting call,
+// the margins kept for the next use.
+TEST_F(MarqueeDialogTest, WithdrawnDialogHandsBackNoChoice) {
   std::optional<MarginTexts> nested = MarginTexts{};
-  Run(Picture(), [&] {
+  const auto outer = Run(Picture(), [&] {
+    Drag({10, 5}, {30, 25});
+    QTimer::singleShot(0, &dialog, [&] { dialog.Withdraw(); });
     nested = dialog.ChooseCutout(Picture());
-    Click("Button1");
   });
   EXPECT_FALSE(nested);
+  EXPECT_FALSE(outer);
+  EXPECT_FALSE(dialog.isVisible());
+  const auto next = Run(Picture(), [&] { Click("Button1"); });
+  ASSERT_TRUE(next);
+  EXPECT_EQ(*next, (MarginTexts{u"10", u"30", u"5", u"15"}));
 }
 
 TEST_F(MarqueeDialogTest, TextsFollowTheLanguage) {
