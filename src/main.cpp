@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/process_setup.h"
 #include "app/install_layout.h"
 #include "app/program_folder.h"
 #include "cli/checked_output.h"
@@ -104,6 +105,7 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tallowin::PrepareProcess();
   tallowin::ProtectStandardStreams();
   const std::vector<std::string> args(argv + 1, argv + argc);
   // --help and --version as options of the program or of a command; a value that

@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 #include <QPointer>
-#include <vector>
+#include <optional>
 
 #include "base/errors.h"
 #include "ui/qt_text.h"
@@ -10,24 +10,34 @@
 namespace tallowin {
 namespace {
 
-// A box still waiting for OK, with the text it opened with and how often that
-// text was raised again since.
+// The one box waiting for OK, with the text it opened with and the errors
+// raised since: repeats of that text, and others (the last one kept).
 struct OpenReport {
   QPointer<QMessageBox> box;
   QString text;
   int repeats = 0;
+  int others = 0;
+  QString lastOther;
 };
 
-// The boxes open on the GUI thread, innermost last (a different error raised in
-// a box's event loop opens its own box over it).
-std::vector<OpenReport>& OpenReports() {
-  static std::vector<OpenReport> reports;
-  return reports;
+std::optional<OpenReport>& CurrentReport() {
+  static std::optional<OpenReport> report;
+  return report;
 }
 
 Language& ReportLanguage() {
   static Language language = Language::English;
   return language;
+}
+
+QString ReportBoxText(const OpenReport& report) {
+  QString text = report.text;
+  if (report.repeats > 0 || report.others > 0) text += QStringLiteral("\n");
+  if (report.repeats > 0) text += QStringLiteral("\n") + ErrorRepeatLine(report.repeats, ReportLanguage());
+  if (report.others > 0) {
+    text += QStringLiteral("\n") + ErrorOthersLine(report.others, report.lastOther, ReportLanguage());
+  }
+  return text;
 }
 
 }  // namespace
@@ -42,6 +52,15 @@ QString ErrorRepeatLine(int repeats, Language language) {
   return QStringLiteral("(repeated %1 times)").arg(repeats);
 }
 
+QString ErrorOthersLine(int others, const QString& last, Language language) {
+  if (language == Language::German) {
+    return others == 1 ? QStringLiteral("(und ein weiterer Fehler: %1)").arg(last)
+                       : QStringLiteral("(und %1 weitere Fehler, zuletzt: %2)").arg(others).arg(last);
+  }
+  return others == 1 ? QStringLiteral("(and 1 more error: %1)").arg(last)
+                     : QStringLiteral("(and %1 more errors, the last: %2)").arg(others).arg(last);
+}
+
 void SetErrorReportLanguage(Language language) { ReportLanguage() = language; }
 
 QWidget* ErrorReportOwner() {
@@ -51,10 +70,17 @@ QWidget* ErrorReportOwner() {
 
 void ShowErrorReport(const QString& message) {
   const QString text = ErrorReportText(message);
-  for (OpenReport& open : OpenReports()) {
-    if (!open.box || open.text != text) continue;
-    ++open.repeats;
-    open.box->setText(text + QStringLiteral("\n\n") + ErrorRepeatLine(open.repeats, ReportLanguage()));
+  std::optional<OpenReport>& open = CurrentReport();
+  if (open && open->box) {
+    // One box at a time: an error raised while it waits (from its event loop,
+    // while capturing goes on) is counted into it instead of stacking a box.
+    if (text == open->text) {
+      ++open->repeats;
+    } else {
+      ++open->others;
+      open->lastOther = text;
+    }
+    open->box->setText(ReportBoxText(*open));
     return;
   }
   // On the heap: the owner may be destroyed while the box waits, and takes its
@@ -62,9 +88,9 @@ void ShowErrorReport(const QString& message) {
   QPointer<QMessageBox> box =
       new QMessageBox(QMessageBox::Critical, ToQString(kApplicationTitle), text, QMessageBox::Ok, ErrorReportOwner());
   box->setObjectName(QStringLiteral("error_report"));
-  OpenReports().push_back({box, text, 0});
+  open = OpenReport{box, text};
   box->exec();
-  std::erase_if(OpenReports(), [&box](const OpenReport& open) { return !open.box || open.box == box; });
+  open.reset();
   delete box.data();
 }
 

@@ -20,11 +20,15 @@ QString ErrorReportText(const QString& message);
 // box was open.
 QString ErrorRepeatLine(int repeats, Language language);
 
-// Shows the message box and returns when it is closed. While a box with the
-// same text is open (this call was made from its event loop), no second box
-// opens: the open one counts the repeat and this call returns at once. The box
-// stands over the window that was active (a modal dialog first), so it is never
-// hidden behind a window that stays on top.
+// The line added under a message for `others` different errors raised while
+// its box was open, naming the last of them.
+QString ErrorOthersLine(int others, const QString& last, Language language);
+
+// Shows the message box and returns when it is closed. One box is open at a
+// time: an error raised while it is open (this call was made from its event
+// loop) is counted into it, as a repeat of its text or as another error, and
+// this call returns at once. The box stands over the window that was active (a
+// modal dialog first), so it is never hidden behind a window that stays on top.
 void ShowErrorReport(const QString& message);
 
 // The language of the repeat line; English until set.

@@ -258,6 +258,39 @@ else
   printf 'SKIP full-disk cases: mounting a tmpfs is not permitted here\n'
 fi
 
+# A file-size limit (ulimit -f, in 1 KiB blocks) is a write error like a full disk:
+# the program is not ended by SIGXFSZ and no temporary file is left behind. A
+# text save reports it; a picture's save fails silently, as every image save does.
+limited="$work/limited"
+mkdir -p "$limited"
+printf '%s' "$large_text" | (ulimit -f 100 && exec "$program" apply "${fixed[@]}" --set "savetxt_ordner=$limited") \
+  >/dev/null 2>"$work/err"
+status=$?
+if [ "$status" -eq 1 ] && grep -qx 'Stream write error' "$work/err" && [ -z "$(ls -A "$limited")" ]; then pass; else
+  fail "a text save over the file-size limit is a Stream write error" "exit $status" "stderr: $(cat "$work/err")" \
+    "$(ls -A "$limited")"
+fi
+/usr/bin/python3 -c 'import random, struct, sys, zlib
+w, h = 700, 500
+noise = random.Random(7)
+rows = b"".join(b"\0" + noise.randbytes(w * 4) for y in range(h))
+chunk = lambda k, d: struct.pack(">I", len(d)) + k + d + struct.pack(">I", zlib.crc32(k + d))
+sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0))
+                        + chunk(b"IDAT", zlib.compress(rows, 1)) + chunk(b"IEND", b""))' >"$work/big.png"
+(ulimit -f 100 && exec "$program" apply --image "$work/big.png" --set cb_saveimg=1 --set "saveimg_ordner=$limited" \
+  --set saveimg_name=pic --set "saveimg_format=*.bmp - Windows Bitmap") >/dev/null 2>"$work/err"
+status=$?
+if [ "$status" -eq 0 ] && [ -z "$(ls -A "$limited")" ]; then pass; else
+  fail "a picture save over the file-size limit fails silently and leaves nothing" "exit $status" \
+    "stderr: $(cat "$work/err")" "$(ls -A "$limited")"
+fi
+(ulimit -f 100 && exec "$program" apply --image "$work/big.png" --output "$limited/out.png") 2>"$work/err"
+status=$?
+if [ "$status" -eq 1 ] && [ -z "$(ls -A "$limited")" ]; then pass; else
+  fail "--output over the file-size limit fails and leaves nothing" "exit $status" "stderr: $(cat "$work/err")" \
+    "$(ls -A "$limited")"
+fi
+
 # --- Standard output and INPUT failures are reported, never hidden -----------------
 for redirect in full closed; do
   if [ "$redirect" = full ]; then
