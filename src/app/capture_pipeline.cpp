@@ -1,5 +1,6 @@
 #include "app/capture_pipeline.h"
 
+#include <new>
 #include <utility>
 
 #include "base/errors.h"
@@ -256,6 +257,11 @@ bool CapturePipeline::WriteBackBitmap(const RasterImage& image) {
     WriteClipboardBitmap(*parts_.clipboard, image);
     return true;
   } catch (const TallowinError&) {
+    parts_.state->suppress.ConsumePending();
+    return false;
+  } catch (const std::bad_alloc&) {
+    // The picture the clipboard would hand out could not be made: the step
+    // fails as an image step fails, and the clipboard keeps what it had.
     parts_.state->suppress.ConsumePending();
     return false;
   }

@@ -2,6 +2,7 @@
 // The 32-bit working image of every image step: 4 bytes per pixel in the memory
 // order blue, green, red, alpha; rows from top to bottom, packed without padding.
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -48,6 +49,17 @@ struct RasterImage {
 
   friend bool operator==(const RasterImage&, const RasterImage&) = default;
 };
+
+// The largest picture a step may make: 1 GiB of pixel bytes (268 million
+// pixels, such as 16384 x 16384). A crop or resize whose result would be larger
+// fails like one whose target side is below 1, at once, instead of spending
+// seconds and gigabytes before the memory runs out.
+constexpr std::uint64_t kPictureByteBudget = std::uint64_t{1} << 30;
+
+inline bool WithinPictureBudget(std::int64_t width, std::int64_t height) {
+  return width >= 1 && height >= 1 && width <= INT32_MAX && height <= INT32_MAX &&
+         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4u <= kPictureByteBudget;
+}
 
 // A new raster filled with zero bytes (black, alpha 0).
 inline RasterImage CreateRaster(std::int32_t width, std::int32_t height) {

@@ -261,9 +261,9 @@ int RunApplyCommand(const std::vector<std::string>& args) {
   try {
     return RunApply(args);
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "tallowin apply: not enough memory for the input\n");
+    std::fprintf(stderr, "tallowin apply: not enough memory\n");
   } catch (const std::length_error&) {
-    std::fprintf(stderr, "tallowin apply: not enough memory for the input\n");
+    std::fprintf(stderr, "tallowin apply: not enough memory\n");
   }
   return 1;
 }

@@ -113,10 +113,12 @@ void ContentClipboard::WriteText(SharedText text) {
 }
 
 void ContentClipboard::WriteBitmap(const RasterImage& image) {
+  // The copy first: when its memory cannot be had, the clipboard keeps what it had.
+  RasterImage copy = image;
   ClipboardContent content;
   content.formats = {kFormatBitmap};
   ReplaceContent(std::move(content));
-  writtenImage_ = image;
+  writtenImage_ = std::move(copy);
   NotifyChanged();
 }
 

@@ -51,6 +51,7 @@ std::optional<RasterImage> ImageSteps::Resize(RasterImage raster) {
   rules.keepProportions = s.Flag(Setting::act_resizeimg_prop);
   if (!ShouldResize(raster.width, raster.height, rules)) return raster;
   const PictureSize target = ResizeTarget(raster.width, raster.height, rules);
+  if (!WithinPictureBudget(target.width, target.height)) return std::nullopt;
   if (!ScaleRaster(raster, target.width, target.height, currentFilter_)) return std::nullopt;
   return raster;
 }

@@ -61,9 +61,9 @@ bool CutMargins(RasterImage& raster, const CropMargins& m) {
   const std::int64_t newWidth = std::int64_t{raster.width} - m.left - m.right;
   const std::int64_t newHeight = std::int64_t{raster.height} - m.top - m.bottom;
   if (newWidth < 1 || newHeight < 1) return false;
-  // Negative margins can ask for more than a 32-bit size or the memory holds;
-  // such a picture cannot be made, which fails the step like any allocation failure.
-  if (newWidth > INT32_MAX || newHeight > INT32_MAX) throw std::bad_alloc();
+  // Negative margins can ask for a picture larger than a step may make; it is
+  // not made, which fails the step like any allocation failure.
+  if (!WithinPictureBudget(newWidth, newHeight)) throw std::bad_alloc();
   RasterImage cut = CreateRaster(static_cast<std::int32_t>(newWidth), static_cast<std::int32_t>(newHeight));
   CopyRasterRegion(raster, m.left, m.top, cut.width, cut.height, cut, 0, 0);
   raster = std::move(cut);

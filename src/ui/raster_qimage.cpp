@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 #include <cstring>
+#include <new>
 
 namespace tallowin {
 
@@ -27,6 +28,8 @@ std::optional<RasterImage> RasterFromQImage(const QImage& image) {
 
 QImage QImageFromRaster(const RasterImage& raster) {
   QImage image(raster.width, raster.height, QImage::Format_ARGB32);
+  // Qt gives a null image when the memory cannot be had.
+  if (image.isNull() && raster.width > 0 && raster.height > 0) throw std::bad_alloc();
   const std::size_t rowBytes = static_cast<std::size_t>(raster.width) * 4;
   for (int y = 0; y < raster.height; ++y) {
     const std::uint8_t* src = raster.pixels.data() + rowBytes * static_cast<std::size_t>(y);

@@ -203,18 +203,22 @@ RasterImage X11Clipboard::ReadBitmap() {
 void X11Clipboard::WriteText(SharedText text) {
   writtenImage_.reset();
   ClipboardContent content = TextContent(text);
-  Write(&TextMime, &text, std::move(content));
+  Write(&TextMime, &text, std::move(content), nullptr);
 }
 
 void X11Clipboard::WriteBitmap(const RasterImage& image) {
+  // The picture Qt hands out is made first: one too large for the memory left
+  // fails here (std::bad_alloc), before anything of the clipboard changes.
+  std::unique_ptr<QMimeData> first = ImageMime(&image);
+  writtenImage_.reset();
+  writtenImage_ = image;
   ClipboardContent content;
   content.formats = {kFormatBitmap};
-  writtenImage_ = image;
-  Write(&ImageMime, &image, std::move(content));
+  Write(&ImageMime, &image, std::move(content), std::move(first));
 }
 
 void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload,
-                         ClipboardContent content) {
+                         ClipboardContent content, std::unique_ptr<QMimeData> first) {
   ReplaceContent(std::move(content));
   // A newer copy arrived while this pass ran: its result must not be put over
   // that copy, which gets its own pass. The raised count has no write to wait for.
@@ -252,7 +256,7 @@ void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const 
       if (foreignChanges_ != foreignBefore || PassIsStale()) break;
       counter_->Raise();
     }
-    std::unique_ptr<QMimeData> mime = make(payload);
+    std::unique_ptr<QMimeData> mime = first ? std::move(first) : make(payload);
     const int before = ownNotifications_;
     bool written = false;
     {

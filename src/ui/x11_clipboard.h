@@ -74,7 +74,10 @@ class X11Clipboard : public QObject, public DesktopClipboard {
   // Inside a snapshot's pass: a newer change came whose pass has not started,
   // so the clipboard holds a copy that nobody has processed yet.
   bool PassIsStale() const { return passSequence_ != 0 && started_ < requested_; }
-  void Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload, ClipboardContent content);
+  // `first`: the data of the first attempt when the caller made it already
+  // (null: made by `make`, as for every later attempt).
+  void Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload, ClipboardContent content,
+             std::unique_ptr<QMimeData> first);
   bool OwnsCurrentData() const;
   void DeliverHeldNotifications();
 

@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 #include "base/errors.h"
@@ -88,12 +89,15 @@ void WaylandClipboard::WriteText(SharedText text) {
 }
 
 void WaylandClipboard::WriteBitmap(const RasterImage& image) {
+  // Made before anything of the clipboard changes: a picture too large for the
+  // memory left fails here (std::bad_alloc).
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  QImageFromRaster(image).save(&buffer, "PNG");
+  if (!QImageFromRaster(image).save(&buffer, "PNG")) throw std::bad_alloc();
   ClipboardContent content;
   content.formats = {kFormatBitmap};
+  writtenImage_.reset();
   writtenImage_ = image;
   Write({{"image/png", std::make_shared<const std::string>(png.constData(), static_cast<std::size_t>(png.size()))}},
         std::move(content));

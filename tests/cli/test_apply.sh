@@ -291,6 +291,32 @@ if [ "$status" -eq 1 ] && [ -z "$(ls -A "$limited")" ]; then pass; else
     "$(ls -A "$limited")"
 fi
 
+# Pictures and memory: a resize to more than 1 GiB of pixels fails at once like any
+# failed image step (the picture stays as it was); one within that budget whose
+# memory runs out under an address-space limit ends with a message and status 1,
+# never with a crash.
+/usr/bin/python3 -c 'import struct, sys, zlib
+chunk = lambda k, d: struct.pack(">I", len(d)) + k + d + struct.pack(">I", zlib.crc32(k + d))
+sys.stdout.buffer.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 6, 0, 0, 0))
+                        + chunk(b"IDAT", zlib.compress(b"\0\xff\0\0\xff")) + chunk(b"IEND", b""))' >"$work/one.png"
+enlarge() { "$program" apply --image "$work/one.png" --set cb_resizeimg=1 --set "act_sizebenutzer_x=$1" \
+  --set "act_sizebenutzer_y=$1" --output "$work/enlarged.png"; }
+rm -f "$work/enlarged.png"
+started=$(date +%s)
+enlarge 22500 2>"$work/err"
+status=$?
+if [ "$status" -eq 0 ] && [ "$(head -c 24 "$work/enlarged.png" | tail -c 8 | od -An -tx1 | tr -d ' \n')" = \
+  0000000100000001 ] && [ $(($(date +%s) - started)) -lt 10 ]; then pass; else
+  fail "a resize beyond the picture budget fails at once and keeps the picture" "exit $status" "$(cat "$work/err")"
+fi
+rm -f "$work/enlarged.png"
+(ulimit -v 2500000 && enlarge 16000) 2>"$work/err"
+status=$?
+if [ "$status" -eq 1 ] && grep -qx 'tallowin apply: not enough memory' "$work/err" && [ ! -e "$work/enlarged.png" ]
+then pass; else
+  fail "a picture whose memory runs out ends with a message" "exit $status" "$(cat "$work/err")"
+fi
+
 # --- Standard output and INPUT failures are reported, never hidden -----------------
 for redirect in full closed; do
   if [ "$redirect" = full ]; then
