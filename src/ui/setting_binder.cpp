@@ -37,7 +37,9 @@ class KeyFilter : public QObject {
     const QString text = key->text();
     if (text.isEmpty() || (key->modifiers() & Qt::ControlModifier)) return false;  // control keys pass
     const QChar c = text.at(0);
-    if (c.unicode() < 0x20 && c != QChar(u'\b')) return false;
+    // So do keys that carry a control character (Delete brings U+007F on X11,
+    // Escape U+001B); backspace alone counts as typed.
+    if (c.category() == QChar::Other_Control && c != QChar(u'\b')) return false;
     return Refuses(c);
   }
 

@@ -170,6 +170,23 @@ TEST_F(MainWindowTest, KeysTypedIntoComboBoxesAreFiltered) {
   EXPECT_EQ(window->Core().settings.Text(Setting::act_zuschlinks), u"1");
 }
 
+// The Delete key of an X11 keyboard brings the character U+007F; like every
+// control key it passes the digit filter and deletes.
+TEST_F(MainWindowTest, TheDeleteKeyAsX11DeliversItPassesTheDigitFilter) {
+  window->show();
+  QApplication::processEvents();
+  for (const char* box : {"act_zuschlinks", "act_zuschrechts", "act_zuschoben", "act_zuschunten",
+                          "act_sizebenutzer_x", "act_sizebenutzer_y"}) {
+    auto* combo = Find<QComboBox>(box);
+    combo->setEditText(QStringLiteral("123"));
+    combo->setFocus();
+    combo->lineEdit()->home(false);
+    QTest::sendKeyEvent(QTest::Click, combo, Qt::Key_Delete, QStringLiteral("\x7f"), Qt::NoModifier);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("23")) << box;
+    EXPECT_EQ(window->Core().settings.Text(*FindSetting(box)), u"23") << box;
+  }
+}
+
 // A box toggled by anything but a click (an accessibility action, a key, the
 // program) changes its setting exactly once, with the setting's reactions, and
 // a setting shown by the box is not reported back as a second change.

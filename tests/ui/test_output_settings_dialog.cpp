@@ -175,6 +175,14 @@ TEST_F(OutputSettingsDialogTest, KeyFilterOfTheQualityBox) {
   EXPECT_EQ(Quality()->currentText(), QString());
   Type("8");
   EXPECT_EQ(Quality()->currentText(), QStringLiteral("8"));
+  // The same with the key as X11 delivers it, with the character U+007F, sent to
+  // the box that has the focus.
+  core.settings.SetText(Setting::out_quality, u"1000");
+  SelectAll();
+  QTest::sendKeyEvent(QTest::Click, Quality(), Qt::Key_Delete, QStringLiteral("\x7f"), Qt::NoModifier);
+  EXPECT_EQ(Quality()->currentText(), QString());
+  Type("8");
+  EXPECT_EQ(Quality()->currentText(), QStringLiteral("8"));
 }
 
 TEST_F(OutputSettingsDialogTest, EncodingButtonsSetTheirCodePages) {
