@@ -84,7 +84,7 @@ constexpr int kFooterIntervalMs = 10000;
 // when the text is longer.
 constexpr std::size_t kShownTextLimit = 64 * 1024;
 // A details cell shows one line of a few hundred pixels; the rest of a longer
-// value is never drawn.
+// value is never drawn. (Its escapes make the shown text longer than this.)
 constexpr std::size_t kDetailsCellLimit = 4096;
 const QColor kHeadingText(0x4E, 0x4E, 0x4E);
 
@@ -1010,8 +1010,10 @@ void MainWindow::ShowDetails() {
   if (static_cast<std::size_t>(shown) >= rows.size()) liste_->clear();
   for (std::size_t i = static_cast<std::size_t>(liste_->topLevelItemCount()); i < rows.size(); ++i) {
     const DetailsRow& r = rows[i];
-    liste_->addTopLevelItem(new QTreeWidgetItem(
-        {ToQString(r.format), QString::number(r.number), ToQString(r.value.Prefix(kDetailsCellLimit))}));
+    // A cell shows one line: control characters show as escapes, so a binary
+    // value or a text with line breaks does not stretch its row.
+    liste_->addTopLevelItem(new QTreeWidgetItem({ToQString(OneLineText(r.format)), QString::number(r.number),
+                                                 ToQString(OneLineText(r.value.Prefix(kDetailsCellLimit)))}));
   }
 }
 

@@ -20,6 +20,8 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QStyleOptionViewItem>
+#include <QAbstractItemDelegate>
 
 #include "lang/ui_texts.h"
 #include "ui/main_window.h"
@@ -467,6 +469,37 @@ TEST_F(MainWindowTest, TheTextViewHoldsTheBeginningOfALongTextAndSaysSo) {
   QApplication::processEvents();
   EXPECT_TRUE(view->toPlainText().isEmpty());
   EXPECT_FALSE(note->isVisible());
+}
+
+// A details cell shows one line: a binary value (a picture in a format nothing
+// decodes, here as 8-bit text) and a text with line breaks show their control
+// characters as escapes, and every row keeps the height of one line of text.
+TEST_F(MainWindowTest, DetailsCellsShowValuesOnOneLine) {
+  window->Core().state.captureActive = false;
+  window->show();
+  DetailsModel& details = window->Core().details;
+  details.Clear();
+  const std::string binary("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0", 20);
+  details.Append({u"application/x-qt-image", 49161, FormatValue::EightBit(std::make_shared<const std::string>(binary))});
+  details.Append({u"UNICODETEXT", kFormatUnicodeText, FormatValue(u"first line\r\nsecond\tline\n\u2028third\\")});
+  details.Append({u"TEXT", 1, FormatValue(u"x")});
+  auto* list = Find<QTreeWidget>("liste");
+  window->Core().views.ShowPage(ContentPage::Details);
+  QApplication::processEvents();
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  EXPECT_EQ(list->topLevelItem(0)->text(2),
+            QStringLiteral("\u2030PNG\\x0D\\x0A\\x1A\\x0A\\x00\\x00\\x00\\x0DIHDR\\x00\\x00\\x01\\x00"));
+  EXPECT_EQ(list->topLevelItem(1)->text(2),
+            QStringLiteral("first line\\x0D\\x0Asecond\\x09line\\x0A\\u2028third\\\\"));
+  const int oneLine = list->visualItemRect(list->topLevelItem(2)).height();
+  EXPECT_LT(oneLine, 2 * list->fontMetrics().height());
+  for (int row = 0; row < 2; ++row) {
+    EXPECT_EQ(list->visualItemRect(list->topLevelItem(row)).height(), oneLine) << row;
+    // Drawn without uniform heights too, a cell asks for one line.
+    EXPECT_LT(list->itemDelegate()->sizeHint(QStyleOptionViewItem(), list->model()->index(row, 2)).height(),
+              2 * list->fontMetrics().height())
+        << row;
+  }
 }
 
 // The image view shows the raster's pixels (blue, green, red, alpha in memory)
