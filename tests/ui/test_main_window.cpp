@@ -20,6 +20,7 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QAbstractItemView>
 #include <QStyleOptionViewItem>
 #include <QAbstractItemDelegate>
 
@@ -187,6 +188,77 @@ TEST_F(MainWindowTest, TheDeleteKeyAsX11DeliversItPassesTheDigitFilter) {
     EXPECT_EQ(combo->currentText(), QStringLiteral("23")) << box;
     EXPECT_EQ(window->Core().settings.Text(*FindSetting(box)), u"23") << box;
   }
+}
+
+// The row an opened list highlights (selects): the combo box's current item,
+// -1 for none.
+int HighlightedWhenOpened(QComboBox* combo) {
+  combo->showPopup();
+  const QModelIndexList selected = combo->view()->selectionModel()->selectedIndexes();
+  combo->hidePopup();
+  if (selected.isEmpty()) return -1;
+  return selected.size() == 1 ? selected.front().row() : -2;
+}
+
+// A choice box's current item is the one its text names, or none when no item
+// does, whatever set the text: the start, the settings, a language switch or
+// typing; so its list opens on that item (and the arrow keys go on from it).
+TEST_F(MainWindowTest, AChoiceBoxsCurrentItemIsTheOneItsTextNames) {
+  window->show();
+  QApplication::processEvents();
+  CaptureSettings& s = window->Core().settings;
+  auto* imageFormat = Find<QComboBox>("saveimg_format");
+  ASSERT_EQ(imageFormat->currentText(), QStringLiteral("*.jpg - JPEG-Image"));
+  EXPECT_EQ(HighlightedWhenOpened(imageFormat), imageFormat->findText(QStringLiteral("*.jpg - JPEG-Image")));
+
+  for (const char* name : {"savetxt_name", "savetxt_format", "saveimg_name", "saveimg_format", "act_zuschlinks",
+                           "act_zuschrechts", "act_zuschoben", "act_zuschunten", "act_sizebenutzer_x",
+                           "act_sizebenutzer_y"}) {
+    auto* combo = Find<QComboBox>(name);
+    const Setting setting = *FindSetting(name);
+    const int start = combo->findText(combo->currentText());
+    EXPECT_EQ(combo->currentIndex(), start) << name << " at start";
+    const int last = combo->count() - 1;
+    ASSERT_GT(last, 0) << name;
+    s.SetText(setting, ToU16(combo->itemText(last)));
+    EXPECT_EQ(HighlightedWhenOpened(combo), last) << name;
+    s.SetText(setting, u"98765");
+    EXPECT_EQ(combo->currentText(), QStringLiteral("98765")) << name;
+    EXPECT_EQ(HighlightedWhenOpened(combo), -1) << name;
+    s.SetText(setting, ToU16(combo->itemText(1)));
+    EXPECT_EQ(HighlightedWhenOpened(combo), 1) << name;
+  }
+
+  // The items are made anew in the other language; the text's item stays current.
+  s.SetText(Setting::saveimg_format, u"*.png - Portable Network Graphics");
+  window->Core().language.SwitchLanguage(Language::German);
+  EXPECT_EQ(imageFormat->currentIndex(), imageFormat->findText(imageFormat->currentText()));
+  EXPECT_GE(imageFormat->currentIndex(), 0);
+  window->Core().language.SwitchLanguage(Language::English);
+
+  // Typing: an item's text makes it current, one more key none, and the text and
+  // the cursor stay as typed.
+  auto* margin = Find<QComboBox>("act_zuschlinks");
+  margin->setEditText(QString());
+  margin->setFocus();
+  QTest::keyClicks(margin, QStringLiteral("250"));
+  EXPECT_EQ(margin->currentText(), QStringLiteral("250"));
+  EXPECT_EQ(margin->currentIndex(), margin->findText(QStringLiteral("250")));
+  QTest::keyClick(margin, Qt::Key_End);
+  QTest::keyClicks(margin, QStringLiteral("0"));
+  EXPECT_EQ(margin->currentText(), QStringLiteral("2500"));
+  EXPECT_EQ(margin->lineEdit()->cursorPosition(), 4);
+  EXPECT_EQ(margin->currentIndex(), -1);
+  QTest::keyClick(margin, Qt::Key_Left);
+  QTest::keyClicks(margin, QStringLiteral("1"));
+  EXPECT_EQ(margin->currentText(), QStringLiteral("25010"));
+  EXPECT_EQ(margin->lineEdit()->cursorPosition(), 4);
+  QTest::keyClick(margin, Qt::Key_Backspace);
+  QTest::keyClick(margin, Qt::Key_End);
+  QTest::keyClick(margin, Qt::Key_Backspace);
+  EXPECT_EQ(margin->currentText(), QStringLiteral("250"));
+  EXPECT_EQ(HighlightedWhenOpened(margin), margin->findText(QStringLiteral("250")));
+  EXPECT_EQ(s.Text(Setting::act_zuschlinks), u"250");
 }
 
 // A box toggled by anything but a click (an accessibility action, a key, the

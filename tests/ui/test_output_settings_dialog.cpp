@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -183,6 +184,29 @@ TEST_F(OutputSettingsDialogTest, KeyFilterOfTheQualityBox) {
   EXPECT_EQ(Quality()->currentText(), QString());
   Type("8");
   EXPECT_EQ(Quality()->currentText(), QStringLiteral("8"));
+}
+
+// The list of a box opens on the item its text names: "90" at start, then
+// whatever the slider or the language switch put there.
+TEST_F(OutputSettingsDialogTest, ListsOpenOnTheItemTheTextNames) {
+  auto highlighted = [](QComboBox* combo) {
+    combo->showPopup();
+    const QModelIndexList selected = combo->view()->selectionModel()->selectedIndexes();
+    combo->hidePopup();
+    if (selected.isEmpty()) return -1;
+    return selected.size() == 1 ? selected.front().row() : -2;
+  };
+  EXPECT_EQ(highlighted(Quality()), Quality()->findText(QStringLiteral("90")));
+  Slider()->setValue(1);
+  EXPECT_EQ(highlighted(Quality()), Quality()->findText(QStringLiteral("1")));
+  Slider()->setValue(33);
+  EXPECT_EQ(highlighted(Quality()), -1);
+  QComboBox* method = Find<QComboBox>("act_sizemethode");
+  EXPECT_EQ(highlighted(method), 0);
+  method->setCurrentIndex(2);
+  dialog.Sprache(Language::German);
+  EXPECT_EQ(method->currentText(), QStringLiteral("Nächster Nachbar"));
+  EXPECT_EQ(highlighted(method), 2);
 }
 
 TEST_F(OutputSettingsDialogTest, EncodingButtonsSetTheirCodePages) {
