@@ -40,6 +40,7 @@
 #include "lang/ui_texts.h"
 #include "base/integer_text.h"
 #include "base/utf.h"
+#include "text/output_naming.h"
 #include "ui/error_report.h"
 #include "ui/history_list_model.h"
 #include "ui/language_texts.h"
@@ -720,9 +721,10 @@ static void AddSaveRows(QGridLayout* grid, const SaveRows& rows, SettingBinder* 
   const Setting folderSetting = rows.folder;
   QObject::connect(pick, &QPushButton::clicked, parent, [parent, pickerTitle, folderSetting, &settings] {
     // SelectOutputFolder: a confirmed folder replaces the text; cancelling keeps it.
+    // The picker starts in the box's folder, or the nearest one above it that exists.
     const QString before = ToQString(settings.Text(folderSetting));
-    const QString chosen = QFileDialog::getExistingDirectory(parent, pickerTitle(), QString(),
-                                                             QFileDialog::ShowDirsOnly);
+    const QString start = ToQString(PickerStartFolder(settings.Text(folderSetting)));
+    const QString chosen = QFileDialog::getExistingDirectory(parent, pickerTitle(), start, QFileDialog::ShowDirsOnly);
     if (!chosen.isEmpty()) settings.SetText(folderSetting, ToU16(chosen));
     if (settings.Text(folderSetting).empty()) settings.SetText(folderSetting, ToU16(before));
   });

@@ -20,6 +20,9 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QFileDialog>
 #include <QAbstractItemView>
 #include <QStyleOptionViewItem>
 #include <QAbstractItemDelegate>
@@ -259,6 +262,44 @@ TEST_F(MainWindowTest, AChoiceBoxsCurrentItemIsTheOneItsTextNames) {
   EXPECT_EQ(margin->currentText(), QStringLiteral("250"));
   EXPECT_EQ(HighlightedWhenOpened(margin), margin->findText(QStringLiteral("250")));
   EXPECT_EQ(s.Text(Setting::act_zuschlinks), u"250");
+}
+
+// Both folder pickers start in the folder their box names, or in the nearest
+// folder above it that exists; cancelling leaves the box as it was.
+TEST_F(MainWindowTest, TheFolderPickerStartsAtTheFolderOfItsBox) {
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, true);  // a QFileDialog the test can read
+  QTemporaryDir scratch;
+  ASSERT_TRUE(QDir(scratch.path()).mkpath(QStringLiteral("shots/2024")));
+  window->show();
+  QApplication::processEvents();
+  CaptureSettings& s = window->Core().settings;
+  const std::pair<Setting, const char*> pickers[] = {{Setting::savetxt_ordner, "savetxt_ordnerwahl"},
+                                                     {Setting::saveimg_ordner, "saveimg_ordnerwahl"}};
+  const std::pair<QString, QString> starts[] = {
+      {scratch.path() + "/shots/2024/", scratch.path() + "/shots/2024"},
+      {scratch.path() + "/shots/missing/deeper", scratch.path() + "/shots"},
+  };
+  for (const auto& [folder, button] : pickers) {
+    for (const auto& [text, start] : starts) {
+      s.SetText(folder, ToU16(text));
+      std::optional<QString> shown;
+      QTimer watch;
+      watch.setInterval(5);
+      QObject::connect(&watch, &QTimer::timeout, [&shown] {
+        if (auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+          shown = picker->directory().absolutePath();
+          picker->reject();
+        }
+      });
+      watch.start();
+      Find<QPushButton>(button)->click();
+      watch.stop();
+      EXPECT_EQ(shown.value_or(QStringLiteral("(no picker)")).toStdString(), start.toStdString())
+          << button << " " << text.toStdString();
+      EXPECT_EQ(s.Text(folder), ToU16(text)) << button;
+    }
+  }
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
 }
 
 // A box toggled by anything but a click (an accessibility action, a key, the
