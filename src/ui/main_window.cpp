@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QFileDialog>
@@ -42,6 +41,7 @@
 #include "base/utf.h"
 #include "text/output_naming.h"
 #include "ui/error_report.h"
+#include "ui/help_pages.h"
 #include "ui/history_list_model.h"
 #include "ui/language_texts.h"
 #include "ui/qt_text.h"
@@ -361,8 +361,10 @@ void MainWindow::BuildMenus() {
     languageMenus_.emplace_back(help, m.german);
     for (const auto& [entry, page] : m.entries) {
       const QString file = QString::fromLatin1(page);
-      connect(action(help, entry), &QAction::triggered, this,
-              [this, file] { QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(options_.docsFolder) + file)); });
+      connect(action(help, entry), &QAction::triggered, this, [this, file] {
+        OpenHelpPage(OpenInDefaultBrowser, QUrl::fromLocalFile(ToQString(options_.docsFolder) + file),
+                     core_->CurrentLanguage());
+      });
     }
   }
 }
@@ -1082,7 +1084,7 @@ void MainWindow::FooterTick() {
 }
 
 void MainWindow::OpenDoc(const QString& page) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(DocPath(page)));
+  OpenHelpPage(OpenInDefaultBrowser, QUrl::fromLocalFile(DocPath(page)), core_->CurrentLanguage());
 }
 
 QString MainWindow::DocPath(const QString& page) const {

@@ -15,6 +15,8 @@ through AT-SPI as a screen reader reads it.
   LF text copied with xclip.
 - Every focusable control has a non-empty name of its own, in English and in
   German; the footer link is reached with Tab and opened with Return.
+- With no xdg-open (nor any other launcher) to be found, a help menu entry
+  says in a message box that no browser could be started for its page.
 - With saving failing, 50 quick copies leave one message box open that counts
   the repeats.
 - The error raised by the regex options dialog (which stays on top) opens in a
@@ -330,6 +332,33 @@ def test_names_and_footer_link(executable):
             check(program.running(), "the program ended")
 
 
+def test_help_without_a_browser(executable):
+    step("a help menu entry with no browser to start says so")
+    with session(executable) as (program, clipboard):
+        # A PATH of one empty folder: Qt finds neither xdg-open nor a desktop's launcher.
+        empty = os.path.join(program.scratch, "empty-bin")
+        os.makedirs(empty)
+        program.env = {"PATH": empty, "BROWSER": "", "XDG_CURRENT_DESKTOP": "", "DESKTOP_SESSION": "",
+                       "KDE_FULL_SESSION": "", "GNOME_DESKTOP_SESSION_ID": ""}
+        clipboard.copy("start")
+        program.start()
+        program.find_main_window()
+        program.wait_for_splash_to_close()
+        app = a11y.application(program.proc.pid)
+        # With the pointer: an accessibility action would wait for the box to close.
+        a11y.click_on(a11y.find(app, "menu item", "Information"))
+        entry = a11y.find(app, "menu item", "Tallowin Help..")
+        wait_for(lambda: a11y.showing(entry), 5, what="the Information menu to open")
+        a11y.click_on(entry)
+        boxes = wait_for(lambda: message_boxes(app), 10, what="a message box saying that no browser started")
+        text = box_text(boxes[0])
+        check("No web browser could be started to show the page" in text and "index.html" in text,
+              f"the box reads {text!r}")
+        time.sleep(0.5)  # the box drawn for the screenshot
+        screenshot("window_help_without_browser")
+        check(program.running(), "the program ended")
+
+
 def message_boxes(app):
     found = []
     for node in a11y.descendants(app):
@@ -428,6 +457,7 @@ def test(executable):
     test_delete_key_in_number_boxes(executable)
     test_accessible_toggles_and_lf_search(executable)
     test_names_and_footer_link(executable)
+    test_help_without_a_browser(executable)
     test_error_boxes_do_not_pile_up(executable)
 
 

@@ -20,6 +20,7 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QFileDialog>
@@ -471,6 +472,40 @@ TEST(MainWindowHelp, PagesOpenInTheInterfaceLanguage) {
       EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
       EXPECT_EQ(path.endsWith(QLatin1String("_de.html")), language == Language::German) << path.toStdString();
     }
+  }
+}
+
+// Without a browser that can be started, a help menu entry or a link says so
+// in the message box instead of doing nothing. (Qt's offscreen platform, which
+// these tests run on, opens no pages at all.)
+TEST(MainWindowHelp, WithoutABrowserTheHelpEntriesAndLinksSaySo) {
+  TestApplication();
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) GTEST_SKIP() << "needs a platform without a browser";
+  const QString docs = QStringLiteral(TALLOWIN_SOURCE_DIR "/docs/");
+  for (Language language : {Language::English, Language::German}) {
+    WindowUnderTest built(language, ToU16(docs));
+    MainWindow& window = *built.window;
+    const bool de = language == Language::German;
+    const std::pair<const char*, const char*> entries[] = {
+        {de ? "Hilfe1_index" : "Information1_index", de ? "index_de.html" : "index.html"},
+        {de ? "Hilfe1_regex" : "Information1_regex", de ? "regex_de.html" : "regex.html"},
+        {de ? "m_soft_de_about" : "m_soft_en_about", de ? "about_de.html" : "about.html"},
+        {"m_bugreport", de ? "support_de.html" : "support.html"},
+    };
+    const QString said = de ? QStringLiteral("Es konnte kein Webbrowser gestartet werden, um die Seite %1 anzuzeigen.")
+                            : QStringLiteral("No web browser could be started to show the page %1.");
+    for (const auto& [entry, page] : entries) {
+      QAction* action = window.findChild<QAction*>(QString::fromLatin1(entry));
+      ASSERT_NE(action, nullptr) << entry;
+      const std::optional<QString> box = ModalBoxTextDuring([action] { action->trigger(); });
+      EXPECT_EQ(box.value_or(QStringLiteral("(no box)")).toStdString(), said.arg(docs + page).toStdString()) << entry;
+    }
+    auto* footer = window.findChild<QLabel*>(QStringLiteral("laspenden"));
+    ASSERT_NE(footer, nullptr);
+    const std::optional<QString> box =
+        ModalBoxTextDuring([footer] { emit footer->linkActivated(QStringLiteral("donate.html")); });
+    EXPECT_EQ(box.value_or(QStringLiteral("(no box)")).toStdString(),
+              said.arg(docs + (de ? "donate_de.html" : "donate.html")).toStdString());
   }
 }
 

@@ -21,7 +21,10 @@ namespace {
 class OutputSettingsDialogTest : public ::testing::Test {
  protected:
   OutputSettingsDialogTest() {
-    dialog.SetPageOpener([this](const QUrl& url) { opened.push_back(url); });
+    dialog.SetPageOpener([this](const QUrl& url) {
+      opened.push_back(url);
+      return browserStarts;
+    });
     dialog.show();
     QApplication::processEvents();
   }
@@ -45,6 +48,7 @@ class OutputSettingsDialogTest : public ::testing::Test {
   ProgramCore core{clipboard, Language::English};
   Teinstausgabe dialog{core.settings, Language::English, QStringLiteral("/opt/tallowin/docs/")};
   std::vector<QUrl> opened;
+  bool browserStarts = true;
 };
 
 TEST_F(OutputSettingsDialogTest, WindowStartValuesAndTextsInBothLanguages) {
@@ -119,6 +123,25 @@ TEST_F(OutputSettingsDialogTest, LinkOpensTheFormatsPageOfTheLanguage) {
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(QStringLiteral("/opt/tallowin/docs/image-formats.html")));
   EXPECT_EQ(dialog.InformationPage(Language::German), QUrl::fromLocalFile("/opt/tallowin/docs/image-formats_de.html"));
+}
+
+// When no browser can be started, the link says so in the message box, in the
+// language of the window, and the window stays as it was.
+TEST_F(OutputSettingsDialogTest, ALinkThatFindsNoBrowserSaysSo) {
+  browserStarts = false;
+  auto* link = Find<QLabel>("Label7");
+  EXPECT_EQ(ModalBoxTextDuring([&] { emit link->linkActivated(dialog.InformationPage(Language::English).toString()); }),
+            QStringLiteral("No web browser could be started to show the page /opt/tallowin/docs/image-formats.html."));
+  dialog.Sprache(Language::German);
+  EXPECT_EQ(ModalBoxTextDuring([&] { emit link->linkActivated(dialog.InformationPage(Language::German).toString()); }),
+            QStringLiteral("Es konnte kein Webbrowser gestartet werden, um die Seite "
+                           "/opt/tallowin/docs/image-formats_de.html anzuzeigen."));
+  EXPECT_EQ(opened.size(), 2u);
+  EXPECT_TRUE(dialog.isVisible());
+  // A browser that starts shows no box.
+  browserStarts = true;
+  EXPECT_EQ(ModalBoxTextDuring([&] { emit link->linkActivated(dialog.InformationPage(Language::German).toString()); }),
+            std::nullopt);
 }
 
 TEST_F(OutputSettingsDialogTest, SliderAndBoxFollowEachOther) {
