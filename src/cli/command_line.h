@@ -14,8 +14,8 @@ namespace tallowin {
 int RunApplyCommand(const std::vector<std::string>& args);
 
 // `tallowin formats`: the rows the details list would show for the current
-// clipboard, one per line: name, number and value separated by tabs, control
-// characters (and the backslash) escaped as \xNN (\\).
+// clipboard, one per line: name, number and value separated by tabs, each as
+// OneLineText writes it (control characters as \xNN, a backslash as \\).
 int RunFormatsCommand(const std::vector<std::string>& args);
 
 // `tallowin run [--config FILE.twk]... [--set KEY=VALUE]...`: the capture

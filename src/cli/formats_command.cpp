@@ -18,20 +18,8 @@
 namespace tallowin {
 namespace {
 
-// UTF-8 with every control character shown as \xNN, so one row stays one line.
-std::string Printable(std::u16string_view text) {
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit < 0x20 || unit == 0x7F || (unit >= 0x80 && unit < 0xA0) || unit == u'\\') {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(unit));
-      out += unit == u'\\' ? std::string("\\\\") : std::string(escape);
-    } else {
-      out += Utf16ToUtf8(std::u16string_view(&unit, 1));
-    }
-  }
-  return out;
-}
+// UTF-8, one line per row as the details list shows it (OneLineText).
+std::string Printable(std::u16string_view text) { return Utf16ToUtf8(OneLineText(text)); }
 
 }  // namespace
 

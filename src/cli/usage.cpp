@@ -25,7 +25,8 @@ std::string UsageText() {
          "      apply after the first look at the clipboard, as when the main window first shows.\n"
          "  tallowin formats [--clipboard=wayland|x11]\n"
          "      List every format on the clipboard as the details list shows it: name, number and\n"
-         "      value separated by tabs, control characters written as \\xNN.\n"
+         "      value separated by tabs, control characters written as \\xNN and a backslash\n"
+         "      doubled, so every row is one line.\n"
          "  tallowin --help | --version\n";
 }
 

@@ -89,4 +89,23 @@ std::u16string ClipboardFormatValue(Clipboard& clipboard, FormatNumber format, V
   return ReadFormatValue(clipboard, format, reading).Text();
 }
 
+std::u16string OneLineText(std::u16string_view text) {
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string shown;
+  shown.reserve(text.size());
+  for (char16_t unit : text) {
+    const bool control = unit < 0x20 || (unit >= 0x7F && unit < 0xA0);
+    if (unit == u'\\') {
+      shown += u"\\\\";
+    } else if (control) {
+      shown += {u'\\', u'x', kHex[unit >> 4], kHex[unit & 0xF]};
+    } else if (unit == 0x2028 || unit == 0x2029) {
+      shown += {u'\\', u'u', u'2', u'0', u'2', kHex[unit & 0xF]};
+    } else {
+      shown += unit;
+    }
+  }
+  return shown;
+}
+
 }  // namespace tallowin

@@ -47,4 +47,11 @@ class FormatValue {
 FormatValue ReadFormatValue(Clipboard& clipboard, FormatNumber format, ValueReading reading);
 std::u16string ClipboardFormatValue(Clipboard& clipboard, FormatNumber format, ValueReading reading);
 
+// A name or value as one line, the way the details list and `tallowin formats`
+// show it: every control character (U+0000 to U+001F, U+007F to U+009F) as
+// "\xNN", the line and paragraph separators U+2028 and U+2029 as "\u2028" and
+// "\u2029", and a backslash doubled, so a value's own "\x0A" is not taken for a
+// line break. The stored value is never changed; this is for showing only.
+std::u16string OneLineText(std::u16string_view text);
+
 }  // namespace tallowin

@@ -253,6 +253,10 @@ constexpr UiTextRow kTexts[] = {
     {"Tray", "toolTip.on", u"Tallowin - capturing", u"Tallowin - Erfassung aktiv"},
     {"Tray", "toolTip.off", u"Tallowin - capturing off", u"Tallowin - Erfassung aus"},
 
+    // --- Help pages that no browser could show (any window's links) --------------
+    {"Tprog", "noBrowser.format", u"No web browser could be started to show the page %1.",
+     u"Es konnte kein Webbrowser gestartet werden, um die Seite %1 anzuzeigen."},
+
     // --- Status line texts of the main window ----------------------------------
     {"Tprog", "statusBar.waylandFallback",
      u"This Wayland desktop offers no data-control: the clipboard is watched through X11 (XWayland).",

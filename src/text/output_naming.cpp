@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -117,6 +118,17 @@ std::optional<std::u16string> PrepareOutputFolder(std::u16string_view folderText
   CreateFolderWithParents(*name);
   if (!IsDirectory(*name)) return std::nullopt;
   return folder;
+}
+
+std::u16string PickerStartFolder(std::u16string_view folderText) {
+  if (folderText.empty() || folderText[0] != kSeparator || !FileSystemName(folderText)) return {};
+  std::u16string_view folder = folderText;
+  while (folder.size() > 1) {
+    while (folder.size() > 1 && folder.back() == kSeparator) folder.remove_suffix(1);
+    if (IsDirectory(Utf16ToUtf8(folder))) return std::u16string(folder);
+    folder = folder.substr(0, std::max<std::size_t>(folder.rfind(kSeparator), 1));
+  }
+  return u"/";
 }
 
 std::u16string TextFilePath(std::u16string_view folder, std::u16string_view name, std::u16string_view format) {

@@ -30,6 +30,12 @@ bool IsValidFolderPath(std::u16string_view path);
 // exists afterwards, std::nullopt otherwise (the caller skips the save silently).
 std::optional<std::u16string> PrepareOutputFolder(std::u16string_view folderText);
 
+// Where the folder picker of a folder box starts: the folder the text names when
+// it exists, else the nearest folder above it that does ("/" at the latest),
+// without a trailing "/" (except "/" itself). Empty, leaving the choice to the
+// picker, for a text that is no absolute path.
+std::u16string PickerStartFolder(std::u16string_view folderText);
+
 // folder + name + extension, where the extension is `format` when it begins
 // with "." and "." + `format` otherwise.
 std::u16string TextFilePath(std::u16string_view folder, std::u16string_view name, std::u16string_view format);

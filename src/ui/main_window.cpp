@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QFileDialog>
@@ -40,7 +39,9 @@
 #include "lang/ui_texts.h"
 #include "base/integer_text.h"
 #include "base/utf.h"
+#include "text/output_naming.h"
 #include "ui/error_report.h"
+#include "ui/help_pages.h"
 #include "ui/history_list_model.h"
 #include "ui/language_texts.h"
 #include "ui/qt_text.h"
@@ -84,7 +85,7 @@ constexpr int kFooterIntervalMs = 10000;
 // when the text is longer.
 constexpr std::size_t kShownTextLimit = 64 * 1024;
 // A details cell shows one line of a few hundred pixels; the rest of a longer
-// value is never drawn.
+// value is never drawn. (Its escapes make the shown text longer than this.)
 constexpr std::size_t kDetailsCellLimit = 4096;
 const QColor kHeadingText(0x4E, 0x4E, 0x4E);
 
@@ -362,8 +363,10 @@ void MainWindow::BuildMenus() {
     languageMenus_.emplace_back(help, m.german);
     for (const auto& [entry, page] : m.entries) {
       const QString file = QString::fromLatin1(page);
-      connect(action(help, entry), &QAction::triggered, this,
-              [this, file] { QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(options_.docsFolder) + file)); });
+      connect(action(help, entry), &QAction::triggered, this, [this, file] {
+        OpenHelpPage(OpenInDefaultBrowser, QUrl::fromLocalFile(ToQString(options_.docsFolder) + file),
+                     core_->CurrentLanguage());
+      });
     }
   }
 }
@@ -722,9 +725,10 @@ static void AddSaveRows(QGridLayout* grid, const SaveRows& rows, SettingBinder* 
   const Setting folderSetting = rows.folder;
   QObject::connect(pick, &QPushButton::clicked, parent, [parent, pickerTitle, folderSetting, &settings] {
     // SelectOutputFolder: a confirmed folder replaces the text; cancelling keeps it.
+    // The picker starts in the box's folder, or the nearest one above it that exists.
     const QString before = ToQString(settings.Text(folderSetting));
-    const QString chosen = QFileDialog::getExistingDirectory(parent, pickerTitle(), QString(),
-                                                             QFileDialog::ShowDirsOnly);
+    const QString start = ToQString(PickerStartFolder(settings.Text(folderSetting)));
+    const QString chosen = QFileDialog::getExistingDirectory(parent, pickerTitle(), start, QFileDialog::ShowDirsOnly);
     if (!chosen.isEmpty()) settings.SetText(folderSetting, ToU16(chosen));
     if (settings.Text(folderSetting).empty()) settings.SetText(folderSetting, ToU16(before));
   });
@@ -1012,8 +1016,10 @@ void MainWindow::ShowDetails() {
   if (static_cast<std::size_t>(shown) >= rows.size()) liste_->clear();
   for (std::size_t i = static_cast<std::size_t>(liste_->topLevelItemCount()); i < rows.size(); ++i) {
     const DetailsRow& r = rows[i];
-    liste_->addTopLevelItem(new QTreeWidgetItem(
-        {ToQString(r.format), QString::number(r.number), ToQString(r.value.Prefix(kDetailsCellLimit))}));
+    // A cell shows one line: control characters show as escapes, so a binary
+    // value or a text with line breaks does not stretch its row.
+    liste_->addTopLevelItem(new QTreeWidgetItem({ToQString(OneLineText(r.format)), QString::number(r.number),
+                                                 ToQString(OneLineText(r.value.Prefix(kDetailsCellLimit)))}));
   }
 }
 
@@ -1080,7 +1086,7 @@ void MainWindow::FooterTick() {
 }
 
 void MainWindow::OpenDoc(const QString& page) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(DocPath(page)));
+  OpenHelpPage(OpenInDefaultBrowser, QUrl::fromLocalFile(DocPath(page)), core_->CurrentLanguage());
 }
 
 QString MainWindow::DocPath(const QString& page) const {

@@ -20,6 +20,7 @@
 #include "ui/language_texts.h"
 #include "ui/qt_text.h"
 #include "ui/raster_qimage.h"
+#include "ui/setting_binder.h"
 
 namespace tallowin {
 
@@ -130,6 +131,7 @@ MarqueeCutDialog::MarqueeCutDialog(Language language, QWidget* parent) : QDialog
     margins_[i]->setInsertPolicy(QComboBox::NoInsert);
     for (const std::u16string& item : items) margins_[i]->addItem(ToQString(item));
     margins_[i]->setEditText("0");
+    KeepCurrentItemWithText(margins_[i]);  // its list opens on the margin it shows
     margins_[i]->setFixedWidth(60);
     labels_[i]->setBuddy(margins_[i]);
     connect(margins_[i], &QComboBox::editTextChanged, this, [this] {

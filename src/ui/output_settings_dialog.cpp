@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -52,7 +51,7 @@ Teinstausgabe::Teinstausgabe(CaptureSettings& settings, Language language, QStri
       settings_(settings),
       docsFolder_(std::move(docsFolder)),
       binder_(new SettingBinder(settings, this)),
-      openPage_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+      language_(language) {
   setObjectName(QStringLiteral("Teinstausgabe"));
   setModal(false);
   setFixedSize(kClientWidth, kClientHeight);
@@ -164,12 +163,14 @@ QWidget* Teinstausgabe::BuildTextGroup() {
   label7_->setTextFormat(Qt::RichText);
   label7_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   label7_->setCursor(Qt::PointingHandCursor);
-  connect(label7_, &QLabel::linkActivated, this, [this](const QString& link) { openPage_(QUrl(link)); });
+  connect(label7_, &QLabel::linkActivated, this,
+          [this](const QString& link) { OpenHelpPage(openPage_, QUrl(link), language_); });
   column->addWidget(label7_);
   return group;
 }
 
 void Teinstausgabe::Sprache(Language language) {
+  language_ = language;
   setWindowTitle(OutputSettingsText("Teinstausgabe", language));
   for (auto& [widget, key] : captioned_) {
     const QString text = OutputSettingsText(key, language);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "settings/capture_settings.h"
+#include "ui/help_pages.h"
 
 class QLabel;
 class QScrollBar;
@@ -39,8 +40,9 @@ class Teinstausgabe : public QDialog {
 
   // The page Label7 names and opens: the formats page in the docs folder.
   QUrl InformationPage(Language language) const;
-  // Replaces the default browser (tests).
-  void SetPageOpener(std::function<void(const QUrl&)> opener) { openPage_ = std::move(opener); }
+  // Replaces the default browser (tests). A page it cannot show is reported in
+  // the message box.
+  void SetPageOpener(PageOpener opener) { openPage_ = std::move(opener); }
 
  private:
   QWidget* BuildImageGroup();
@@ -55,7 +57,8 @@ class Teinstausgabe : public QDialog {
   QScrollBar* scrollBar1_ = nullptr;
   QLabel* label7_ = nullptr;
   ObserverHandle scrollObserver_;
-  std::function<void(const QUrl&)> openPage_;
+  PageOpener openPage_ = OpenInDefaultBrowser;
+  Language language_;  // of the texts shown, and of a report that a page could not be shown
   std::vector<std::pair<QWidget*, std::string>> captioned_;  // widgets whose text follows the language
 };
 

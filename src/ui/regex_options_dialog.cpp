@@ -1,7 +1,6 @@
 #include "ui/regex_options_dialog.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -53,7 +52,7 @@ Teinstregex::Teinstregex(CaptureSettings& settings, EngineDefaults& defaults, La
       defaults_(defaults),
       docsFolder_(std::move(docsFolder)),
       binder_(new SettingBinder(settings, this)),
-      openPage_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+      language_(language) {
   setObjectName(QStringLiteral("Teinstregex"));
   setModal(false);
   setFixedSize(kClientWidth, kClientHeight);
@@ -173,6 +172,7 @@ QLabel* Teinstregex::LinkLabel(const char* name, bool modifiersSection) {
 }
 
 void Teinstregex::Sprache(Language language) {
+  language_ = language;
   RetextWindow(this, "Teinstregex", language);
   for (auto& [link, modifiersSection] : links_) {
     const QString address = InformationPage(language, modifiersSection).toString();
@@ -204,6 +204,6 @@ void Teinstregex::Button1Click() {
 
 void Teinstregex::Button3Click() { RestoreRegexOptionDefaults(settings_); }
 
-void Teinstregex::Label7Click(const QString& link) { openPage_(QUrl(link)); }
+void Teinstregex::Label7Click(const QString& link) { OpenHelpPage(openPage_, QUrl(link), language_); }
 
 }  // namespace tallowin

@@ -16,6 +16,7 @@
 
 #include "settings/capture_settings.h"
 #include "regex/engine_defaults.h"
+#include "ui/help_pages.h"
 
 class QLabel;
 
@@ -46,8 +47,9 @@ class Teinstregex : public QDialog {
 
   // The page a help link opens in `language`; a file URL in the docs folder.
   QUrl InformationPage(Language language, bool modifiersSection) const;
-  // Replaces the default browser (tests, or a window that opens pages itself).
-  void SetPageOpener(std::function<void(const QUrl&)> opener) { openPage_ = std::move(opener); }
+  // Replaces the default browser (tests, or a window that opens pages itself). A
+  // page it cannot show is reported in the message box.
+  void SetPageOpener(PageOpener opener) { openPage_ = std::move(opener); }
 
  private:
   QWidget* BuildModifierGroup();
@@ -60,7 +62,8 @@ class Teinstregex : public QDialog {
   EngineDefaults& defaults_;
   QString docsFolder_;
   SettingBinder* binder_ = nullptr;
-  std::function<void(const QUrl&)> openPage_;
+  PageOpener openPage_ = OpenInDefaultBrowser;
+  Language language_;  // of the texts shown, and of a report that a page could not be shown
   std::vector<std::pair<QLabel*, bool>> links_;              // the two link labels, and which section they name
 };
 

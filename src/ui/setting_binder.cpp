@@ -37,7 +37,9 @@ class KeyFilter : public QObject {
     const QString text = key->text();
     if (text.isEmpty() || (key->modifiers() & Qt::ControlModifier)) return false;  // control keys pass
     const QChar c = text.at(0);
-    if (c.unicode() < 0x20 && c != QChar(u'\b')) return false;
+    // So do keys that carry a control character (Delete brings U+007F on X11,
+    // Escape U+001B); backspace alone counts as typed.
+    if (c.category() == QChar::Other_Control && c != QChar(u'\b')) return false;
     return Refuses(c);
   }
 
@@ -141,6 +143,42 @@ std::u16string MemoFromWidget(const QString& text) {
   return ToU16(q);
 }
 
+void MatchCurrentItemToText(QComboBox* combo) {
+  const QString text = combo->currentText();
+  const int item = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (item == combo->currentIndex()) return;
+  QLineEdit* edit = combo->lineEdit();
+  const QSignalBlocker blockCombo(combo);
+  if (item >= 0 || !edit) {
+    combo->setCurrentIndex(item);  // the item's text is the edit's text: the edit is not touched
+    return;
+  }
+  // No item: the combo box empties its edit along with the index, so the text
+  // goes back with its cursor and selection, unseen by anything that watches it.
+  const QSignalBlocker blockEdit(edit);
+  const int cursor = edit->cursorPosition();
+  const int selectionStart = edit->selectionStart();
+  const int selectionLength = edit->selectionLength();
+  combo->setCurrentIndex(-1);
+  edit->setText(text);
+  if (selectionStart >= 0 && selectionLength > 0) {
+    // setSelection leaves the cursor at its far end; start from the other end
+    // when the cursor stood at the start of the selection.
+    if (cursor == selectionStart) {
+      edit->setSelection(selectionStart + selectionLength, -selectionLength);
+    } else {
+      edit->setSelection(selectionStart, selectionLength);
+    }
+  } else {
+    edit->setCursorPosition(cursor);
+  }
+}
+
+void KeepCurrentItemWithText(QComboBox* combo) {
+  MatchCurrentItemToText(combo);
+  QObject::connect(combo, &QComboBox::editTextChanged, combo, [combo] { MatchCurrentItemToText(combo); });
+}
+
 void InstallInputFilter(QWidget* box, InputFilter filter) {
   if (filter == InputFilter::None) return;
   // An editable combo box keeps the keyboard focus itself and hands its keys to
@@ -222,11 +260,13 @@ void SettingBinder::BindCombo(QComboBox* combo, Setting s) {
     }
     const QString text = ToQString(settings_.Text(s));
     if (combo->currentText() != text) combo->setEditText(text);
+    MatchCurrentItemToText(combo);  // new items, or a text set with the signal blocked
   };
   view();
   views_.emplace_back(s, view);
   connect(combo, &QComboBox::editTextChanged, this,
           [this, s](const QString& text) { settings_.SetText(s, ToU16(text)); });
+  KeepCurrentItemWithText(combo);
   InstallInputFilter(combo, Describe(s).filter);
 }
 

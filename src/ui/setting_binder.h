@@ -49,6 +49,13 @@ class SettingBinder : public QObject {
 // accessibility client; later calls do nothing.
 void InstallAccessibleChoiceBoxes();
 
+// Keeps an editable box's current item the one its text names, or none when no
+// item does, through every change of the text; so its list opens on that item
+// and the arrow keys step on from it. BindCombo does this for its boxes.
+void KeepCurrentItemWithText(QComboBox* combo);
+// The same once, now: the text, the cursor and the selection stay as they are.
+void MatchCurrentItemToText(QComboBox* combo);
+
 // Refuses typed characters by the box's filter; pasted or loaded text passes.
 void InstallInputFilter(QWidget* box, InputFilter filter);
 

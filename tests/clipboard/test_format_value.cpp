@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/utf.h"
 #include "clipboard/format_inspection.h"
 
 namespace tallowin {
@@ -27,6 +28,27 @@ TEST(FormatValue, AUtf16ValueIsTheSharedTextItself) {
   EXPECT_EQ(value.Size(), 3u);
   EXPECT_TRUE(FormatValue() == u"");
   EXPECT_EQ(FormatValue().Size(), 0u);
+}
+
+// The details list and `tallowin formats` show a value on one line: control
+// characters and the two Unicode line breaks as escapes, a backslash doubled so a
+// value's own "\x0A" cannot be read as a line break.
+TEST(OneLineText, EscapesEverythingThatBreaksOrHidesALine) {
+  const struct {
+    std::u16string value;
+    std::u16string shown;
+  } cases[] = {
+      {u"plain text äß€", u"plain text äß€"},
+      {u"a\r\nb\nc\td", u"a\\x0D\\x0Ab\\x0Ac\\x09d"},
+      {std::u16string(u"\0\x01\x1F \x7F\x80\x9F\xA0", 8), u"\\x00\\x01\\x1F \\x7F\\x80\\x9F\xA0"},
+      {u"x\u2028y\u2029z\u0085", u"x\\u2028y\\u2029z\\x85"},
+      {u"C:\\dir\\x0A", u"C:\\\\dir\\\\x0A"},
+      {u"\U0001F600 stays", u"\U0001F600 stays"},
+      {u"", u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OneLineText(c.value), c.shown) << Utf16ToUtf8(c.value);
+  }
 }
 
 }  // namespace

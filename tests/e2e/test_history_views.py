@@ -12,7 +12,8 @@ processed text comes back wrapped. Then:
   UNICODETEXT 13 in the details list;
 - a text of 248 characters is cut to 245 plus "..." in the history, one of 247
   is shown whole;
-- a text/html-only copy refills the details list (its registered number) and
+- a text/html-only copy refills the details list (its registered number, its
+  value on one line: line breaks and other control characters as \\xNN) and
   empties the text view, but adds no history row and is not written back;
 - an owner offering text and HTML: both rows, the HTML number kept from before,
   a new registered target numbered next;
@@ -212,7 +213,8 @@ def test(executable):
         save_window_shot(main_window, "history-views-after-text")
         window.show_details()
         details = window.details_rows()
-        check(details == [("UNICODETEXT", "13", first)], f"details after the text copy: {details}")
+        # The details cell shows the line break as an escape, on one line too.
+        check(details == [("UNICODETEXT", "13", "alpha\\x0Atwo")], f"details after the text copy: {details}")
         widths = a11y.column_widths(window.details)
         expect(widths[:2] == [100, 70] and widths[2] >= 250,
                f"the details columns are {widths} pixels wide, not 100, 70 and at least 250")
@@ -232,13 +234,13 @@ def test(executable):
 
         step("text/html alone: details only, an emptied text view, no history row, no write-back")
         window.show_details()
-        copier = a11y.copy_bytes(clipboard, b"<p>hi</p>\n", "text/html")
+        copier = a11y.copy_bytes(clipboard, b"<p>hi</p>\r\n<p>\x01</p>\n", "text/html")
         details = wait_for(lambda: (lambda d: d if d and d[0][0] == "text/html" else None)(window.details_rows()),
                            10, what="the details list to show the text/html copy")
         check(len(details) == 1, f"details after the HTML copy: {details}")
         name, number, value = details[0]
         check(number.isdigit() and int(number) >= 49152, f"text/html has the number {number}")
-        check(value == "<p>hi</p>\n", f"the text/html value is {value!r}")
+        check(value == "<p>hi</p>\\x0D\\x0A<p>\\x01</p>\\x0A", f"the text/html value is {value!r}")
         html_number = number
         check(a11y.text_of(window.text_view) == "", f"the text view still holds {a11y.text_of(window.text_view)!r}")
         check(window.tab_texts() == ["Text", "Details"] and a11y.showing(window.details),

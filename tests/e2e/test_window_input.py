@@ -5,6 +5,9 @@ through AT-SPI as a screen reader reads it.
 - Keys typed with xdotool into the file name and file format boxes drop the
   nine characters " * / : < > ? \\ |, the margin boxes take only digits; a text
   pasted with Ctrl+V arrives unchanged.
+- The Delete key (which X11 delivers with the character U+007F) works in the
+  seven number boxes, also in a quality box holding 1000, which takes no
+  typed key, backspace included.
 - Check boxes switched through the AT-SPI action (not a click) change their
   setting: "Clipboard Text: Add Text" opens its section and wraps the next copy;
   "Case-Sensitive" changes which copy is replaced.
@@ -12,6 +15,8 @@ through AT-SPI as a screen reader reads it.
   LF text copied with xclip.
 - Every focusable control has a non-empty name of its own, in English and in
   German; the footer link is reached with Tab and opened with Return.
+- With no xdg-open (nor any other launcher) to be found, a help menu entry
+  says in a message box that no browser could be started for its page.
 - With saving failing, 50 quick copies leave one message box open that counts
   the repeats.
 - The error raised by the regex options dialog (which stays on top) opens in a
@@ -129,6 +134,65 @@ def test_key_filters_and_paste(executable):
         type_text("a1b2-")
         wait_for(lambda: a11y.text_of(edit) == "12", 5, what=f"the margin to read '12' (it reads {a11y.text_of(edit)!r})")
         screenshot("window_input_filters")
+        check(program.running(), "the program ended")
+
+
+def test_delete_key_in_number_boxes(executable):
+    step("the Delete key in the seven number boxes; a quality box holding 1000 is left with it")
+    margins = ["Pixels to cut off on the left", "Pixels to cut off on the right",
+               "Pixels to cut off above", "Pixels to cut off below"]
+    sizes = ["Maximum width in pixels", "Maximum height in pixels"]
+    # The slider stands at 100 first, so it does not move and write 100 over the 1000.
+    args = ["--set", "ScrollBar1=100", "--set", "out_quality=1000"]
+    for key in ("act_zuschlinks", "act_zuschrechts", "act_zuschoben", "act_zuschunten",
+                "act_sizebenutzer_x", "act_sizebenutzer_y"):
+        args += ["--set", f"{key}=123"]
+    with session(executable, args) as (program, clipboard):
+        clipboard.copy("start")
+        program.start()
+        window = program.find_main_window()
+        program.wait_for_splash_to_close()
+        app = a11y.application(program.proc.pid)
+
+        def delete_in(combo_name):
+            combo, edit = edit_of(app, combo_name)
+            wait_for(lambda: a11y.showing(combo), 5, what=f"{combo_name!r} to show")
+            focus(combo)
+            keys("Home", "Delete")
+            wait_for(lambda: a11y.text_of(edit) == "23", 5,
+                     what=f"Delete at the start of {combo_name!r} to leave '23' (it reads {a11y.text_of(edit)!r})")
+            keys("ctrl+a", "Delete")
+            wait_for(lambda: a11y.text_of(edit) == "", 5,
+                     what=f"Delete of the selection to empty {combo_name!r} (it reads {a11y.text_of(edit)!r})")
+            type_text("9")  # no item starts with 9, so nothing is completed
+            wait_for(lambda: a11y.text_of(edit) == "9", 5,
+                     what=f"a digit typed into the emptied {combo_name!r} (it reads {a11y.text_of(edit)!r})")
+
+        focus_window(window)
+        # Each group of boxes sits in a section that its switch opens.
+        toggle(a11y.find(app, "check box", "Clipboard Images: Cut to Size"))
+        for name in margins:
+            delete_in(name)
+        toggle(a11y.find(app, "check box", "Clipboard Images: Resize"))
+        for name in sizes:
+            delete_in(name)
+
+        a11y.find(app, "menu item", "Options regarding Actions and Saving..").queryAction().doAction(0)
+        dialog = wait_for(lambda: program.windows_titled("Settings"), 10, what="the output settings dialog")[0]
+        focus_window(dialog)
+        combo, edit = edit_of(app, "Output quality")
+        focus(combo)
+        check(a11y.text_of(edit) == "1000", f"the quality box reads {a11y.text_of(edit)!r}, not '1000'")
+        keys("End", "BackSpace", "5")
+        time.sleep(0.5)
+        check(a11y.text_of(edit) == "1000", f"a quality of 1000 took a typed key: {a11y.text_of(edit)!r}")
+        keys("ctrl+a", "Delete")
+        wait_for(lambda: a11y.text_of(edit) == "", 5,
+                 what=f"Delete to empty the quality box holding 1000 (it reads {a11y.text_of(edit)!r})")
+        type_text("50")
+        wait_for(lambda: a11y.text_of(edit) == "50", 5,
+                 what=f"the emptied quality box to take '50' (it reads {a11y.text_of(edit)!r})")
+        screenshot("window_input_delete_key")
         check(program.running(), "the program ended")
 
 
@@ -268,6 +332,33 @@ def test_names_and_footer_link(executable):
             check(program.running(), "the program ended")
 
 
+def test_help_without_a_browser(executable):
+    step("a help menu entry with no browser to start says so")
+    with session(executable) as (program, clipboard):
+        # A PATH of one empty folder: Qt finds neither xdg-open nor a desktop's launcher.
+        empty = os.path.join(program.scratch, "empty-bin")
+        os.makedirs(empty)
+        program.env = {"PATH": empty, "BROWSER": "", "XDG_CURRENT_DESKTOP": "", "DESKTOP_SESSION": "",
+                       "KDE_FULL_SESSION": "", "GNOME_DESKTOP_SESSION_ID": ""}
+        clipboard.copy("start")
+        program.start()
+        program.find_main_window()
+        program.wait_for_splash_to_close()
+        app = a11y.application(program.proc.pid)
+        # With the pointer: an accessibility action would wait for the box to close.
+        a11y.click_on(a11y.find(app, "menu item", "Information"))
+        entry = a11y.find(app, "menu item", "Tallowin Help..")
+        wait_for(lambda: a11y.showing(entry), 5, what="the Information menu to open")
+        a11y.click_on(entry)
+        boxes = wait_for(lambda: message_boxes(app), 10, what="a message box saying that no browser started")
+        text = box_text(boxes[0])
+        check("No web browser could be started to show the page" in text and "index.html" in text,
+              f"the box reads {text!r}")
+        time.sleep(0.5)  # the box drawn for the screenshot
+        screenshot("window_help_without_browser")
+        check(program.running(), "the program ended")
+
+
 def message_boxes(app):
     found = []
     for node in a11y.descendants(app):
@@ -363,8 +454,10 @@ def test_dialog_error_shows_over_the_dialog(executable):
 def test(executable):
     test_dialog_error_shows_over_the_dialog(executable)
     test_key_filters_and_paste(executable)
+    test_delete_key_in_number_boxes(executable)
     test_accessible_toggles_and_lf_search(executable)
     test_names_and_footer_link(executable)
+    test_help_without_a_browser(executable)
     test_error_boxes_do_not_pile_up(executable)
 
 

@@ -61,6 +61,32 @@ TEST(PrepareOutputFolder, FailsWithoutCreatingAnything) {
   EXPECT_FALSE(std::filesystem::exists(scratch.path() / "cut"));
 }
 
+// The folder picker starts at the folder a box names, or at the nearest one
+// above it that exists; a file on the way is no folder.
+TEST(PickerStartFolder, TheFolderOrItsNearestExistingParent) {
+  ScratchFolder scratch;
+  std::filesystem::create_directories(scratch.path() / "shots" / "2024");
+  scratch.CreateFile("plain file");
+  const struct {
+    std::u16string text;
+    std::u16string start;
+  } cases[] = {
+      {scratch.Text("shots/2024"), scratch.Text("shots/2024")},
+      {scratch.Text("shots/2024") + u"/", scratch.Text("shots/2024")},
+      {scratch.Text("shots/missing/deeper/"), scratch.Text("shots")},
+      {scratch.Text("plain file/sub"), scratch.Text()},
+      {scratch.Text("shots//2024//"), scratch.Text("shots//2024")},
+      {u"/", u"/"},
+      {u"/nonexistent-tallowin-folder/x/", u"/"},
+      {u"", u""},
+      {u"relative/folder", u""},
+      {scratch.Text("shots") + std::u16string(1, u'\0') + u"x", u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PickerStartFolder(c.text), c.start) << Utf16ToUtf8(c.text);
+  }
+}
+
 TEST(OutputFilePath, TextExtensionWithOrWithoutDot) {
   EXPECT_EQ(TextFilePath(u"/d/", u"Clipboard Text %num%", u"txt"), u"/d/Clipboard Text %num%.txt");
   EXPECT_EQ(TextFilePath(u"/d/", u"n", u".txt"), u"/d/n.txt");

@@ -20,6 +20,13 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QFileDialog>
+#include <QAbstractItemView>
+#include <QStyleOptionViewItem>
+#include <QAbstractItemDelegate>
 
 #include "lang/ui_texts.h"
 #include "ui/main_window.h"
@@ -168,6 +175,132 @@ TEST_F(MainWindowTest, KeysTypedIntoComboBoxesAreFiltered) {
   QTest::keyClick(margin, Qt::Key_Backspace);
   EXPECT_EQ(margin->currentText(), QStringLiteral("1"));
   EXPECT_EQ(window->Core().settings.Text(Setting::act_zuschlinks), u"1");
+}
+
+// The Delete key of an X11 keyboard brings the character U+007F; like every
+// control key it passes the digit filter and deletes.
+TEST_F(MainWindowTest, TheDeleteKeyAsX11DeliversItPassesTheDigitFilter) {
+  window->show();
+  QApplication::processEvents();
+  for (const char* box : {"act_zuschlinks", "act_zuschrechts", "act_zuschoben", "act_zuschunten",
+                          "act_sizebenutzer_x", "act_sizebenutzer_y"}) {
+    auto* combo = Find<QComboBox>(box);
+    combo->setEditText(QStringLiteral("123"));
+    combo->setFocus();
+    combo->lineEdit()->home(false);
+    QTest::sendKeyEvent(QTest::Click, combo, Qt::Key_Delete, QStringLiteral("\x7f"), Qt::NoModifier);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("23")) << box;
+    EXPECT_EQ(window->Core().settings.Text(*FindSetting(box)), u"23") << box;
+  }
+}
+
+// The row an opened list highlights (selects): the combo box's current item,
+// -1 for none.
+int HighlightedWhenOpened(QComboBox* combo) {
+  combo->showPopup();
+  const QModelIndexList selected = combo->view()->selectionModel()->selectedIndexes();
+  combo->hidePopup();
+  if (selected.isEmpty()) return -1;
+  return selected.size() == 1 ? selected.front().row() : -2;
+}
+
+// A choice box's current item is the one its text names, or none when no item
+// does, whatever set the text: the start, the settings, a language switch or
+// typing; so its list opens on that item (and the arrow keys go on from it).
+TEST_F(MainWindowTest, AChoiceBoxsCurrentItemIsTheOneItsTextNames) {
+  window->show();
+  QApplication::processEvents();
+  CaptureSettings& s = window->Core().settings;
+  auto* imageFormat = Find<QComboBox>("saveimg_format");
+  ASSERT_EQ(imageFormat->currentText(), QStringLiteral("*.jpg - JPEG-Image"));
+  EXPECT_EQ(HighlightedWhenOpened(imageFormat), imageFormat->findText(QStringLiteral("*.jpg - JPEG-Image")));
+
+  for (const char* name : {"savetxt_name", "savetxt_format", "saveimg_name", "saveimg_format", "act_zuschlinks",
+                           "act_zuschrechts", "act_zuschoben", "act_zuschunten", "act_sizebenutzer_x",
+                           "act_sizebenutzer_y"}) {
+    auto* combo = Find<QComboBox>(name);
+    const Setting setting = *FindSetting(name);
+    const int start = combo->findText(combo->currentText());
+    EXPECT_EQ(combo->currentIndex(), start) << name << " at start";
+    const int last = combo->count() - 1;
+    ASSERT_GT(last, 0) << name;
+    s.SetText(setting, ToU16(combo->itemText(last)));
+    EXPECT_EQ(HighlightedWhenOpened(combo), last) << name;
+    s.SetText(setting, u"98765");
+    EXPECT_EQ(combo->currentText(), QStringLiteral("98765")) << name;
+    EXPECT_EQ(HighlightedWhenOpened(combo), -1) << name;
+    s.SetText(setting, ToU16(combo->itemText(1)));
+    EXPECT_EQ(HighlightedWhenOpened(combo), 1) << name;
+  }
+
+  // The items are made anew in the other language; the text's item stays current.
+  s.SetText(Setting::saveimg_format, u"*.png - Portable Network Graphics");
+  window->Core().language.SwitchLanguage(Language::German);
+  EXPECT_EQ(imageFormat->currentIndex(), imageFormat->findText(imageFormat->currentText()));
+  EXPECT_GE(imageFormat->currentIndex(), 0);
+  window->Core().language.SwitchLanguage(Language::English);
+
+  // Typing: an item's text makes it current, one more key none, and the text and
+  // the cursor stay as typed.
+  auto* margin = Find<QComboBox>("act_zuschlinks");
+  margin->setEditText(QString());
+  margin->setFocus();
+  QTest::keyClicks(margin, QStringLiteral("250"));
+  EXPECT_EQ(margin->currentText(), QStringLiteral("250"));
+  EXPECT_EQ(margin->currentIndex(), margin->findText(QStringLiteral("250")));
+  QTest::keyClick(margin, Qt::Key_End);
+  QTest::keyClicks(margin, QStringLiteral("0"));
+  EXPECT_EQ(margin->currentText(), QStringLiteral("2500"));
+  EXPECT_EQ(margin->lineEdit()->cursorPosition(), 4);
+  EXPECT_EQ(margin->currentIndex(), -1);
+  QTest::keyClick(margin, Qt::Key_Left);
+  QTest::keyClicks(margin, QStringLiteral("1"));
+  EXPECT_EQ(margin->currentText(), QStringLiteral("25010"));
+  EXPECT_EQ(margin->lineEdit()->cursorPosition(), 4);
+  QTest::keyClick(margin, Qt::Key_Backspace);
+  QTest::keyClick(margin, Qt::Key_End);
+  QTest::keyClick(margin, Qt::Key_Backspace);
+  EXPECT_EQ(margin->currentText(), QStringLiteral("250"));
+  EXPECT_EQ(HighlightedWhenOpened(margin), margin->findText(QStringLiteral("250")));
+  EXPECT_EQ(s.Text(Setting::act_zuschlinks), u"250");
+}
+
+// Both folder pickers start in the folder their box names, or in the nearest
+// folder above it that exists; cancelling leaves the box as it was.
+TEST_F(MainWindowTest, TheFolderPickerStartsAtTheFolderOfItsBox) {
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, true);  // a QFileDialog the test can read
+  QTemporaryDir scratch;
+  ASSERT_TRUE(QDir(scratch.path()).mkpath(QStringLiteral("shots/2024")));
+  window->show();
+  QApplication::processEvents();
+  CaptureSettings& s = window->Core().settings;
+  const std::pair<Setting, const char*> pickers[] = {{Setting::savetxt_ordner, "savetxt_ordnerwahl"},
+                                                     {Setting::saveimg_ordner, "saveimg_ordnerwahl"}};
+  const std::pair<QString, QString> starts[] = {
+      {scratch.path() + "/shots/2024/", scratch.path() + "/shots/2024"},
+      {scratch.path() + "/shots/missing/deeper", scratch.path() + "/shots"},
+  };
+  for (const auto& [folder, button] : pickers) {
+    for (const auto& [text, start] : starts) {
+      s.SetText(folder, ToU16(text));
+      std::optional<QString> shown;
+      QTimer watch;
+      watch.setInterval(5);
+      QObject::connect(&watch, &QTimer::timeout, [&shown] {
+        if (auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+          shown = picker->directory().absolutePath();
+          picker->reject();
+        }
+      });
+      watch.start();
+      Find<QPushButton>(button)->click();
+      watch.stop();
+      EXPECT_EQ(shown.value_or(QStringLiteral("(no picker)")).toStdString(), start.toStdString())
+          << button << " " << text.toStdString();
+      EXPECT_EQ(s.Text(folder), ToU16(text)) << button;
+    }
+  }
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
 }
 
 // A box toggled by anything but a click (an accessibility action, a key, the
@@ -342,6 +475,40 @@ TEST(MainWindowHelp, PagesOpenInTheInterfaceLanguage) {
   }
 }
 
+// Without a browser that can be started, a help menu entry or a link says so
+// in the message box instead of doing nothing. (Qt's offscreen platform, which
+// these tests run on, opens no pages at all.)
+TEST(MainWindowHelp, WithoutABrowserTheHelpEntriesAndLinksSaySo) {
+  TestApplication();
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) GTEST_SKIP() << "needs a platform without a browser";
+  const QString docs = QStringLiteral(TALLOWIN_SOURCE_DIR "/docs/");
+  for (Language language : {Language::English, Language::German}) {
+    WindowUnderTest built(language, ToU16(docs));
+    MainWindow& window = *built.window;
+    const bool de = language == Language::German;
+    const std::pair<const char*, const char*> entries[] = {
+        {de ? "Hilfe1_index" : "Information1_index", de ? "index_de.html" : "index.html"},
+        {de ? "Hilfe1_regex" : "Information1_regex", de ? "regex_de.html" : "regex.html"},
+        {de ? "m_soft_de_about" : "m_soft_en_about", de ? "about_de.html" : "about.html"},
+        {"m_bugreport", de ? "support_de.html" : "support.html"},
+    };
+    const QString said = de ? QStringLiteral("Es konnte kein Webbrowser gestartet werden, um die Seite %1 anzuzeigen.")
+                            : QStringLiteral("No web browser could be started to show the page %1.");
+    for (const auto& [entry, page] : entries) {
+      QAction* action = window.findChild<QAction*>(QString::fromLatin1(entry));
+      ASSERT_NE(action, nullptr) << entry;
+      const std::optional<QString> box = ModalBoxTextDuring([action] { action->trigger(); });
+      EXPECT_EQ(box.value_or(QStringLiteral("(no box)")).toStdString(), said.arg(docs + page).toStdString()) << entry;
+    }
+    auto* footer = window.findChild<QLabel*>(QStringLiteral("laspenden"));
+    ASSERT_NE(footer, nullptr);
+    const std::optional<QString> box =
+        ModalBoxTextDuring([footer] { emit footer->linkActivated(QStringLiteral("donate.html")); });
+    EXPECT_EQ(box.value_or(QStringLiteral("(no box)")).toStdString(),
+              said.arg(docs + (de ? "donate_de.html" : "donate.html")).toStdString());
+  }
+}
+
 TEST(StartFormWindow, IsASplashWindowWithoutTaskbarEntry) {
   TestApplication();
   StartForm start(Language::English);
@@ -450,6 +617,37 @@ TEST_F(MainWindowTest, TheTextViewHoldsTheBeginningOfALongTextAndSaysSo) {
   QApplication::processEvents();
   EXPECT_TRUE(view->toPlainText().isEmpty());
   EXPECT_FALSE(note->isVisible());
+}
+
+// A details cell shows one line: a binary value (a picture in a format nothing
+// decodes, here as 8-bit text) and a text with line breaks show their control
+// characters as escapes, and every row keeps the height of one line of text.
+TEST_F(MainWindowTest, DetailsCellsShowValuesOnOneLine) {
+  window->Core().state.captureActive = false;
+  window->show();
+  DetailsModel& details = window->Core().details;
+  details.Clear();
+  const std::string binary("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0", 20);
+  details.Append({u"application/x-qt-image", 49161, FormatValue::EightBit(std::make_shared<const std::string>(binary))});
+  details.Append({u"UNICODETEXT", kFormatUnicodeText, FormatValue(u"first line\r\nsecond\tline\n\u2028third\\")});
+  details.Append({u"TEXT", 1, FormatValue(u"x")});
+  auto* list = Find<QTreeWidget>("liste");
+  window->Core().views.ShowPage(ContentPage::Details);
+  QApplication::processEvents();
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  EXPECT_EQ(list->topLevelItem(0)->text(2),
+            QStringLiteral("\u2030PNG\\x0D\\x0A\\x1A\\x0A\\x00\\x00\\x00\\x0DIHDR\\x00\\x00\\x01\\x00"));
+  EXPECT_EQ(list->topLevelItem(1)->text(2),
+            QStringLiteral("first line\\x0D\\x0Asecond\\x09line\\x0A\\u2028third\\\\"));
+  const int oneLine = list->visualItemRect(list->topLevelItem(2)).height();
+  EXPECT_LT(oneLine, 2 * list->fontMetrics().height());
+  for (int row = 0; row < 2; ++row) {
+    EXPECT_EQ(list->visualItemRect(list->topLevelItem(row)).height(), oneLine) << row;
+    // Drawn without uniform heights too, a cell asks for one line.
+    EXPECT_LT(list->itemDelegate()->sizeHint(QStyleOptionViewItem(), list->model()->index(row, 2)).height(),
+              2 * list->fontMetrics().height())
+        << row;
+  }
 }
 
 // The image view shows the raster's pixels (blue, green, red, alpha in memory)

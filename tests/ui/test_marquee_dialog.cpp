@@ -56,6 +56,11 @@ TEST_F(MarqueeDialogTest, DragDrawsAnXorOutlineAndOkHandsBackTheMargins) {
     EXPECT_EQ(Shown(20, 15), Source(picture, 20, 15));
     EXPECT_EQ(Shown(40, 30), Source(picture, 40, 30));
     EXPECT_EQ(dialog.windowTitle(), "10:5 0:0 0:40");
+    // A margin that is one of the items is the current item, one that is not leaves none.
+    auto* left = dialog.findChild<QComboBox*>("act_zuschlinks");
+    EXPECT_EQ(left->currentIndex(), left->findText("10"));
+    EXPECT_EQ(dialog.findChild<QComboBox*>("act_zuschrechts")->currentIndex(), -1);
+    EXPECT_EQ(dialog.findChild<QComboBox*>("act_zuschrechts")->currentText(), "30");
     checked = true;
     Click("Button1");
   });

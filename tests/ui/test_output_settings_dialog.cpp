@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -20,7 +21,10 @@ namespace {
 class OutputSettingsDialogTest : public ::testing::Test {
  protected:
   OutputSettingsDialogTest() {
-    dialog.SetPageOpener([this](const QUrl& url) { opened.push_back(url); });
+    dialog.SetPageOpener([this](const QUrl& url) {
+      opened.push_back(url);
+      return browserStarts;
+    });
     dialog.show();
     QApplication::processEvents();
   }
@@ -44,6 +48,7 @@ class OutputSettingsDialogTest : public ::testing::Test {
   ProgramCore core{clipboard, Language::English};
   Teinstausgabe dialog{core.settings, Language::English, QStringLiteral("/opt/tallowin/docs/")};
   std::vector<QUrl> opened;
+  bool browserStarts = true;
 };
 
 TEST_F(OutputSettingsDialogTest, WindowStartValuesAndTextsInBothLanguages) {
@@ -120,6 +125,25 @@ TEST_F(OutputSettingsDialogTest, LinkOpensTheFormatsPageOfTheLanguage) {
   EXPECT_EQ(dialog.InformationPage(Language::German), QUrl::fromLocalFile("/opt/tallowin/docs/image-formats_de.html"));
 }
 
+// When no browser can be started, the link says so in the message box, in the
+// language of the window, and the window stays as it was.
+TEST_F(OutputSettingsDialogTest, ALinkThatFindsNoBrowserSaysSo) {
+  browserStarts = false;
+  auto* link = Find<QLabel>("Label7");
+  EXPECT_EQ(ModalBoxTextDuring([&] { emit link->linkActivated(dialog.InformationPage(Language::English).toString()); }),
+            QStringLiteral("No web browser could be started to show the page /opt/tallowin/docs/image-formats.html."));
+  dialog.Sprache(Language::German);
+  EXPECT_EQ(ModalBoxTextDuring([&] { emit link->linkActivated(dialog.InformationPage(Language::German).toString()); }),
+            QStringLiteral("Es konnte kein Webbrowser gestartet werden, um die Seite "
+                           "/opt/tallowin/docs/image-formats_de.html anzuzeigen."));
+  EXPECT_EQ(opened.size(), 2u);
+  EXPECT_TRUE(dialog.isVisible());
+  // A browser that starts shows no box.
+  browserStarts = true;
+  EXPECT_EQ(ModalBoxTextDuring([&] { emit link->linkActivated(dialog.InformationPage(Language::German).toString()); }),
+            std::nullopt);
+}
+
 TEST_F(OutputSettingsDialogTest, SliderAndBoxFollowEachOther) {
   Slider()->setValue(1);
   EXPECT_EQ(Quality()->currentText(), QStringLiteral("1"));
@@ -175,6 +199,37 @@ TEST_F(OutputSettingsDialogTest, KeyFilterOfTheQualityBox) {
   EXPECT_EQ(Quality()->currentText(), QString());
   Type("8");
   EXPECT_EQ(Quality()->currentText(), QStringLiteral("8"));
+  // The same with the key as X11 delivers it, with the character U+007F, sent to
+  // the box that has the focus.
+  core.settings.SetText(Setting::out_quality, u"1000");
+  SelectAll();
+  QTest::sendKeyEvent(QTest::Click, Quality(), Qt::Key_Delete, QStringLiteral("\x7f"), Qt::NoModifier);
+  EXPECT_EQ(Quality()->currentText(), QString());
+  Type("8");
+  EXPECT_EQ(Quality()->currentText(), QStringLiteral("8"));
+}
+
+// The list of a box opens on the item its text names: "90" at start, then
+// whatever the slider or the language switch put there.
+TEST_F(OutputSettingsDialogTest, ListsOpenOnTheItemTheTextNames) {
+  auto highlighted = [](QComboBox* combo) {
+    combo->showPopup();
+    const QModelIndexList selected = combo->view()->selectionModel()->selectedIndexes();
+    combo->hidePopup();
+    if (selected.isEmpty()) return -1;
+    return selected.size() == 1 ? selected.front().row() : -2;
+  };
+  EXPECT_EQ(highlighted(Quality()), Quality()->findText(QStringLiteral("90")));
+  Slider()->setValue(1);
+  EXPECT_EQ(highlighted(Quality()), Quality()->findText(QStringLiteral("1")));
+  Slider()->setValue(33);
+  EXPECT_EQ(highlighted(Quality()), -1);
+  QComboBox* method = Find<QComboBox>("act_sizemethode");
+  EXPECT_EQ(highlighted(method), 0);
+  method->setCurrentIndex(2);
+  dialog.Sprache(Language::German);
+  EXPECT_EQ(method->currentText(), QStringLiteral("Nächster Nachbar"));
+  EXPECT_EQ(highlighted(method), 2);
 }
 
 TEST_F(OutputSettingsDialogTest, EncodingButtonsSetTheirCodePages) {

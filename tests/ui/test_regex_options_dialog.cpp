@@ -19,7 +19,10 @@ class RegexOptionsDialogTest : public ::testing::Test {
  protected:
   RegexOptionsDialogTest() {
     AttachModifierReactions(settings, defaults);
-    dialog.SetPageOpener([this](const QUrl& url) { opened.push_back(url); });
+    dialog.SetPageOpener([this](const QUrl& url) {
+      opened.push_back(url);
+      return browserStarts;
+    });
     dialog.show();
     QApplication::processEvents();
   }
@@ -56,6 +59,7 @@ class RegexOptionsDialogTest : public ::testing::Test {
   const EngineDefaults start;
   Teinstregex dialog{settings, defaults, Language::English, QStringLiteral("/opt/tallowin/docs/")};
   std::vector<QUrl> opened;
+  bool browserStarts = true;
 };
 
 TEST_F(RegexOptionsDialogTest, WindowAndTextsInBothLanguages) {
@@ -91,6 +95,20 @@ TEST_F(RegexOptionsDialogTest, HelpLinksOpenTheLanguagesPageInTheDocsFolder) {
   EXPECT_EQ(opened[0], QUrl(QStringLiteral("file:///opt/tallowin/docs/regex.html#modifiers")));
   EXPECT_EQ(opened[1], QUrl(QStringLiteral("file:///opt/tallowin/docs/regex_de.html")));
   EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(RegexOptionsDialogTest, AHelpLinkThatFindsNoBrowserSaysSo) {
+  browserStarts = false;
+  auto* link = Find<QLabel>("Label7");
+  EXPECT_EQ(ModalBoxTextDuring(
+                [&] { emit link->linkActivated(dialog.InformationPage(Language::English, true).toString()); }),
+            QStringLiteral("No web browser could be started to show the page /opt/tallowin/docs/regex.html."));
+  dialog.Sprache(Language::German);
+  EXPECT_EQ(ModalBoxTextDuring(
+                [&] { emit link->linkActivated(dialog.InformationPage(Language::German, true).toString()); }),
+            QStringLiteral("Es konnte kein Webbrowser gestartet werden, um die Seite "
+                           "/opt/tallowin/docs/regex_de.html anzuzeigen."));
+  EXPECT_EQ(opened.size(), 2u);
 }
 
 TEST_F(RegexOptionsDialogTest, ModifierBoxesTakeEffectAtOnce) {
