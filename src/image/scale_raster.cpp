@@ -153,14 +153,6 @@ inline std::uint8_t RoundToByte(float v) {
   return static_cast<std::uint8_t>(static_cast<int>(v + 0.5f));
 }
 
-// The same for a colour divided by its weight, which a ratio of two tiny or
-// opposite sums (Catmull-Rom's negative lobes) can make huge or not a number:
-// anything not above 0 gives 0.
-inline std::uint8_t RoundRatioToByte(float v) {
-  if (!(v > 0.0f)) return 0;
-  return v >= 255.0f ? 255 : static_cast<std::uint8_t>(static_cast<int>(v + 0.5f));
-}
-
 // out = round(sum of weight[k] * rows[k]), over `count` floats; `acc` is scratch.
 // Rows are taken in blocks of the cache-friendly width so that acc stays in L1.
 TALLOWIN_HOT_LOOP void CombineRows(const float* const* rows, const float* weight, std::int32_t n, std::size_t count,
@@ -180,9 +172,18 @@ TALLOWIN_HOT_LOOP void CombineRows(const float* const* rows, const float* weight
   }
 }
 
+typedef std::int32_t Int4 __attribute__((vector_size(16)));
+constexpr Pixel4 kZero4 = {0.0f, 0.0f, 0.0f, 0.0f};
+constexpr Pixel4 k255x4 = {255.0f, 255.0f, 255.0f, 255.0f};
+constexpr Pixel4 kHalf4 = {0.5f, 0.5f, 0.5f, 0.5f};
+// Below this, a filtered alpha's weight is taken for 0 (see CombineWeightedRows);
+// above, a colour divided by it stays finite.
+constexpr float kSmallestAlphaWeight = 0x1p-20f;
+
 // The same for rows whose colours are weighted by alpha (opaque rows among them
 // are too, with weight 1): each colour is divided by the weight of its pixel's
-// filtered alpha before rounding; alpha is rounded as in CombineRows.
+// filtered alpha before rounding; each value is clamped and rounded as in
+// CombineRows, four at a time.
 TALLOWIN_HOT_LOOP void CombineWeightedRows(const float* const* rows, const float* weight, std::int32_t n,
                                            std::size_t count, float* acc, std::uint8_t* out) {
   constexpr std::size_t kBlock = 1024;  // whole pixels
@@ -197,13 +198,18 @@ TALLOWIN_HOT_LOOP void CombineWeightedRows(const float* const* rows, const float
       for (std::size_t x = begin; x < end; ++x) acc[x] += wk * rk[x];
     }
     for (std::size_t x = begin; x < end; x += 4) {
-      const float alpha = acc[x + 3];
-      const float alphaWeight = alpha + kClearWeight;
-      const float undo = alphaWeight > 0.0f ? (255.0f + kClearWeight) / alphaWeight : 0.0f;
-      out[x] = RoundRatioToByte(acc[x] * undo);
-      out[x + 1] = RoundRatioToByte(acc[x + 1] * undo);
-      out[x + 2] = RoundRatioToByte(acc[x + 2] * undo);
-      out[x + 3] = RoundToByte(alpha);
+      Pixel4 pixel;
+      std::memcpy(&pixel, acc + x, sizeof pixel);
+      // Catmull-Rom's negative lobes can make the filtered alpha (almost)
+      // cancel the clear weight; such a pixel is clear, and its colour is 0
+      // rather than a ratio of two vanishing sums.
+      const float alphaWeight = pixel[3] + kClearWeight;
+      const float undo = alphaWeight > kSmallestAlphaWeight ? (255.0f + kClearWeight) / alphaWeight : 0.0f;
+      pixel *= Pixel4{undo, undo, undo, 1.0f};
+      pixel = pixel > kZero4 ? pixel : kZero4;
+      pixel = pixel < k255x4 ? pixel : k255x4;
+      const Int4 rounded = __builtin_convertvector(pixel + kHalf4, Int4);
+      for (int c = 0; c < 4; ++c) out[x + static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(rounded[c]);
     }
   }
 }
