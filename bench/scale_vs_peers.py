@@ -20,9 +20,15 @@ is marked "*" in the table: its time is not for the same result. Nearest is
 not compared: each program maps target to source pixels its own way. Printed
 ratios are peer time / our time, so a ratio above 1 means ScaleRaster is faster.
 
+With --alpha the picture has transparency instead: an ellipse, opaque inside,
+whose alpha falls to 0 over some 8 pixels, on a clear black ground. ScaleRaster,
+Pillow and ImageMagick weight colours by alpha; the results are compared as
+premultiplied colours (what is seen), since the colour under a wholly
+transparent pixel is kept by ScaleRaster and set to black by Pillow.
+
 Peers from Debian: apt-get install python3-pil libvips-dev imagemagick
 Build: cmake --build build --target scale_peers
-Usage: bench/scale_vs_peers.py BUILD-FOLDER [RUNS]
+Usage: bench/scale_vs_peers.py BUILD-FOLDER [RUNS] [--alpha]
 """
 import os
 import statistics
@@ -40,11 +46,22 @@ PILLOW = {"nearest": Image.NEAREST, "bilinear": Image.BILINEAR, "bicubic": Image
 MAGICK = {"nearest": "Point", "bilinear": "Triangle", "bicubic": "Catrom"}
 
 
-def test_picture():
+def test_picture(alpha):
     r = Image.linear_gradient("L").resize((WIDTH, HEIGHT))
     g = Image.radial_gradient("L").resize((WIDTH, HEIGHT))
     b = Image.effect_noise((WIDTH, HEIGHT), 40)
     a = Image.new("L", (WIDTH, HEIGHT), 255)
+    if alpha:
+        # radial_gradient is 0 in the middle and 255 at a radius of 128 of its 256
+        # pixels: the ellipse reaches 80% of the picture, its edge 8 pixels wide.
+        # Clear pixels are black, as pictures with transparency mostly have them.
+        distance = Image.radial_gradient("L").resize((WIDTH * 100 // 80, HEIGHT * 100 // 80))
+        left, top = (distance.width - WIDTH) // 2, (distance.height - HEIGHT) // 2
+        distance = distance.crop((left, top, left + WIDTH, top + HEIGHT))
+        band = 255 * 8 / (HEIGHT * 0.4)  # 8 pixels of height in gradient steps
+        a = distance.point(lambda d: max(0, min(255, round((255 - d) * 255 / band))))
+        black = Image.new("L", (WIDTH, HEIGHT), 0)
+        r, g, b = (Image.composite(c, black, a.point(lambda v: 255 if v else 0)) for c in (r, g, b))
     return Image.merge("RGBA", (r, g, b, a))
 
 
@@ -62,8 +79,9 @@ def timed(runs, run, prepare=lambda: None):
 
 
 def compare(ours, theirs):
-    """Mean absolute difference per channel value and share of values more than 2 apart."""
-    diff = ImageChops.difference(ours, theirs)
+    """Mean absolute difference per channel value and share of values more than 2 apart,
+    between premultiplied colours (for an opaque picture the plain ones)."""
+    diff = ImageChops.difference(ours.convert("RGBa"), theirs.convert("RGBa"))
     histogram = diff.histogram()  # 256 entries per band
     total = sum(histogram)
     mean = sum((i % 256) * n for i, n in enumerate(histogram)) / total
@@ -72,13 +90,16 @@ def compare(ours, theirs):
 
 
 def main():
-    if len(sys.argv) < 2:
+    args = [a for a in sys.argv[1:] if a != "--alpha"]
+    alpha = len(args) < len(sys.argv) - 1
+    if not args:
         print(__doc__)
         sys.exit(2)
-    driver = os.path.join(sys.argv[1], "scale_peers")
-    runs = max(5, int(sys.argv[2]) if len(sys.argv) > 2 else 5)
+    driver = os.path.join(args[0], "scale_peers")
+    runs = max(5, int(args[1]) if len(args) > 1 else 5)
     work = tempfile.mkdtemp(prefix="scale-peers-")
-    source = test_picture()
+    source = test_picture(alpha)
+    print(f"picture: {WIDTH}x{HEIGHT}, {'with transparency' if alpha else 'opaque'}")
     raw = os.path.join(work, "in.rgba")
     with open(raw, "wb") as f:
         f.write(source.tobytes())

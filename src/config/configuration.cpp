@@ -61,14 +61,20 @@ constexpr OwningWindow kWalkOrder[] = {OwningWindow::Main, OwningWindow::RegexOp
 
 enum class FileState { Missing, Read, Unreadable };
 
-// The whole file, when it is a regular file that can be read.
+// The whole file, when it is a regular file (or a link to one) that can be
+// read. Anything else at the name (a folder, FIFO, device or socket) is never
+// opened: opening a device alone can act on it.
 FileState ReadFile(const std::string& path, std::string& bytes) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? FileState::Missing : FileState::Unreadable;
+  }
+  if (!S_ISREG(info.st_mode)) return FileState::Unreadable;
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? FileState::Missing : FileState::Unreadable;
-  struct stat info;
   FileState state = FileState::Read;
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     state = FileState::Unreadable;
@@ -167,7 +173,10 @@ void KonfigurationSpeichern(CaptureSettings& settings, const std::string& path, 
 
   const std::string content = doc.Serialize();
   try {
-    AtomicFileSink file(path);
+    // A configuration kept elsewhere and linked to (a dotfiles folder) stays
+    // linked, and a private one stays private: the file the name leads to is
+    // rewritten with its mode and owner, and a hard-linked one in place.
+    AtomicFileSink file(path, TargetLinks::Follow);
     file.Put(content);
     file.Commit();
   } catch (const AtomicFileError& e) {

@@ -43,9 +43,13 @@ struct ConfigurationWindow {
 
 // Writes every setting into `path` (UTF-8), updating an existing file in place
 // (its other keys and lines stay) and creating a missing one as UTF-16LE. The
-// file is replaced whole or not at all. Raises TallowinError "Cannot create file
-// "<path>". <reason>" when a missing file cannot be created, and "Unable to
-// write to <path>" when an existing one cannot be rewritten.
+// file is replaced whole or not at all. A symbolic link at `path` is followed:
+// the file at the end of the chain gets the content and keeps its mode and
+// owner, a hard-linked file keeps its other names (TargetLinks::Follow), and a
+// dangling link makes the file it names. Raises TallowinError "Cannot create
+// file "<path>". <reason>" when a missing file cannot be created, and "Unable to
+// write to <path>" when an existing one cannot be rewritten or is no regular
+// file (a folder, FIFO or device is never opened).
 void KonfigurationSpeichern(CaptureSettings& settings, const std::string& path, const ConfigurationWindow& window = {});
 
 // Applies `path` on top of the current settings: a missing or unreadable file,

@@ -1,6 +1,7 @@
 #include "image/scale_raster.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -80,12 +81,58 @@ Contributions ComputeContributions(std::int32_t sourceSize, std::int32_t targetS
 // vector register.
 typedef float Pixel4 __attribute__((vector_size(16)));
 
+// Colours are mixed in proportion to their pixels' opacity, so that the colour
+// of a transparent pixel (often black) does not bleed into its neighbours: a
+// pixel's colour is weighted by (alpha + kClearWeight) / (255 + kClearWeight)
+// before filtering, and the filtered colour divided by the same weight of the
+// filtered alpha. An opaque pixel's weight is exactly 1, so opaque rows are
+// filtered exactly as without weighting. The small kClearWeight gives a wholly
+// transparent pixel a weight too: where every pixel a target pixel draws from
+// is transparent, it takes their plain mixed colour (formats without alpha,
+// such as JPEG, show it) instead of black. Beside a pixel of any opacity its
+// share is negligible: alpha 1 weighs 65537 times as much, and a pixel seen at
+// all (alpha at least 1/2) moves by less than 1/100 of a step.
+// The value is a power of two, so 255 + kClearWeight is exact in a float.
+constexpr float kClearWeight = 1.0f / 65536;
+
+// Widens one source row to floats, four per pixel, and tells whether every
+// pixel of it has alpha 255: the AND of all pixels, read as words, keeps the
+// alpha byte (the fourth) at 0xFF only then. Checking while widening reads each
+// pixel once.
+TALLOWIN_HOT_LOOP bool WidenRow(const std::uint8_t* source, std::int32_t width, float* widened) {
+  constexpr int kAlphaShift = std::endian::native == std::endian::little ? 24 : 0;
+  std::uint32_t all = ~std::uint32_t{0};
+  for (std::int32_t x = 0; x < width; ++x) {
+    const std::uint8_t* p = source + 4 * static_cast<std::size_t>(x);
+    std::uint32_t pixel;
+    std::memcpy(&pixel, p, 4);
+    all &= pixel;
+    for (int c = 0; c < 4; ++c) widened[4 * static_cast<std::size_t>(x) + c] = static_cast<float>(p[c]);
+  }
+  return ((all >> kAlphaShift) & 0xFF) == 0xFF;
+}
+
+// Weights each widened pixel's colour by its opacity (see kClearWeight); alpha
+// stays as it is. The division makes the weight of alpha 255 exactly 1.
+TALLOWIN_HOT_LOOP void WeightColoursByAlpha(float* widened, std::int32_t width) {
+  for (std::int32_t x = 0; x < width; ++x) {
+    float* p = widened + 4 * static_cast<std::size_t>(x);
+    const float weight = (p[3] + kClearWeight) / (255.0f + kClearWeight);
+    p[0] *= weight;
+    p[1] *= weight;
+    p[2] *= weight;
+  }
+}
+
 // Filters one source row horizontally into `out` (targetWidth pixels, 4 floats
 // each). The row is widened to floats once, so each tap is a plain vector load.
-TALLOWIN_HOT_LOOP void FilterRow(const std::uint8_t* source, std::int32_t sourceWidth, const Contributions& cx,
+// Returns whether the row is opaque; a row that is not comes out with its
+// colours weighted by alpha, an opaque one as plain filtered values (which are
+// the same numbers weighting would give).
+TALLOWIN_HOT_LOOP bool FilterRow(const std::uint8_t* source, std::int32_t sourceWidth, const Contributions& cx,
                                  std::int32_t targetWidth, float* widened, float* out) {
-  const std::size_t sourceFloats = static_cast<std::size_t>(sourceWidth) * 4u;
-  for (std::size_t x = 0; x < sourceFloats; ++x) widened[x] = static_cast<float>(source[x]);
+  const bool opaque = WidenRow(source, sourceWidth, widened);
+  if (!opaque) WeightColoursByAlpha(widened, sourceWidth);
   for (std::int32_t i = 0; i < targetWidth; ++i) {
     const float* p = widened + static_cast<std::size_t>(cx.first[static_cast<std::size_t>(i)]) * 4u;
     const float* w = &cx.weights[static_cast<std::size_t>(i) * static_cast<std::size_t>(cx.maxTaps)];
@@ -98,6 +145,7 @@ TALLOWIN_HOT_LOOP void FilterRow(const std::uint8_t* source, std::int32_t source
     }
     std::memcpy(out + 4 * static_cast<std::size_t>(i), &acc, sizeof acc);
   }
+  return opaque;
 }
 
 inline std::uint8_t RoundToByte(float v) {
@@ -124,6 +172,48 @@ TALLOWIN_HOT_LOOP void CombineRows(const float* const* rows, const float* weight
   }
 }
 
+typedef std::int32_t Int4 __attribute__((vector_size(16)));
+constexpr Pixel4 kZero4 = {0.0f, 0.0f, 0.0f, 0.0f};
+constexpr Pixel4 k255x4 = {255.0f, 255.0f, 255.0f, 255.0f};
+constexpr Pixel4 kHalf4 = {0.5f, 0.5f, 0.5f, 0.5f};
+// Below this, a filtered alpha's weight is taken for 0 (see CombineWeightedRows);
+// above, a colour divided by it stays finite.
+constexpr float kSmallestAlphaWeight = 0x1p-20f;
+
+// The same for rows whose colours are weighted by alpha (opaque rows among them
+// are too, with weight 1): each colour is divided by the weight of its pixel's
+// filtered alpha before rounding; each value is clamped and rounded as in
+// CombineRows, four at a time.
+TALLOWIN_HOT_LOOP void CombineWeightedRows(const float* const* rows, const float* weight, std::int32_t n,
+                                           std::size_t count, float* acc, std::uint8_t* out) {
+  constexpr std::size_t kBlock = 1024;  // whole pixels
+  for (std::size_t begin = 0; begin < count; begin += kBlock) {
+    const std::size_t end = std::min(count, begin + kBlock);
+    const float w0 = weight[0];
+    const float* r0 = rows[0];
+    for (std::size_t x = begin; x < end; ++x) acc[x] = w0 * r0[x];
+    for (std::int32_t k = 1; k < n; ++k) {
+      const float wk = weight[k];
+      const float* rk = rows[k];
+      for (std::size_t x = begin; x < end; ++x) acc[x] += wk * rk[x];
+    }
+    for (std::size_t x = begin; x < end; x += 4) {
+      Pixel4 pixel;
+      std::memcpy(&pixel, acc + x, sizeof pixel);
+      // Catmull-Rom's negative lobes can make the filtered alpha (almost)
+      // cancel the clear weight; such a pixel is clear, and its colour is 0
+      // rather than a ratio of two vanishing sums.
+      const float alphaWeight = pixel[3] + kClearWeight;
+      const float undo = alphaWeight > kSmallestAlphaWeight ? (255.0f + kClearWeight) / alphaWeight : 0.0f;
+      pixel *= Pixel4{undo, undo, undo, 1.0f};
+      pixel = pixel > kZero4 ? pixel : kZero4;
+      pixel = pixel < k255x4 ? pixel : k255x4;
+      const Int4 rounded = __builtin_convertvector(pixel + kHalf4, Int4);
+      for (int c = 0; c < 4; ++c) out[x + static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(rounded[c]);
+    }
+  }
+}
+
 // Target rows [rowBegin, rowEnd). Horizontally filtered source rows are kept in
 // a ring of maxTaps rows: the source window only moves down as the target row
 // grows, so a row index modulo the ring size never collides with a row still needed.
@@ -133,6 +223,7 @@ void FilterBand(const RasterImage& source, RasterImage& target, const Contributi
   const auto ringSize = static_cast<std::size_t>(cy.maxTaps);
   std::vector<float> ring(ringSize * rowFloats);
   std::vector<std::int64_t> ringRow(ringSize, -1);
+  std::vector<char> ringOpaque(ringSize, 1);
   std::vector<float> acc(rowFloats);
   std::vector<const float*> rows(ringSize);
   std::vector<float> widened(static_cast<std::size_t>(source.width) * 4u);
@@ -141,19 +232,27 @@ void FilterBand(const RasterImage& source, RasterImage& target, const Contributi
     const std::int32_t first = cy.first[static_cast<std::size_t>(j)];
     const std::int32_t n = cy.count[static_cast<std::size_t>(j)];
     const float* w = &cy.weights[static_cast<std::size_t>(j) * ringSize];
+    bool opaque = true;
     for (std::int32_t k = 0; k < n; ++k) {
       const std::int64_t row = first + k;
       const std::size_t slot = static_cast<std::size_t>(row) % ringSize;
       float* filtered = &ring[slot * rowFloats];
       if (ringRow[slot] != row) {
-        FilterRow(source.pixels.data() + static_cast<std::size_t>(row) * sourceRowBytes, source.width, cx,
-                  target.width, widened.data(), filtered);
+        ringOpaque[slot] = FilterRow(source.pixels.data() + static_cast<std::size_t>(row) * sourceRowBytes,
+                                     source.width, cx, target.width, widened.data(), filtered);
         ringRow[slot] = row;
       }
+      opaque = opaque && ringOpaque[slot];
       rows[k] = filtered;
     }
-    CombineRows(rows.data(), w, n, rowFloats, acc.data(),
-                target.pixels.data() + static_cast<std::size_t>(j) * rowFloats);
+    // Only rows with transparency need the division: an opaque picture takes
+    // the plain path throughout, and gives exactly the bytes it always gave.
+    std::uint8_t* out = target.pixels.data() + static_cast<std::size_t>(j) * rowFloats;
+    if (opaque) {
+      CombineRows(rows.data(), w, n, rowFloats, acc.data(), out);
+    } else {
+      CombineWeightedRows(rows.data(), w, n, rowFloats, acc.data(), out);
+    }
   }
 }
 

@@ -86,4 +86,44 @@ case "$first" in
   *) fail "column: expected the source column 7, got $first" ;;
 esac
 
+# A red disc on a clear ground (a PNG with transparency), resized: the disc's
+# half-transparent edge stays red, not the dark red that mixing the ground's
+# black into it gives. The ground keeps its colour under alpha 0.
+/usr/bin/python3 - "$work/disc.png" <<'PY'
+import sys
+from PIL import Image, ImageDraw
+im = Image.new("RGBA", (40, 30), (0, 0, 0, 0))
+ImageDraw.Draw(im).ellipse((6, 5, 33, 24), fill=(255, 0, 0, 255))
+im.save(sys.argv[1])
+PY
+for method in Bilinear Bicubic; do
+  for size in 97x71 17x13; do
+    "$program" apply --image "$work/disc.png" --set cb_resizeimg=1 --set act_resizeimg_prop=0 \
+      --set act_sizebenutzer_x="${size%x*}" --set act_sizebenutzer_y="${size#*x}" --set act_sizemethode=$method \
+      --output "$work/out.png" 2>"$work/err" || { fail "disc $method $size: $(cat "$work/err")"; continue; }
+    verdict=$(/usr/bin/python3 - "$work/out.png" "$size" <<'PY'
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1])
+w, h = map(int, sys.argv[2].split("x"))
+if im.mode != "RGBA" or im.size != (w, h):
+    sys.exit(print(f"got a {im.mode} picture of {im.size}"))
+pixels = [im.getpixel((x, y)) for y in range(h) for x in range(w)]
+edge = [p for p in pixels if 0 < p[3] < 255]
+wrong = [p for p in pixels if p[3] > 0 and p[:3] != (255, 0, 0)]
+# the edge pixel on the middle row, left of the disc: the first one that is not clear
+middle = [im.getpixel((x, h // 2)) for x in range(w)]
+first = next(p for p in middle if p[3] > 0)
+if wrong or len(edge) < min(w, h) or not 0 < first[3] < 255 or first[:3] != (255, 0, 0):
+    print(f"{len(edge)} edge pixels, {len(wrong)} not red, e.g. {wrong[:3]}; middle row's edge pixel {first}")
+elif im.getpixel((0, 0)) != (0, 0, 0, 0):
+    print(f"the clear corner became {im.getpixel((0, 0))}")
+else:
+    print("ok")
+PY
+)
+    [ "$verdict" = ok ] || fail "disc $method $size: $verdict"
+  done
+done
+
 finish

@@ -1,7 +1,9 @@
 """The exit save: with "Save all" chosen in the configuration menu, closing the
 main window through its close box (the WM_DELETE_WINDOW message a window
 manager sends for it) writes Auto.twk into the program folder, and the next
-start loads it; ending the program through "Close" in its menu writes nothing."""
+start loads it; ending the program through "Close" in its menu writes nothing.
+An Auto.twk that is a link into a dotfiles folder stays a link, and the private
+file it leads to gets the content and stays private."""
 import os
 import time
 
@@ -65,6 +67,31 @@ def test(executable):
         a11y.find(app, "menu item", "Close").queryAction().doAction(0)
         wait_for(lambda: not program.running(), 15, what="the program to end after Close")
         check(not os.path.exists(os.path.join(program.home, "Auto.twk")), "Close wrote Auto.twk")
+
+    with session(executable, ["--set", "cb_textadd=1"]) as (program, clipboard):
+        step("an Auto.twk linked from a dotfiles folder stays linked and private")
+        dotfiles = os.path.join(program.scratch, "dotfiles")
+        os.makedirs(dotfiles)
+        os.makedirs(program.home, exist_ok=True)
+        real = os.path.join(dotfiles, "Auto.twk")
+        with open(real, "wb") as f:
+            f.write("\ufeff[Mine]\r\nkeep=1\r\n".encode("utf-16-le"))
+        os.chmod(real, 0o600)
+        auto = os.path.join(program.home, "Auto.twk")
+        os.symlink("../dotfiles/Auto.twk", auto)
+        start_and_choose_save_all(program, "linked Auto.twk")
+        press_close_box(program.find_main_window())
+        wait_for(lambda: not program.running(), 15, what="the program to end after the close box")
+        check(os.path.islink(auto) and os.readlink(auto) == "../dotfiles/Auto.twk",
+              "the exit save replaced the link Auto.twk")
+        with open(real, "rb") as f:
+            text = f.read()[2:].decode("utf-16-le")
+        for line in ("keep=1", "cb_textadd=1", "A=1"):
+            check(f"\r\n{line}\r\n" in text, f"the linked file lacks {line!r}")
+        mode = os.stat(real).st_mode & 0o7777
+        check(mode == 0o600, f"the linked file's mode became {mode:o}")
+        check(not [n for n in os.listdir(dotfiles) + os.listdir(program.home) if n.endswith(".tmp")],
+              "a temporary file was left behind")
 
 
 if __name__ == "__main__":
