@@ -1,6 +1,7 @@
 #include "wayland/data_control.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
@@ -71,6 +72,18 @@ static_assert(sizeof(OfferListener) == sizeof(ext_data_control_offer_v1_listener
 
 using Clock = std::chrono::steady_clock;
 
+// A value arrives in blocks of kBlock bytes, each filled before the next is
+// made: no buffer grows by copying, and a dropped value's blocks are reused by
+// the others' (the same size from the same arena) instead of leaving holes.
+constexpr std::size_t kBlock = 64 * 1024;
+// The read() calls one pipe gets per round of the poll loop: an owner that
+// writes as fast as we read holds neither the other types nor the deadline
+// checks up.
+constexpr int kReadsPerRound = 16;
+// After a read that took in more than this, its freed pages go back to the
+// system: glibc keeps large freed blocks of the worker's arena otherwise.
+constexpr std::size_t kTrimAfterBytes = std::size_t{1} << 20;
+
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
@@ -122,6 +135,7 @@ class WaylandDataControl::Worker {
   std::chrono::milliseconds requestTimeout = kDefaultRequestTimeout;
   std::chrono::milliseconds readLimit = kDefaultReadLimit;
   std::size_t sizeCap = kDefaultSizeCap;
+  std::size_t totalCap = kDefaultTotalCap;
 
  private:
   struct Offer {
@@ -131,15 +145,22 @@ class WaylandDataControl::Worker {
   struct Source {
     WaylandOffer data;
   };
+  struct Block {
+    std::unique_ptr<std::uint8_t[]> bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kBlock);
+    std::size_t used = 0;
+  };
   // One type the read wants from the selection's owner. It waits to be asked
   // for (`asked` false), is being read (`fd` open), or is over (asked, fd < 0).
   struct Pipe {
     std::string type;
     int fd = -1;
     bool asked = false;
-    std::vector<std::uint8_t> bytes;
+    std::vector<Block> blocks;  // what has arrived; only the last one is not full
+    std::size_t size = 0;       // bytes in `blocks`
     Clock::time_point lastProgress;
   };
+  // The blocks of `pipe` as one value; each block is freed once copied.
+  static std::vector<std::uint8_t> TakeValue(Pipe& pipe);
   struct Read {
     WaylandSnapshot snapshot;
     std::function<void(WaylandSnapshot)> done;
@@ -149,6 +170,8 @@ class WaylandDataControl::Worker {
     std::vector<std::size_t> askOrder;            // indices into `pipes`: the first part's types first
     std::size_t nextToAsk = 0;                    // into askOrder
     std::size_t open = 0;                         // pipes with an open fd
+    std::size_t held = 0;                         // bytes of the values kept and being read
+    std::size_t taken = 0;                        // bytes read in all, kept or not
     // The offer the types are asked of; null once the selection has changed
     // or the connection is gone: the types not asked for by then fail.
     wl_proxy* offer = nullptr;
@@ -718,44 +741,64 @@ void WaylandDataControl::Worker::DeliverFirstPart() {
 void WaylandDataControl::Worker::ProgressReads(const std::vector<pollfd>& fds, std::size_t first) {
   const Clock::time_point now = Clock::now();
   Read& read = *read_;
-  // Ends the read of `pipe`; with `complete`, its bytes are the type's value.
+  // Ends the read of `pipe`; with `complete`, its bytes are the type's value
+  // and stay held, otherwise they are dropped.
   auto end = [&read](Pipe& pipe, bool complete) {
-    if (complete) read.snapshot.data.emplace(pipe.type, std::move(pipe.bytes));
-    pipe.bytes = {};
+    if (complete) {
+      read.snapshot.data.emplace(pipe.type, TakeValue(pipe));
+    } else {
+      read.held -= pipe.size;
+    }
+    pipe.blocks.clear();
+    pipe.size = 0;
     CloseFd(pipe.fd);
     --read.open;
   };
   for (std::size_t i = 0; i < read.pipes.size(); ++i) {
     Pipe& pipe = read.pipes[i];
     if (pipe.fd < 0) continue;
-    if (fds[first + i].revents != 0) {
-      for (;;) {
-        const std::size_t had = pipe.bytes.size();
-        const std::size_t chunk = 64 * 1024;
-        pipe.bytes.resize(had + chunk);
-        const ssize_t n = ::read(pipe.fd, pipe.bytes.data() + had, chunk);
-        pipe.bytes.resize(had + (n > 0 ? static_cast<std::size_t>(n) : 0));
-        if (n > 0) {
-          pipe.lastProgress = now;
-          if (pipe.bytes.size() > sizeCap) {
-            end(pipe, false);
-            break;
-          }
-          continue;
-        }
-        if (n == 0) {  // the owner closed its end: the type is complete
-          end(pipe, true);
-        } else if (errno != EAGAIN && errno != EINTR) {
+    for (int reads = 0; fds[first + i].revents != 0 && reads < kReadsPerRound; ++reads) {
+      if (Clock::now() >= read.deadline) break;
+      if (pipe.blocks.empty() || pipe.blocks.back().used == kBlock) pipe.blocks.emplace_back();
+      Block& block = pipe.blocks.back();
+      const ssize_t n = ::read(pipe.fd, block.bytes.get() + block.used, kBlock - block.used);
+      if (n > 0) {
+        pipe.lastProgress = now;
+        const auto more = static_cast<std::size_t>(n);
+        block.used += more;
+        pipe.size += more;
+        read.held += more;
+        read.taken += more;
+        // Too large on its own, or too much with the others: absent, like a value over the size cap.
+        if (pipe.size > sizeCap || read.held > totalCap) {
           end(pipe, false);
+          break;
         }
-        break;
+        continue;
       }
+      if (n == 0) {  // the owner closed its end: the type is complete
+        end(pipe, true);
+      } else if (errno != EAGAIN && errno != EINTR) {
+        end(pipe, false);
+      }
+      break;
     }
-    if (pipe.fd >= 0 && (now - pipe.lastProgress >= requestTimeout || now >= read.deadline)) end(pipe, false);
+    const Clock::time_point later = Clock::now();
+    if (pipe.fd >= 0 && (later - pipe.lastProgress >= requestTimeout || later >= read.deadline)) end(pipe, false);
   }
   AskForMore();
   if (read.first) DeliverFirstPart();
   if (read.open == 0) FinishRead(false);
+}
+
+std::vector<std::uint8_t> WaylandDataControl::Worker::TakeValue(Pipe& pipe) {
+  std::vector<std::uint8_t> value;
+  value.reserve(pipe.size);
+  for (Block& block : pipe.blocks) {
+    value.insert(value.end(), block.bytes.get(), block.bytes.get() + block.used);
+    block.bytes.reset();
+  }
+  return value;
 }
 
 void WaylandDataControl::Worker::FinishRead(bool cancelled) {
@@ -769,6 +812,9 @@ void WaylandDataControl::Worker::FinishRead(bool cancelled) {
   }
   if (cancelled) read.snapshot = CancelledSnapshot();
   if (read.done) read.done(std::move(read.snapshot));
+  const std::size_t taken = read.taken;
+  read = Read{};
+  if (taken > kTrimAfterBytes) malloc_trim(0);
 }
 
 void WaylandDataControl::Worker::CancelAll() {
@@ -909,6 +955,11 @@ void WaylandDataControl::SetReadLimit(std::chrono::milliseconds wholeSnapshot) {
 void WaylandDataControl::SetSizeCap(std::size_t bytesPerType) {
   Worker* worker = worker_.get();
   worker->Post([worker, bytesPerType] { worker->sizeCap = bytesPerType; });
+}
+
+void WaylandDataControl::SetTotalCap(std::size_t bytesPerSnapshot) {
+  Worker* worker = worker_.get();
+  worker->Post([worker, bytesPerSnapshot] { worker->totalCap = bytesPerSnapshot; });
 }
 
 }  // namespace tallowin

@@ -76,8 +76,8 @@ struct WaylandSnapshot {
   // The bytes of each type read completely. Every key is also in `types`.
   std::map<std::string, std::vector<std::uint8_t>> data;
   // Types the plan asked for that could not be read: the owner did not finish
-  // within the bounds, or the content was larger than the size cap. In
-  // `types` order.
+  // within the bounds, or the content was larger than the size cap or did not
+  // fit under the total cap. In `types` order.
   std::vector<std::string> failed;
 };
 
@@ -99,10 +99,15 @@ class WaylandDataControl {
   // once (each costs a descriptor; the types of a first part are asked for
   // first, the others as earlier ones finish); a type whose owner writes
   // nothing for kDefaultRequestTimeout is given up, and a whole snapshot ends
-  // after kDefaultReadLimit. One type is read up to kDefaultSizeCap bytes.
+  // after kDefaultReadLimit, however many types there are. One type is read up
+  // to kDefaultSizeCap bytes, and all values of one snapshot together (those of
+  // a first part included) up to kDefaultTotalCap: a value that would go beyond
+  // either is dropped and counts as failed. The pages a large snapshot freed go
+  // back to the system once it is delivered.
   static constexpr std::chrono::milliseconds kDefaultRequestTimeout{1000};
   static constexpr std::chrono::milliseconds kDefaultReadLimit{5000};
   static constexpr std::size_t kDefaultSizeCap = std::size_t{64} << 20;
+  static constexpr std::size_t kDefaultTotalCap = std::size_t{256} << 20;
   static constexpr std::size_t kMaxTypes = 1000;
   static constexpr std::size_t kMaxOpenPipes = 64;
   // The first attempt to connect again follows a failure after this delay.
@@ -171,6 +176,7 @@ class WaylandDataControl {
   void SetRequestTimeout(std::chrono::milliseconds timeout);
   void SetReadLimit(std::chrono::milliseconds wholeSnapshot);
   void SetSizeCap(std::size_t bytesPerType);
+  void SetTotalCap(std::size_t bytesPerSnapshot);
 
  private:
   class Worker;

@@ -9,6 +9,10 @@ the genuine copies.
   hard, so it cannot raise them): `tallowin formats` lists all 1000 with their
   values, and the window and `tallowin run` (also at 1023) process that copy
   ("[many]" comes back) and the genuine copies after it.
+- An owner that writes endlessly into each of 100 types: `tallowin formats`
+  ends within the whole read's 5 seconds (plus a margin) with a bounded peak
+  resident size, and `tallowin run` stays under the same peak and gives the
+  memory back once the owner is gone.
 - The compositor ends while `tallowin run` watches its clipboard: the run says
   so on standard error, costs next to no CPU while it is gone, connects again
   once it is back, and processes the copies made there.
@@ -18,6 +22,7 @@ Usage: test_wayland_hostile_owners.py PATH-TO-TALLOWIN   (runs under its own Xvf
 import os
 import subprocess
 import sys
+import threading
 import time
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
@@ -28,6 +33,17 @@ from wayland_session import Sway, WaylandClipboard  # noqa: E402
 ADD_BRACKETS = ["--set", "cb_textadd=1", "--set", "act_textadd_vorne=[", "--set", "act_textadd_hinten=]"]
 LIVENESS = 15
 MANY_TYPES = 1000
+FLOOD_TYPES = 100
+MIB = 1024 * 1024
+# The whole read's bound, and a generous margin for a sanitized program.
+READ_LIMIT = 5
+FORMATS_WITHIN = READ_LIMIT + 3
+# All values of one read together are held up to 256 MiB; the program itself needs far less than the margin.
+PEAK_WITHIN = (256 + 128) * MIB
+# What a read may leave behind once the owner is gone and the next copy is processed.
+KEPT_WITHIN = 64 * MIB
+# A sanitized program keeps freed memory in quarantine (256 MiB by default) and would count it as resident.
+SMALL_QUARANTINE = {"ASAN_OPTIONS": ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "quarantine_size_mb=16"]))}
 
 
 def tight_limit(files):
@@ -50,6 +66,35 @@ def cpu_seconds(pid):
     with open(f"/proc/{pid}/stat") as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def memory(pid):
+    """(peak, current) resident size of a running process in bytes."""
+    fields = {}
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            key, _, value = line.partition(":")
+            fields[key] = value.strip()
+    return int(fields["VmHWM"].split()[0]) * 1024, int(fields["VmRSS"].split()[0]) * 1024
+
+
+def run_measured(args, env, timeout):
+    """Runs a command to its end: (exit status, stdout text, seconds taken, peak resident bytes).
+    Killed after `timeout` seconds."""
+    started = time.monotonic()
+    proc = subprocess.Popen(args, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL)
+    watchdog = threading.Timer(timeout, proc.kill)
+    watchdog.start()
+    try:
+        out = proc.stdout.read()
+        # wait4 rather than wait: the child's own resource usage, its peak resident size among it.
+        _, status, usage = os.wait4(proc.pid, 0)
+    finally:
+        watchdog.cancel()
+        proc.stdout.close()
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    return proc.returncode, out.decode("utf-8", "replace"), time.monotonic() - started, usage.ru_maxrss * 1024
 
 
 def start_run(program, executable, args, env_add=None):
@@ -134,6 +179,44 @@ def test_owner_of_many_types(executable, sway, build_dir):
         os.environ.pop("WAYLAND_DISPLAY", None)
 
 
+def test_flooding_owner(executable, sway, build_dir):
+    clipboard = WaylandClipboard(sway.display, build_dir)
+    try:
+        step(f"tallowin formats against an owner flooding {FLOOD_TYPES} types ends within its bound and memory")
+        owner = clipboard.helper("flood", str(FLOOD_TYPES))
+        check(owner.stdout.readline().strip() == b"ready", "the flooding owner did not take the selection")
+        env = dict(os.environ, WAYLAND_DISPLAY=sway.display, **SMALL_QUARANTINE)
+        status, out, took, peak = run_measured([executable, "formats", "--clipboard=wayland"], env, 4 * LIVENESS)
+        print(f"formats took {took:.2f} s, peak resident size {peak / MIB:.0f} MiB", flush=True)
+        rows = [line.split("\t") for line in out.splitlines()]
+        check(status == 0 and len(rows) == FLOOD_TYPES, f"tallowin formats: status {status}, {len(rows)} rows")
+        check(all(len(row) == 3 and row[2] == "" for row in rows), "a flooded value was listed")
+        check(took < FORMATS_WITHIN, f"tallowin formats took {took:.2f} s")
+        check(peak < PEAK_WITHIN, f"tallowin formats peaked at {peak / MIB:.0f} MiB")
+        clipboard.close()  # the run must not start with the flood on the clipboard
+
+        with session(executable) as (program, _x11):
+            step("tallowin run under the same flood: bounded at its peak, and gives the memory back afterwards")
+            start_run(program, executable, ADD_BRACKETS, {"WAYLAND_DISPLAY": sway.display, **SMALL_QUARANTINE})
+            clipboard.copy("before")
+            clipboard.wait_for_text("[before]", timeout=LIVENESS)
+            _, kept_before = memory(program.proc.pid)
+            owner = clipboard.helper("flood", str(FLOOD_TYPES))
+            check(owner.stdout.readline().strip() == b"ready", "the flooding owner did not take the selection")
+            time.sleep(READ_LIMIT + 1)  # the read is over, one way or the other
+            clipboard.close()  # the owner leaves
+            clipboard.copy("after")
+            clipboard.wait_for_text("[after]", timeout=LIVENESS)
+            peak, kept = memory(program.proc.pid)
+            print(f"run: peak {peak / MIB:.0f} MiB; resident {kept_before / MIB:.0f} MiB before the flood, "
+                  f"{kept / MIB:.0f} MiB after it", flush=True)
+            check(peak < PEAK_WITHIN, f"tallowin run peaked at {peak / MIB:.0f} MiB")
+            check(kept - kept_before < KEPT_WITHIN,
+                  f"tallowin run keeps {(kept - kept_before) / MIB:.0f} MiB more after the flood")
+    finally:
+        clipboard.close()
+
+
 def test_compositor_restart(executable, sway, build_dir):
     with session(executable) as (program, _x11):
         clipboard = WaylandClipboard(sway.display, build_dir)
@@ -178,6 +261,7 @@ def test(executable):
     try:
         sway.start()
         test_owner_of_many_types(executable, sway, build_dir)
+        test_flooding_owner(executable, sway, build_dir)
         test_compositor_restart(executable, sway, build_dir)
     except CheckFailed:
         print("---- sway output ----\n" + sway.log(), flush=True)
