@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/descriptor_limit.h"
 #include "base/errors.h"
 #include "base/process_setup.h"
 #include "app/install_layout.h"
@@ -97,6 +98,10 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
       std::move(options), [&backend] { return std::move(backend.clipboard); }, errors);
   tallowin::StartForm start(session.CurrentLanguage());
   tallowin::MainWindow main(session, view, &start);
+  session.Backend().SetConnectionHandler([&main](const tallowin::ConnectionReport& report) {
+    std::fprintf(stderr, "tallowin: %s\n", report.message.c_str());
+    main.ShowClipboardConnection(report.lost);
+  });
   start.SetMainWindow(&main);
   start.show();
   return app.exec();
@@ -107,6 +112,8 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   tallowin::PrepareProcess();
   tallowin::ProtectStandardStreams();
+  // Every face reads clipboard owners, each of whose types being read holds a descriptor.
+  tallowin::RaiseDescriptorLimit();
   const std::vector<std::string> args(argv + 1, argv + argc);
   // --help and --version as options of the program or of a command; a value that
   // happens to read "--help" (after --set or --row) is not an option.

@@ -211,6 +211,10 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   sessionOptions.assignments = options.assignments;
   sessionOptions.configurations = options.configs;
   Session session(std::move(sessionOptions), [&backend] { return std::move(backend.clipboard); }, errors);
+  session.Backend().SetConnectionHandler([](const ConnectionReport& report) {
+    std::fprintf(stderr, "%s: %s\n", kName, report.message.c_str());
+    std::fflush(stderr);
+  });
   ProgramCore& core = session.Core();
   core.onRegexError = [](std::u16string_view message) {
     std::fprintf(stderr, "%s: %s\n", kName, Utf16ToUtf8(message).c_str());

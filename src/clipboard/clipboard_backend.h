@@ -5,11 +5,19 @@
 // The backend is chosen by whoever builds the session (X11, Wayland, memory).
 
 #include <functional>
+#include <string>
 
 #include "clipboard/capture_suppress_counter.h"
 #include "clipboard/clipboard.h"
 
 namespace tallowin {
+
+// The backend's connection to its display server failed, or works again after
+// a failure.
+struct ConnectionReport {
+  bool lost = false;
+  std::string message;  // English, for standard error
+};
 
 class ClipboardBackend {
  public:
@@ -25,6 +33,10 @@ class ClipboardBackend {
   // Delivers the content present now as one change, the way joining the
   // clipboard at start does.
   virtual void ProcessCurrentContent() = 0;
+  // Told on the thread that runs the pipeline when the connection to the
+  // display server fails (the backend then connects again by itself) and when
+  // it works again. A backend without such a connection never calls it.
+  virtual void SetConnectionHandler(std::function<void(const ConnectionReport&)> handler) = 0;
 };
 
 }  // namespace tallowin

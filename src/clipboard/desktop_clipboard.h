@@ -18,6 +18,9 @@ class DesktopClipboard : public ContentClipboard, public ClipboardBackend {
   // The pipeline's CaptureSuppressCounter; must be set before the first write and outlive this object.
   void SetSuppressCounter(CaptureSuppressCounter* counter) override { counter_ = counter; }
   void SetContentGate(std::function<bool()> gate) override { wantsContent = std::move(gate); }
+  void SetConnectionHandler(std::function<void(const ConnectionReport&)> handler) override {
+    connectionHandler_ = std::move(handler);
+  }
 
   // Called with each foreign change before its content is fetched; returning
   // false skips the fetch (the pass would end at its gate anyway).
@@ -25,6 +28,7 @@ class DesktopClipboard : public ContentClipboard, public ClipboardBackend {
 
  protected:
   CaptureSuppressCounter* counter_ = nullptr;
+  std::function<void(const ConnectionReport&)> connectionHandler_;
 };
 
 }  // namespace tallowin

@@ -14,6 +14,7 @@ class MemoryBackend final : public MemoryClipboard, public ClipboardBackend {
   // consumes the raised counter; the backend itself needs no counter.
   void SetSuppressCounter(CaptureSuppressCounter*) override {}
   void SetContentGate(std::function<bool()>) override {}
+  void SetConnectionHandler(std::function<void(const ConnectionReport&)>) override {}
   void ProcessCurrentContent() override { NotifyChanged(); }
 };
 

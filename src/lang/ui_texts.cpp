@@ -261,6 +261,9 @@ constexpr UiTextRow kTexts[] = {
     {"Tprog", "statusBar.waylandFallback",
      u"This Wayland desktop offers no data-control: the clipboard is watched through X11 (XWayland).",
      u"Dieser Wayland-Desktop bietet kein Data-Control: Die Zwischenablage wird über X11 (XWayland) beobachtet."},
+    {"Tprog", "statusBar.waylandLost",
+     u"The connection to the Wayland clipboard was lost; connecting again.",
+     u"Die Verbindung zur Wayland-Zwischenablage ist unterbrochen; sie wird neu aufgebaut."},
 };
 
 }  // namespace

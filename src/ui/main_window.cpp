@@ -868,8 +868,22 @@ void MainWindow::Sprache(Language language) {
   ShowTextCutNote();
   binder_->RefreshAll();
   if (tray_) tray_->SetLanguage(language);
-  if (options_.clipboardFallbackNotice) {
-    statusBar()->showMessage(ToQString(UiText("Tprog", "statusBar.waylandFallback", language)));
+  ShowClipboardStatus(language);
+}
+
+void MainWindow::ShowClipboardConnection(bool lost) {
+  clipboardConnectionLost_ = lost;
+  ShowClipboardStatus(core_->CurrentLanguage());
+}
+
+void MainWindow::ShowClipboardStatus(Language language) {
+  const char* key = clipboardConnectionLost_          ? "statusBar.waylandLost"
+                    : options_.clipboardFallbackNotice ? "statusBar.waylandFallback"
+                                                       : nullptr;
+  if (key) {
+    statusBar()->showMessage(ToQString(UiText("Tprog", key, language)));
+  } else if (auto* bar = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+    bar->clearMessage();  // a window that never needed a status line gets none
   }
 }
 

@@ -73,6 +73,9 @@ class MainWindow : public QMainWindow {
   // The file a help page opens: its German version ("<name>_de.html") under the
   // German interface.
   QString DocPath(const QString& page) const;
+  // The status line says that the clipboard's connection is lost (the backend
+  // connects again by itself) until it works again.
+  void ShowClipboardConnection(bool lost);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -115,6 +118,7 @@ class MainWindow : public QMainWindow {
   void ShowContent();
   void ShowDetails();
   void ShowTextCutNote();
+  void ShowClipboardStatus(Language language);
   void FooterTick();
   void OpenDoc(const QString& page);
   // einst_akt: the output settings dialog, centred on this window when it opens.
@@ -129,6 +133,7 @@ class MainWindow : public QMainWindow {
 
   Session& session_;
   MainWindowOptions options_;
+  bool clipboardConnectionLost_ = false;
   StartForm* startForm_;
   ProgramCore* core_;  // the session's
   CaptureSwitch::Subscription captureShown_;  // keeps m_einst_aktiv's check mark on the switch

@@ -1,6 +1,7 @@
 #include "wayland/data_control.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
@@ -71,6 +72,18 @@ static_assert(sizeof(OfferListener) == sizeof(ext_data_control_offer_v1_listener
 
 using Clock = std::chrono::steady_clock;
 
+// A value arrives in blocks of kBlock bytes, each filled before the next is
+// made: no buffer grows by copying, and a dropped value's blocks are reused by
+// the others' (the same size from the same arena) instead of leaving holes.
+constexpr std::size_t kBlock = 64 * 1024;
+// The read() calls one pipe gets per round of the poll loop: an owner that
+// writes as fast as we read holds neither the other types nor the deadline
+// checks up.
+constexpr int kReadsPerRound = 16;
+// After a read that took in more than this, its freed pages go back to the
+// system: glibc keeps large freed blocks of the worker's arena otherwise.
+constexpr std::size_t kTrimAfterBytes = std::size_t{1} << 20;
+
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
@@ -105,7 +118,8 @@ class WaylandDataControl::Worker {
   std::string problem;
   std::atomic<std::uint64_t> foreignSerial{0};
 
-  void Start(std::function<void(std::uint64_t)> onChange);
+  void Start(std::function<void(std::uint64_t)> onChange,
+             std::function<void(const WaylandConnectionEvent&)> onConnection);
   void Post(std::function<void()> command);
 
   // Commands, run on the worker.
@@ -121,6 +135,7 @@ class WaylandDataControl::Worker {
   std::chrono::milliseconds requestTimeout = kDefaultRequestTimeout;
   std::chrono::milliseconds readLimit = kDefaultReadLimit;
   std::size_t sizeCap = kDefaultSizeCap;
+  std::size_t totalCap = kDefaultTotalCap;
 
  private:
   struct Offer {
@@ -130,22 +145,44 @@ class WaylandDataControl::Worker {
   struct Source {
     WaylandOffer data;
   };
-  // One type being read from the current selection's owner.
+  struct Block {
+    std::unique_ptr<std::uint8_t[]> bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kBlock);
+    std::size_t used = 0;
+  };
+  // One type the read wants from the selection's owner. It waits to be asked
+  // for (`asked` false), is being read (`fd` open), or is over (asked, fd < 0).
   struct Pipe {
     std::string type;
     int fd = -1;
-    std::vector<std::uint8_t> bytes;
+    bool asked = false;
+    std::vector<Block> blocks;  // what has arrived; only the last one is not full
+    std::size_t size = 0;       // bytes in `blocks`
     Clock::time_point lastProgress;
   };
+  // The blocks of `pipe` as one value; each block is freed once copied.
+  static std::vector<std::uint8_t> TakeValue(Pipe& pipe);
   struct Read {
     WaylandSnapshot snapshot;
     std::function<void(WaylandSnapshot)> done;
     std::function<void(WaylandSnapshot)> first;  // empty once the first part is delivered, or with none
     std::set<std::string> firstTypes;             // the pipes' types that make the first part
-    std::vector<Pipe> pipes;
+    std::vector<Pipe> pipes;                      // in the owner's order
+    std::vector<std::size_t> askOrder;            // indices into `pipes`: the first part's types first
+    std::size_t nextToAsk = 0;                    // into askOrder
+    std::size_t open = 0;                         // pipes with an open fd
+    std::size_t held = 0;                         // bytes of the values kept and being read
+    std::size_t taken = 0;                        // bytes read in all, kept or not
+    // The offer the types are asked of; null once the selection has changed
+    // or the connection is gone: the types not asked for by then fail.
+    wl_proxy* offer = nullptr;
     Clock::time_point deadline;
   };
-  // Hands the first part over once none of its types is still being read.
+  // Asks the owner for further types while fewer than kMaxOpenPipes are open.
+  void AskForMore();
+  // Opens a pipe for `pipe` and asks the read's offer to fill it; returns 0 or
+  // the errno of the pipe or descriptor that could not be made.
+  int Ask(Pipe& pipe, Clock::time_point now);
+  // Hands the first part over once none of its types is still waiting or being read.
   void DeliverFirstPart();
   // Our data on its way to a reader.
   struct Serve {
@@ -155,7 +192,14 @@ class WaylandDataControl::Worker {
     Clock::time_point deadline;
   };
 
-  bool Connect(const std::string& displayName, std::chrono::milliseconds timeout);
+  // Sets up display_, the seat, the manager and the device; returns the
+  // protocol bound, or kNone with `problem` saying why.
+  DataControlProtocol Connect(std::chrono::milliseconds timeout, std::string& problem);
+  // Destroys every object of the connection and the connection itself.
+  void Disconnect();
+  // A connection found broken: reported, torn down, and tried again later.
+  void LoseConnection();
+  void Reconnect();
   // Waits until the compositor has answered everything sent so far, handling
   // the events that arrive meanwhile; false when it did not answer in time.
   bool Roundtrip(std::chrono::milliseconds timeout);
@@ -193,7 +237,15 @@ class WaylandDataControl::Worker {
   wl_proxy* device_ = nullptr;
   const Interfaces* interfaces_ = nullptr;
   std::uint32_t extName_ = 0, wlrName_ = 0, wlrVersion_ = 0;
-  bool dead_ = false;  // the connection failed or the device is gone
+  bool dead_ = false;  // the connection failed, the device is gone, or there is no connection
+  bool finished_ = false;  // the compositor withdrew the device
+
+  const std::string displayName_;
+  const std::chrono::milliseconds connectTimeout_;
+  std::function<void(const WaylandConnectionEvent&)> onConnection_;
+  Clock::time_point connectedSince_;
+  Clock::time_point reconnectAt_;  // while display_ is null after a failure
+  std::chrono::milliseconds reconnectDelay_ = kFirstReconnectDelay;
 
   std::map<wl_proxy*, Offer> offers_;  // announced offers, the selection's among them
   wl_proxy* selection_ = nullptr;
@@ -214,51 +266,114 @@ class WaylandDataControl::Worker {
   std::thread thread_;
 };
 
-WaylandDataControl::Worker::Worker(const std::string& displayName, std::chrono::milliseconds connectTimeout) {
+WaylandDataControl::Worker::Worker(const std::string& displayName, std::chrono::milliseconds connectTimeout)
+    : displayName_(displayName), connectTimeout_(connectTimeout) {
   wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (!Connect(displayName, connectTimeout)) protocol = DataControlProtocol::kNone;
+  protocol = Connect(connectTimeout_, problem);
+  connectedSince_ = Clock::now();
 }
 
-bool WaylandDataControl::Worker::Connect(const std::string& displayName, std::chrono::milliseconds timeout) {
-  display_ = wl_display_connect(displayName.empty() ? nullptr : displayName.c_str());
+DataControlProtocol WaylandDataControl::Worker::Connect(std::chrono::milliseconds timeout, std::string& problem) {
+  dead_ = false;
+  display_ = wl_display_connect(displayName_.empty() ? nullptr : displayName_.c_str());
   if (!display_) {
+    dead_ = true;
     problem = "cannot connect to the Wayland display";
-    return false;
+    return DataControlProtocol::kNone;
   }
   registry_ = wl_display_get_registry(display_);
   wl_registry_add_listener(registry_, &kRegistryListener, this);
   if (!Roundtrip(timeout)) {
     problem = "the Wayland compositor did not answer";
-    return false;
+    return DataControlProtocol::kNone;
   }
   if (!seat_) {
     problem = "the Wayland compositor offers no seat";
-    return false;
+    return DataControlProtocol::kNone;
   }
+  DataControlProtocol bound;
   if (extName_ != 0) {
     interfaces_ = &kExt;
     manager_ = static_cast<wl_proxy*>(wl_registry_bind(registry_, extName_, kExt.manager, 1));
-    protocol = DataControlProtocol::kExt;
+    bound = DataControlProtocol::kExt;
   } else if (wlrName_ != 0) {
     interfaces_ = &kWlr;
     // Version 1 suffices: the primary selection of version 2 is not watched.
     manager_ = static_cast<wl_proxy*>(wl_registry_bind(registry_, wlrName_, kWlr.manager, 1));
-    protocol = DataControlProtocol::kWlr;
+    bound = DataControlProtocol::kWlr;
   } else {
     problem = "the Wayland compositor offers no data-control protocol";
-    return false;
+    return DataControlProtocol::kNone;
   }
   device_ = wl_proxy_marshal_flags(manager_, EXT_DATA_CONTROL_MANAGER_V1_GET_DATA_DEVICE, interfaces_->device,
                                    wl_proxy_get_version(manager_), 0, nullptr, seat_);
   wl_proxy_add_listener(device_, reinterpret_cast<void (**)(void)>(const_cast<DeviceListener*>(&kDeviceListener)),
                         this);
-  // The device reports the selection present now; it is the start content, not a change.
+  // The device reports the selection present now: at the start it is the start
+  // content, not a change; on a connection made again it is one (see OnSelection).
   if (!Roundtrip(timeout)) {
     problem = "the Wayland compositor did not answer";
-    protocol = DataControlProtocol::kNone;
-    return false;
+    return DataControlProtocol::kNone;
   }
-  return true;
+  return bound;
+}
+
+void WaylandDataControl::Worker::Disconnect() {
+  if (read_) read_->offer = nullptr;
+  for (auto& [source, unused] : sources_) {
+    wl_proxy* p = source;
+    Destroy(p);
+  }
+  sources_.clear();
+  for (auto& [offer, unused] : offers_) {
+    wl_proxy* p = offer;
+    Destroy(p);
+  }
+  offers_.clear();
+  selection_ = nullptr;
+  Destroy(device_);
+  Destroy(manager_);
+  if (seat_) wl_seat_destroy(seat_);
+  seat_ = nullptr;
+  if (registry_) wl_registry_destroy(registry_);
+  registry_ = nullptr;
+  if (display_) wl_display_disconnect(display_);
+  display_ = nullptr;
+  interfaces_ = nullptr;
+  extName_ = wlrName_ = wlrVersion_ = 0;
+  dead_ = true;
+  finished_ = false;
+}
+
+void WaylandDataControl::Worker::LoseConnection() {
+  std::string reason;
+  if (finished_) {
+    reason = "the compositor withdrew the clipboard device";
+  } else if (const int error = wl_display_get_error(display_); error == EPROTO) {
+    reason = "protocol error";
+  } else {
+    reason = error != 0 ? std::strerror(error) : "the connection ended";
+  }
+  Disconnect();
+  const Clock::time_point now = Clock::now();
+  // A connection that worked for a while starts the delays afresh; one that
+  // fails again soon after it was made keeps doubling them.
+  if (now - connectedSince_ >= kMaxReconnectDelay) reconnectDelay_ = kFirstReconnectDelay;
+  reconnectAt_ = now + reconnectDelay_;
+  if (onConnection_) onConnection_(WaylandConnectionEvent{true, reason});
+}
+
+void WaylandDataControl::Worker::Reconnect() {
+  std::string ignored;
+  if (Connect(connectTimeout_, ignored) == DataControlProtocol::kNone) {
+    Disconnect();
+    reconnectDelay_ = std::min<std::chrono::milliseconds>(reconnectDelay_ * 2, kMaxReconnectDelay);
+    reconnectAt_ = Clock::now() + reconnectDelay_;
+    return;
+  }
+  connectedSince_ = Clock::now();
+  reconnectDelay_ = std::min<std::chrono::milliseconds>(reconnectDelay_ * 2, kMaxReconnectDelay);
+  if (onConnection_) onConnection_(WaylandConnectionEvent{false, {}});
 }
 
 void WaylandDataControl::Worker::OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
@@ -356,9 +471,12 @@ void WaylandDataControl::Worker::OnSelection(void* data, wl_proxy*, wl_proxy* of
     self->offers_.erase(self->selection_);
     self->Destroy(self->selection_);
   }
+  // A read still asking the old offer for types would get the new owner's data or none.
+  if (self->read_ && self->read_->offer != offer) self->read_->offer = nullptr;
   self->selection_ = offer;
   const auto it = offer ? self->offers_.find(offer) : self->offers_.end();
   if (it != self->offers_.end() && it->second.ours) return;  // the echo of a write of ours
+  // Before Start() this is the start content (see Connect).
   const std::uint64_t serial = self->foreignSerial.fetch_add(1) + 1;
   if (self->started_ && self->onChange_) self->onChange_(serial);
 }
@@ -373,6 +491,7 @@ void WaylandDataControl::Worker::OnPrimarySelection(void* data, wl_proxy*, wl_pr
 void WaylandDataControl::Worker::OnFinished(void* data, wl_proxy*) {
   auto* self = static_cast<Worker*>(data);
   self->dead_ = true;
+  self->finished_ = true;
 }
 
 void WaylandDataControl::Worker::OnSend(void* data, wl_proxy* source, const char* mimeType, int32_t fd) {
@@ -398,8 +517,10 @@ void WaylandDataControl::Worker::OnCancelled(void* data, wl_proxy* source) {
   self->Destroy(source);
 }
 
-void WaylandDataControl::Worker::Start(std::function<void(std::uint64_t)> onChange) {
+void WaylandDataControl::Worker::Start(std::function<void(std::uint64_t)> onChange,
+                                       std::function<void(const WaylandConnectionEvent&)> onConnection) {
   onChange_ = std::move(onChange);
+  onConnection_ = std::move(onConnection);
   started_ = true;
   if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
 }
@@ -435,11 +556,15 @@ void WaylandDataControl::Worker::Run() {
   sigaddset(&pipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
   std::vector<pollfd> fds;
+  // Only a connection that once worked is made again.
+  const bool reconnects = protocol != DataControlProtocol::kNone;
   for (;;) {
     {
       std::lock_guard lock(mutex_);
       if (stop_) break;
     }
+    if (reconnects && dead_ && display_) LoseConnection();
+    if (reconnects && !display_ && Clock::now() >= reconnectAt_) Reconnect();
     const bool display = !dead_ && display_;
     if (display) {
       while (wl_display_prepare_read(display_) != 0) {
@@ -453,6 +578,7 @@ void WaylandDataControl::Worker::Run() {
     fds.push_back({wake_, POLLIN, 0});
     fds.push_back({reading ? wl_display_get_fd(display_) : -1, POLLIN, 0});
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
+    if (reconnects && dead_) deadline = display_ ? Clock::now() : std::min(deadline, reconnectAt_);
     const std::size_t firstPipe = fds.size();
     if (read_) {
       deadline = std::min(deadline, read_->deadline);
@@ -518,38 +644,78 @@ void WaylandDataControl::Worker::StartNextRead() {
       if (!image) image = &type;
     }
   }
-  const Clock::time_point now = Clock::now();
   for (const std::string& type : snapshot.types) {
     const bool wanted = decodable.contains(type) ? image == &type : plan.allTypes;
     if (!wanted) continue;
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
-      snapshot.failed.push_back(type);
-      continue;
-    }
-    // libwayland sends a duplicate of the write end; ours is closed at once, so
-    // the read end sees its end once the owner has closed its copy.
-    wl_proxy_marshal_flags(selection_, EXT_DATA_CONTROL_OFFER_V1_RECEIVE, nullptr, wl_proxy_get_version(selection_),
-                           0, type.c_str(), ends[1]);
-    ::close(ends[1]);
-    read.pipes.push_back(Pipe{type, ends[0], {}, now});
+    Pipe& pipe = read.pipes.emplace_back();
+    pipe.type = type;
   }
-  if (request.first && plan.firstTypes) {
+  if (plan.firstTypes) {
     const std::vector<std::string> first = plan.firstTypes(snapshot.types);
     for (const Pipe& pipe : read.pipes) {
       if (std::find(first.begin(), first.end(), pipe.type) != first.end()) read.firstTypes.insert(pipe.type);
     }
     // Without any of them being read there is nothing to hand over early.
-    if (!read.firstTypes.empty()) read.first = std::move(request.first);
+    if (request.first && !read.firstTypes.empty()) read.first = std::move(request.first);
   }
-  if (wl_display_flush(display_) < 0 && errno != EAGAIN) dead_ = true;
+  // What a pass needs is asked for first, whatever the owner's order.
+  for (const bool firstPart : {true, false}) {
+    for (std::size_t i = 0; i < read.pipes.size(); ++i) {
+      if (read.firstTypes.contains(read.pipes[i].type) == firstPart) read.askOrder.push_back(i);
+    }
+  }
+  read.offer = selection_;
   read_ = std::move(read);
-  if (read_->pipes.empty()) FinishRead(false);
+  AskForMore();
+  if (read_->open == 0) FinishRead(false);
+}
+
+void WaylandDataControl::Worker::AskForMore() {
+  Read& read = *read_;
+  const Clock::time_point now = Clock::now();
+  bool asked = false;
+  while (read.open < kMaxOpenPipes && read.nextToAsk < read.askOrder.size()) {
+    Pipe& pipe = read.pipes[read.askOrder[read.nextToAsk]];
+    const int error = read.offer && !dead_ && now < read.deadline ? Ask(pipe, now) : EBADF;
+    // Out of descriptors while other types are being read: this one waits for them.
+    if ((error == EMFILE || error == ENFILE) && read.open > 0) break;
+    pipe.asked = true;
+    ++read.nextToAsk;
+    if (error == 0) {
+      ++read.open;
+      asked = true;
+    }
+  }
+  if (asked && wl_display_flush(display_) < 0 && errno != EAGAIN) dead_ = true;
+}
+
+int WaylandDataControl::Worker::Ask(Pipe& pipe, Clock::time_point now) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return errno;
+  // libwayland sends a duplicate of the write end, made when the request is
+  // queued; a duplicate it cannot make ends the whole connection. So room for
+  // one is made sure of here first.
+  const int spare = ::fcntl(ends[1], F_DUPFD_CLOEXEC, 0);
+  if (spare < 0) {
+    const int error = errno;
+    ::close(ends[0]);
+    ::close(ends[1]);
+    return error;
+  }
+  ::close(spare);
+  // Ours is closed at once, so the read end sees its end once the owner has
+  // closed its copy.
+  wl_proxy_marshal_flags(read_->offer, EXT_DATA_CONTROL_OFFER_V1_RECEIVE, nullptr,
+                         wl_proxy_get_version(read_->offer), 0, pipe.type.c_str(), ends[1]);
+  ::close(ends[1]);
+  pipe.fd = ends[0];
+  pipe.lastProgress = now;
+  return 0;
 }
 
 void WaylandDataControl::Worker::DeliverFirstPart() {
   for (const Pipe& pipe : read_->pipes) {
-    if (pipe.fd >= 0 && read_->firstTypes.contains(pipe.type)) return;
+    if ((!pipe.asked || pipe.fd >= 0) && read_->firstTypes.contains(pipe.type)) return;
   }
   WaylandSnapshot& whole = read_->snapshot;
   WaylandSnapshot part;
@@ -574,45 +740,65 @@ void WaylandDataControl::Worker::DeliverFirstPart() {
 
 void WaylandDataControl::Worker::ProgressReads(const std::vector<pollfd>& fds, std::size_t first) {
   const Clock::time_point now = Clock::now();
-  bool open = false;
-  for (std::size_t i = 0; i < read_->pipes.size(); ++i) {
-    Pipe& pipe = read_->pipes[i];
+  Read& read = *read_;
+  // Ends the read of `pipe`; with `complete`, its bytes are the type's value
+  // and stay held, otherwise they are dropped.
+  auto end = [&read](Pipe& pipe, bool complete) {
+    if (complete) {
+      read.snapshot.data.emplace(pipe.type, TakeValue(pipe));
+    } else {
+      read.held -= pipe.size;
+    }
+    pipe.blocks.clear();
+    pipe.size = 0;
+    CloseFd(pipe.fd);
+    --read.open;
+  };
+  for (std::size_t i = 0; i < read.pipes.size(); ++i) {
+    Pipe& pipe = read.pipes[i];
     if (pipe.fd < 0) continue;
-    if (fds[first + i].revents != 0) {
-      for (;;) {
-        const std::size_t had = pipe.bytes.size();
-        const std::size_t chunk = 64 * 1024;
-        pipe.bytes.resize(had + chunk);
-        const ssize_t n = ::read(pipe.fd, pipe.bytes.data() + had, chunk);
-        pipe.bytes.resize(had + (n > 0 ? static_cast<std::size_t>(n) : 0));
-        if (n > 0) {
-          pipe.lastProgress = now;
-          if (pipe.bytes.size() > sizeCap) {
-            pipe.bytes = {};
-            CloseFd(pipe.fd);
-            break;
-          }
-          continue;
+    for (int reads = 0; fds[first + i].revents != 0 && reads < kReadsPerRound; ++reads) {
+      if (Clock::now() >= read.deadline) break;
+      if (pipe.blocks.empty() || pipe.blocks.back().used == kBlock) pipe.blocks.emplace_back();
+      Block& block = pipe.blocks.back();
+      const ssize_t n = ::read(pipe.fd, block.bytes.get() + block.used, kBlock - block.used);
+      if (n > 0) {
+        pipe.lastProgress = now;
+        const auto more = static_cast<std::size_t>(n);
+        block.used += more;
+        pipe.size += more;
+        read.held += more;
+        read.taken += more;
+        // Too large on its own, or too much with the others: absent, like a value over the size cap.
+        if (pipe.size > sizeCap || read.held > totalCap) {
+          end(pipe, false);
+          break;
         }
-        if (n == 0) {  // the owner closed its end: the type is complete
-          read_->snapshot.data.emplace(pipe.type, std::move(pipe.bytes));
-          pipe.bytes = {};
-          CloseFd(pipe.fd);
-        } else if (errno != EAGAIN && errno != EINTR) {
-          pipe.bytes = {};
-          CloseFd(pipe.fd);
-        }
-        break;
+        continue;
       }
+      if (n == 0) {  // the owner closed its end: the type is complete
+        end(pipe, true);
+      } else if (errno != EAGAIN && errno != EINTR) {
+        end(pipe, false);
+      }
+      break;
     }
-    if (pipe.fd >= 0 && (now - pipe.lastProgress >= requestTimeout || now >= read_->deadline)) {
-      pipe.bytes = {};
-      CloseFd(pipe.fd);
-    }
-    open = open || pipe.fd >= 0;
+    const Clock::time_point later = Clock::now();
+    if (pipe.fd >= 0 && (later - pipe.lastProgress >= requestTimeout || later >= read.deadline)) end(pipe, false);
   }
-  if (read_->first) DeliverFirstPart();
-  if (!open) FinishRead(false);
+  AskForMore();
+  if (read.first) DeliverFirstPart();
+  if (read.open == 0) FinishRead(false);
+}
+
+std::vector<std::uint8_t> WaylandDataControl::Worker::TakeValue(Pipe& pipe) {
+  std::vector<std::uint8_t> value;
+  value.reserve(pipe.size);
+  for (Block& block : pipe.blocks) {
+    value.insert(value.end(), block.bytes.get(), block.bytes.get() + block.used);
+    block.bytes.reset();
+  }
+  return value;
 }
 
 void WaylandDataControl::Worker::FinishRead(bool cancelled) {
@@ -626,6 +812,9 @@ void WaylandDataControl::Worker::FinishRead(bool cancelled) {
   }
   if (cancelled) read.snapshot = CancelledSnapshot();
   if (read.done) read.done(std::move(read.snapshot));
+  const std::size_t taken = read.taken;
+  read = Read{};
+  if (taken > kTrimAfterBytes) malloc_trim(0);
 }
 
 void WaylandDataControl::Worker::CancelAll() {
@@ -699,22 +888,13 @@ WaylandDataControl::Worker::~Worker() {
   const std::uint64_t one = 1;
   [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
   if (thread_.joinable()) thread_.join();
+  if (read_) {
+    for (Pipe& pipe : read_->pipes) CloseFd(pipe.fd);
+  }
   read_.reset();  // the callbacks are not called after the end
   queuedReads_.clear();
   for (Serve& s : serves_) CloseFd(s.fd);
-  for (auto& [source, unused] : sources_) {
-    wl_proxy* p = source;
-    Destroy(p);
-  }
-  for (auto& [offer, unused] : offers_) {
-    wl_proxy* p = offer;
-    Destroy(p);
-  }
-  Destroy(device_);
-  Destroy(manager_);
-  if (seat_) wl_seat_destroy(seat_);
-  if (registry_) wl_registry_destroy(registry_);
-  if (display_) wl_display_disconnect(display_);
+  Disconnect();
   CloseFd(wake_);
 }
 
@@ -726,7 +906,10 @@ WaylandDataControl::~WaylandDataControl() = default;
 DataControlProtocol WaylandDataControl::Protocol() const { return worker_->protocol; }
 const std::string& WaylandDataControl::Problem() const { return worker_->problem; }
 
-void WaylandDataControl::Start(std::function<void(std::uint64_t)> onChange) { worker_->Start(std::move(onChange)); }
+void WaylandDataControl::Start(std::function<void(std::uint64_t)> onChange,
+                               std::function<void(const WaylandConnectionEvent&)> onConnection) {
+  worker_->Start(std::move(onChange), std::move(onConnection));
+}
 
 std::uint64_t WaylandDataControl::LatestForeignSerial() const { return worker_->foreignSerial.load(); }
 
@@ -772,6 +955,11 @@ void WaylandDataControl::SetReadLimit(std::chrono::milliseconds wholeSnapshot) {
 void WaylandDataControl::SetSizeCap(std::size_t bytesPerType) {
   Worker* worker = worker_.get();
   worker->Post([worker, bytesPerType] { worker->sizeCap = bytesPerType; });
+}
+
+void WaylandDataControl::SetTotalCap(std::size_t bytesPerSnapshot) {
+  Worker* worker = worker_.get();
+  worker->Post([worker, bytesPerSnapshot] { worker->totalCap = bytesPerSnapshot; });
 }
 
 }  // namespace tallowin

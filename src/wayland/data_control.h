@@ -8,6 +8,12 @@
 // never writes costs a snapshot about one request timeout, and serving our own
 // data to a slow reader holds nothing else up.
 //
+// A connection that fails (the compositor went away, or ended our client) is
+// made again by the worker, after a delay that doubles with every failed
+// attempt up to kMaxReconnectDelay, so a dead compositor costs no CPU. The
+// selection found on the new connection counts as a change: a copy made while
+// the connection was down is not missed.
+//
 // ext_data_control_manager_v1 is bound when the compositor offers it, the older
 // zwlr_data_control_manager_v1 otherwise; both have the same requests and
 // events. The primary selection is not watched.
@@ -70,9 +76,15 @@ struct WaylandSnapshot {
   // The bytes of each type read completely. Every key is also in `types`.
   std::map<std::string, std::vector<std::uint8_t>> data;
   // Types the plan asked for that could not be read: the owner did not finish
-  // within the bounds, or the content was larger than the size cap. In
-  // `types` order.
+  // within the bounds, or the content was larger than the size cap or did not
+  // fit under the total cap. In `types` order.
   std::vector<std::string> failed;
+};
+
+// The connection to the compositor failed (`lost`), or works again after a failure.
+struct WaylandConnectionEvent {
+  bool lost = false;
+  std::string reason;  // why it failed, in English; empty when it works again
 };
 
 // One write: the MIME types offered, in order, with the bytes served for each.
@@ -83,13 +95,24 @@ using WaylandOffer = std::vector<std::pair<std::string, std::shared_ptr<const st
 // this object (they wait for the worker that runs the callbacks).
 class WaylandDataControl {
  public:
-  // Each type of a snapshot is read in parallel; a type whose owner writes
+  // The types of a snapshot are read in parallel, at most kMaxOpenPipes at
+  // once (each costs a descriptor; the types of a first part are asked for
+  // first, the others as earlier ones finish); a type whose owner writes
   // nothing for kDefaultRequestTimeout is given up, and a whole snapshot ends
-  // after kDefaultReadLimit. One type is read up to kDefaultSizeCap bytes.
+  // after kDefaultReadLimit, however many types there are. One type is read up
+  // to kDefaultSizeCap bytes, and all values of one snapshot together (those of
+  // a first part included) up to kDefaultTotalCap: a value that would go beyond
+  // either is dropped and counts as failed. The pages a large snapshot freed go
+  // back to the system once it is delivered.
   static constexpr std::chrono::milliseconds kDefaultRequestTimeout{1000};
   static constexpr std::chrono::milliseconds kDefaultReadLimit{5000};
   static constexpr std::size_t kDefaultSizeCap = std::size_t{64} << 20;
+  static constexpr std::size_t kDefaultTotalCap = std::size_t{256} << 20;
   static constexpr std::size_t kMaxTypes = 1000;
+  static constexpr std::size_t kMaxOpenPipes = 64;
+  // The first attempt to connect again follows a failure after this delay.
+  static constexpr std::chrono::milliseconds kFirstReconnectDelay{250};
+  static constexpr std::chrono::milliseconds kMaxReconnectDelay{8000};
   // A reader that takes our data slower than this is cut off.
   static constexpr std::chrono::milliseconds kServeLimit{10000};
   static constexpr char kOwnMarkerPrefix[] = "application/x-tallowin-owner;id=";
@@ -111,9 +134,13 @@ class WaylandDataControl {
 
   // Starts the worker. `onChange` is called on the worker thread once for
   // every foreign selection change after this call (the selection present at
-  // the start is not a change), with its serial. Call once, before the members
-  // below; they do nothing useful when Protocol() is kNone.
-  void Start(std::function<void(std::uint64_t serial)> onChange);
+  // the start is not a change), with its serial. `onConnection`, also on the
+  // worker thread, hears of each failure of a working connection (once, when
+  // it is found) and of the connection working again. Call once, before the
+  // members below; they do nothing useful when Protocol() is kNone, and such a
+  // connection is never tried again.
+  void Start(std::function<void(std::uint64_t serial)> onChange,
+             std::function<void(const WaylandConnectionEvent&)> onConnection = {});
 
   // The serial of the newest foreign selection the worker has seen: 0 before
   // the first one, raised by one per change. Our own writes do not raise it.
@@ -139,13 +166,17 @@ class WaylandDataControl {
   // selection newer than that serial has reached us: a copy made meanwhile is
   // newer than the content the caller worked on and must not be replaced. The
   // worker first makes sure it has seen every event the compositor sent before
-  // this request. Returns whether the selection was set.
+  // this request. Returns whether the selection was set; false at once while
+  // the connection is down. While the worker connects again to a compositor
+  // that takes the connection but does not answer, a call waits up to twice
+  // the connect timeout.
   bool Write(WaylandOffer offer, std::optional<std::uint64_t> basedOn);
 
   // Apply to snapshots that start after the call.
   void SetRequestTimeout(std::chrono::milliseconds timeout);
   void SetReadLimit(std::chrono::milliseconds wholeSnapshot);
   void SetSizeCap(std::size_t bytesPerType);
+  void SetTotalCap(std::size_t bytesPerSnapshot);
 
  private:
   class Worker;

@@ -67,9 +67,23 @@ WaylandClipboard::WaylandClipboard(std::unique_ptr<WaylandDataControl> connectio
   Registry().SetDecodableImages(*decodableSet_);
   // The worker reports on its own thread; the pass runs on ours. The worker is
   // joined before this object goes, and Qt drops calls queued for a deleted object.
-  connection_->Start([this](std::uint64_t serial) {
-    QMetaObject::invokeMethod(this, [this, serial] { OnChange(serial); }, Qt::QueuedConnection);
-  });
+  connection_->Start(
+      [this](std::uint64_t serial) {
+        QMetaObject::invokeMethod(this, [this, serial] { OnChange(serial); }, Qt::QueuedConnection);
+      },
+      [this](const WaylandConnectionEvent& event) {
+        QMetaObject::invokeMethod(this, [this, event] { OnConnectionEvent(event); }, Qt::QueuedConnection);
+      });
+}
+
+void WaylandClipboard::OnConnectionEvent(const WaylandConnectionEvent& event) {
+  if (!connectionHandler_) return;
+  ConnectionReport report;
+  report.lost = event.lost;
+  report.message = event.lost ? "the connection to the Wayland compositor failed (" + event.reason +
+                                    "); connecting again"
+                              : "connected to the Wayland compositor again; the clipboard is watched again";
+  connectionHandler_(report);
 }
 
 WaylandClipboard::~WaylandClipboard() { connection_.reset(); }

@@ -15,6 +15,9 @@
 // serves each type from a process of its own, and waiting for all of them
 // would hold the pass up for each.
 //
+// A failure of the connection is passed on to the connection handler (the
+// worker connects again by itself), and so is its recovery.
+//
 // Our own writes notify synchronously inside the write call, where the raised
 // CaptureSuppressCounter absorbs them; the selection event they cause is not
 // reported by the worker. A write of a pass whose content a newer copy has
@@ -61,6 +64,7 @@ class WaylandClipboard : public QObject, public DesktopClipboard {
   void DeliverSnapshot(WaylandSnapshot snapshot);  // worker thread
   void OnSnapshot(WaylandSnapshot snapshot, Decoded decoded);
   void OnLateValues(WaylandSnapshot rest);
+  void OnConnectionEvent(const WaylandConnectionEvent& event);
   void Write(WaylandOffer offer, ClipboardContent content);
 
   std::unique_ptr<WaylandDataControl> connection_;

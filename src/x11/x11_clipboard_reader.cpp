@@ -18,6 +18,7 @@
 
 #include "x11/x11_clipboard_reader.h"
 
+#include <malloc.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -65,6 +66,9 @@ constexpr std::size_t kAbandonedMemory = 32;
 // An unwanted INCR transfer is run to its end for at most this many request
 // timeouts before it is abandoned.
 constexpr int kDiscardBudgetInTimeouts = 10;
+// After a snapshot that fetched more than this, the freed pages go back to the
+// system: glibc keeps large freed blocks of the worker's arena otherwise.
+constexpr std::size_t kTrimAfterBytes = std::size_t{1} << 20;
 constexpr std::string_view kPropertyPrefix = "TALLOWIN_SELECTION_";
 constexpr std::string_view kTimestampProperty = "TALLOWIN_TIMESTAMP";
 
@@ -138,6 +142,7 @@ struct Limits {
   std::chrono::milliseconds timeout;
   std::chrono::milliseconds readLimit;
   std::size_t sizeCap;
+  std::size_t totalCap;
 };
 
 using AbortCheck = std::function<bool()>;
@@ -180,6 +185,8 @@ class SelectionRequestor {
 
   // One whole snapshot; returns early with cancelled=true when `aborted` says so.
   X11ClipboardSnapshot Read(const X11ReadPlan& plan, Limits limits, const AbortCheck& aborted);
+  // The bytes the last Read() fetched from the server, kept or not.
+  std::size_t BytesFetched() const { return fetched_; }
 
  private:
   xcb_atom_t Intern(std::string_view name);
@@ -221,7 +228,8 @@ class SelectionRequestor {
   xcb_atom_t property_ = XCB_NONE;
   xcb_timestamp_t time_ = XCB_CURRENT_TIME;
   Limits limits_{X11ClipboardReader::kDefaultRequestTimeout, X11ClipboardReader::kDefaultReadLimit,
-                 X11ClipboardReader::kDefaultSizeCap};
+                 X11ClipboardReader::kDefaultSizeCap, X11ClipboardReader::kDefaultTotalCap};
+  std::size_t fetched_ = 0;
   Clock::time_point readDeadline_ = Clock::time_point::max();
   const AbortCheck* aborted_ = nullptr;
 };
@@ -361,6 +369,7 @@ X11ClipboardSnapshot SelectionRequestor::Read(const X11ReadPlan& plan, Limits li
   X11ClipboardSnapshot snapshot;
   if (!Connected() || xcb_connection_has_error(connection_.get())) return snapshot;
   limits_ = limits;
+  fetched_ = 0;
   readDeadline_ = Clock::now() + limits.readLimit;
   aborted_ = &aborted;
   property_ = propertyPool_[propertyIndex_];
@@ -386,20 +395,25 @@ X11ClipboardSnapshot SelectionRequestor::Read(const X11ReadPlan& plan, Limits li
 
 // After the first target the owner did not answer in time, the rest fail
 // unasked: an owner that stopped answering costs one timeout, not one each.
+// Each target may take what the total cap leaves of the values kept before it
+// (up to the size cap); a later, smaller one may still fit.
 void SelectionRequestor::ReadTargets(const std::vector<const Target*>& planned,
                                    X11ClipboardSnapshot& snapshot) {
   bool ownerStalled = false;
+  std::size_t kept = 0;
   for (const Target* t : planned) {
     if (ownerStalled) {
       snapshot.failed.push_back(t->name);
       continue;
     }
-    Fetched fetched = Convert(t->atom, limits_.sizeCap, Overflow::kFail);
+    const std::size_t room = limits_.totalCap - std::min(kept, limits_.totalCap);
+    Fetched fetched = Convert(t->atom, std::min(limits_.sizeCap, room), Overflow::kFail);
     if (fetched.outcome == Outcome::kAborted) {
       snapshot.cancelled = true;
       return;
     }
     if (fetched.outcome == Outcome::kDone) {
+      kept += fetched.bytes.size();
       snapshot.data.emplace(t->name, std::move(fetched.bytes));
     } else {
       snapshot.failed.push_back(t->name);
@@ -445,6 +459,9 @@ Fetched SelectionRequestor::Convert(xcb_atom_t target, std::size_t cap, Overflow
 
   // The INCR announcement is one 32-bit size: it is never cut short.
   Fetched fetched = ReadProperty(std::max<std::size_t>(cap, sizeof(std::uint32_t)), overflow);
+  if (fetched.outcome == Outcome::kDone && fetched.type != incrAtom_ && fetched.bytes.size() > cap) {
+    return Failure(Outcome::kTooLarge);  // a few bytes let through for the announcement's sake
+  }
   if (fetched.outcome == Outcome::kDone && fetched.type == incrAtom_) {
     fetched = ReadIncr(fetched, cap, overflow);
     const bool finished = fetched.outcome == Outcome::kDone ||
@@ -463,6 +480,12 @@ Fetched SelectionRequestor::ReadProperty(std::size_t cap, Overflow overflow) {
   Fetched result;
   std::uint32_t offsetWords = 0;
   for (;;) {
+    // The pieces come from the server itself, promptly; still, the snapshot's
+    // read limit holds between any two of them.
+    if (Clock::now() >= readDeadline_) {
+      xcb_delete_property(connection_.get(), window_, property_);
+      return Failure(Outcome::kTimedOut);
+    }
     const std::size_t roomWords = (cap - result.bytes.size()) / 4;
     const std::uint32_t words = overflow == Overflow::kTruncate
                                     ? static_cast<std::uint32_t>(std::min<std::size_t>(kChunkWords, roomWords))
@@ -481,6 +504,7 @@ Fetched SelectionRequestor::ReadProperty(std::size_t cap, Overflow overflow) {
     }
     const auto* value = static_cast<const std::uint8_t*>(xcb_get_property_value(reply.get()));
     result.bytes.insert(result.bytes.end(), value, value + length);
+    fetched_ += length;
     result.type = reply->type;
     result.format = reply->format;
     if (reply->bytes_after == 0) return result;
@@ -604,6 +628,7 @@ class X11ClipboardReader::Worker {
   void SetTimeout(std::chrono::milliseconds timeout) { timeoutMs_ = timeout.count(); }
   void SetReadLimit(std::chrono::milliseconds limit) { readLimitMs_ = limit.count(); }
   void SetSizeCap(std::size_t cap) { sizeCap_ = cap; }
+  void SetTotalCap(std::size_t cap) { totalCap_ = cap; }
 
  private:
   struct Request {
@@ -630,11 +655,13 @@ class X11ClipboardReader::Worker {
         snapshot.cancelled = true;
       } else {
         const Limits limits{std::chrono::milliseconds(timeoutMs_.load()),
-                            std::chrono::milliseconds(readLimitMs_.load()), sizeCap_.load()};
+                            std::chrono::milliseconds(readLimitMs_.load()), sizeCap_.load(), totalCap_.load()};
         snapshot = requestor_.Read(request.plan, limits, aborted);
       }
       if (stopRequested_) return;
       if (request.done) request.done(std::move(snapshot));
+      snapshot = {};
+      if (requestor_.BytesFetched() > kTrimAfterBytes) malloc_trim(0);
     }
   }
 
@@ -649,6 +676,7 @@ class X11ClipboardReader::Worker {
   std::atomic<std::int64_t> timeoutMs_{kDefaultRequestTimeout.count()};
   std::atomic<std::int64_t> readLimitMs_{kDefaultReadLimit.count()};
   std::atomic<std::size_t> sizeCap_{kDefaultSizeCap};
+  std::atomic<std::size_t> totalCap_{kDefaultTotalCap};
   std::thread thread_;  // last: starts after everything it uses exists
 };
 
@@ -682,5 +710,7 @@ void X11ClipboardReader::SetReadLimit(std::chrono::milliseconds wholeSnapshot) {
 }
 
 void X11ClipboardReader::SetSizeCap(std::size_t bytesPerTarget) { worker_->SetSizeCap(bytesPerTarget); }
+
+void X11ClipboardReader::SetTotalCap(std::size_t bytesPerSnapshot) { worker_->SetTotalCap(bytesPerSnapshot); }
 
 }  // namespace tallowin

@@ -41,8 +41,9 @@ struct X11ClipboardSnapshot {
   std::map<std::string, std::vector<std::uint8_t>> data;
   // Targets the plan asked for that could not be read: the owner refused the
   // conversion, did not answer in time, died mid-transfer, or the content was
-  // larger than the size cap. Also the targets skipped after the owner stopped
-  // answering (see X11ClipboardReader). In `targets` order.
+  // larger than the size cap or than what the total cap left. Also the targets
+  // skipped after the owner stopped answering (see X11ClipboardReader). In
+  // `targets` order.
   std::vector<std::string> failed;
 };
 
@@ -77,7 +78,11 @@ struct X11ReadPlan {
 // dropped.
 //
 // The size cap (default kDefaultSizeCap, 64 MiB) limits the bytes of one
-// target, INCR transfers included; a larger target goes to `failed`. A larger
+// target, INCR transfers included; a larger target goes to `failed`. The total
+// cap (default kDefaultTotalCap, 256 MiB) limits the bytes of all targets of
+// one snapshot together: a target larger than what the ones kept before it
+// leave goes to `failed` too, and the next, smaller one may still fit. The
+// pages a large snapshot freed go back to the system once it is delivered. A larger
 // INCR transfer is still run to its end without fetching its bytes (for at
 // most ten request timeouts, and never past the read limit), because some
 // owners serve nobody else until an open transfer ends.
@@ -92,6 +97,7 @@ class X11ClipboardReader {
   static constexpr std::chrono::milliseconds kDefaultRequestTimeout{1000};
   static constexpr std::chrono::milliseconds kDefaultReadLimit{5000};
   static constexpr std::size_t kDefaultSizeCap = std::size_t{64} << 20;
+  static constexpr std::size_t kDefaultTotalCap = std::size_t{256} << 20;
   static constexpr std::size_t kMaxTargets = 1000;
 
   // Opens its own xcb connection to `displayName` (empty: $DISPLAY), creates
@@ -131,6 +137,7 @@ class X11ClipboardReader {
   void SetRequestTimeout(std::chrono::milliseconds timeout);
   void SetReadLimit(std::chrono::milliseconds wholeSnapshot);
   void SetSizeCap(std::size_t bytesPerTarget);
+  void SetTotalCap(std::size_t bytesPerSnapshot);
 
  private:
   class Worker;

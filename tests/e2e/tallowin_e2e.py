@@ -223,6 +223,7 @@ class Program:
         self.cwd = os.path.join(scratch, "cwd")
         self.log_path = os.path.join(scratch, "program.log")
         self.env = {}  # added to the environment the program starts with
+        self.prefix = []  # a command the program runs under, such as prlimit (it must exec the program)
         self.proc = None
 
     def start(self):
@@ -237,7 +238,7 @@ class Program:
         env.setdefault("DBUS_SESSION_BUS_ADDRESS", f"unix:path={self.scratch}/no-session-bus")
         env.update(self.env)
         with open(self.log_path, "wb") as log:
-            self.proc = subprocess.Popen([self.executable] + self.args, cwd=self.cwd, env=env,
+            self.proc = subprocess.Popen(self.prefix + [self.executable] + self.args, cwd=self.cwd, env=env,
                                          stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
         return self
 

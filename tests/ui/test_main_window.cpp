@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -436,6 +437,19 @@ TEST_F(MainWindowTest, LanguageMenuSwitchesEveryTextAtOnce) {
               de ? QStringLiteral("*.psd - Photoshop Bild") : QStringLiteral("*.psd - Photoshop Image"));
     EXPECT_EQ(window->DocPath(QStringLiteral("index.html")).endsWith(QStringLiteral("index_de.html")), de);
   }
+}
+
+TEST_F(MainWindowTest, TheStatusLineSaysSoWhileTheClipboardConnectionIsLost) {
+  const auto lost = [](Language language) { return ToQString(UiText("Tprog", "statusBar.waylandLost", language)); };
+  window->ShowClipboardConnection(true);
+  QStatusBar* bar = window->statusBar();
+  EXPECT_EQ(bar->currentMessage(), lost(Language::English));
+  Find<QAction>("einst_spr_de")->trigger();
+  EXPECT_EQ(bar->currentMessage(), lost(Language::German));
+  window->ShowClipboardConnection(false);
+  EXPECT_EQ(bar->currentMessage(), QString());
+  Find<QAction>("einst_spr_en")->trigger();
+  EXPECT_EQ(bar->currentMessage(), QString());
 }
 
 // What a screen reader reads: every control that can take the focus has a

@@ -13,15 +13,28 @@
 //   wayland_test_client copy-8bit TEXT
 //                                    the same five types, but only the 8-bit ones (text/plain,
 //                                    STRING) hold TEXT; the UTF-8 ones are empty
+//   wayland_test_client many N TEXT  owns the selection with N types: TEXT as
+//                                    text/plain;charset=utf-8, then application/x-many-1 ...
+//                                    application/x-many-(N-1), each holding its own name;
+//                                    every request served at once, in-process
+//   wayland_test_client flood N      owns the selection with N types application/x-flood-1 ...
+//                                    application/x-flood-N and writes bytes into every request
+//                                    as fast as the reader takes them, for as long as it reads
+//   Owners print "ready" once they own the selection, and raise their own soft
+//   descriptor limit so that many requests at once cannot end them.
 // Talks to $WAYLAND_DISPLAY with zwlr_data_control_manager_v1 (what wlroots offers).
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <cstring>
 #include <ctime>
@@ -91,6 +104,9 @@ const zwlr_data_control_device_v1_listener kDevice{DataOffer, Selection, Finishe
 const char* servedText = nullptr;  // copy: the text served for every request
 std::vector<std::string> slowTypes;  // copy: served byte by byte
 bool eightBitOnly = false;           // copy-8bit: the UTF-8 types are served empty
+bool namesAsValues = false;          // many: a type other than the text holds its own name
+bool flooding = false;               // flood: every request is written to without end
+std::vector<int> floodFds;           // flood: the requests being written to
 
 void ServeSlowly(const char* type, int fd) {
   if (fork() != 0) {
@@ -107,7 +123,25 @@ void ServeSlowly(const char* type, int fd) {
   _exit(0);
 }
 
+void WriteAll(int fd, const char* bytes, std::size_t size) {
+  for (std::size_t sent = 0; sent < size;) {
+    const ssize_t n = write(fd, bytes + sent, size - sent);
+    if (n <= 0) break;
+    sent += static_cast<std::size_t>(n);
+  }
+}
+
 void Send(void*, zwlr_data_control_source_v1*, const char* type, int32_t fd) {
+  if (flooding) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    floodFds.push_back(fd);
+    return;
+  }
+  if (namesAsValues && std::strcmp(type, "text/plain;charset=utf-8") != 0) {
+    WriteAll(fd, type, std::strlen(type));
+    close(fd);
+    return;
+  }
   if (!servedText) {
     heldFds.push_back(fd);
     return;
@@ -117,35 +151,101 @@ void Send(void*, zwlr_data_control_source_v1*, const char* type, int32_t fd) {
     return;
   }
   const bool eightBitType = std::strcmp(type, "text/plain") == 0 || std::strcmp(type, "STRING") == 0;
-  const std::size_t size = eightBitOnly && !eightBitType ? 0 : std::strlen(servedText);
-  for (std::size_t sent = 0; sent < size;) {
-    const ssize_t n = write(fd, servedText + sent, size - sent);
-    if (n <= 0) break;
-    sent += static_cast<std::size_t>(n);
-  }
+  WriteAll(fd, servedText, eightBitOnly && !eightBitType ? 0 : std::strlen(servedText));
   close(fd);
 }
 void Cancelled(void*, zwlr_data_control_source_v1*) { cancelled = true; }
 const zwlr_data_control_source_v1_listener kSource{Send, Cancelled};
+
+// Writes into every flooded request until it would block; a reader that went
+// away is dropped. `polled` are the requests `fds` were polled for.
+void Flood(const std::vector<pollfd>& fds, std::size_t polled) {
+  static const std::vector<char> kBytes(64 * 1024, 'x');
+  std::vector<int> kept;
+  for (std::size_t i = 0; i < floodFds.size(); ++i) {
+    const int fd = floodFds[i];
+    bool open = true;
+    if (i < polled && fds[1 + i].revents != 0) {
+      for (int round = 0; round < 16; ++round) {
+        const ssize_t n = write(fd, kBytes.data(), kBytes.size());
+        if (n < 0 && errno != EAGAIN && errno != EINTR) open = false;
+        if (n <= 0) break;
+      }
+    }
+    if (open) {
+      kept.push_back(fd);
+    } else {
+      close(fd);
+    }
+  }
+  floodFds = std::move(kept);
+}
+
+// The display's events and the flooded requests in one poll loop.
+void ServeFlood(wl_display* display) {
+  std::vector<pollfd> fds;
+  while (!cancelled) {
+    while (wl_display_prepare_read(display) != 0) {
+      if (wl_display_dispatch_pending(display) < 0) return;
+    }
+    wl_display_flush(display);
+    fds.assign(1, pollfd{wl_display_get_fd(display), POLLIN, 0});
+    for (int fd : floodFds) fds.push_back(pollfd{fd, POLLOUT, 0});
+    const std::size_t polled = floodFds.size();
+    poll(fds.data(), fds.size(), -1);
+    if (fds[0].revents != 0) {
+      if (wl_display_read_events(display) < 0) return;
+    } else {
+      wl_display_cancel_read(display);
+    }
+    if (wl_display_dispatch_pending(display) < 0) return;
+    Flood(fds, polled);
+  }
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   eightBitOnly = argc == 3 && std::strcmp(argv[1], "copy-8bit") == 0;
   const bool copy = (argc >= 3 && std::strcmp(argv[1], "copy") == 0) || eightBitOnly;
-  if (argc < 2 || (std::strcmp(argv[1], "watch") != 0 && std::strcmp(argv[1], "hang") != 0 && !copy)) {
-    std::fprintf(stderr, "usage: %s watch | hang TYPE... | copy TEXT [SLOW-TYPE...] | copy-8bit TEXT\n", argv[0]);
+  const bool many = argc == 4 && std::strcmp(argv[1], "many") == 0;
+  const bool flood = argc == 3 && std::strcmp(argv[1], "flood") == 0;
+  if (argc < 2 ||
+      (std::strcmp(argv[1], "watch") != 0 && std::strcmp(argv[1], "hang") != 0 && !copy && !many && !flood)) {
+    std::fprintf(stderr,
+                 "usage: %s watch | hang TYPE... | copy TEXT [SLOW-TYPE...] | copy-8bit TEXT | many N TEXT | "
+                 "flood N\n",
+                 argv[0]);
     return 2;
   }
   signal(SIGPIPE, SIG_IGN);
   signal(SIGCHLD, SIG_IGN);  // the slow servers end on their own
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
   const char* textTypes[] = {"text/plain;charset=utf-8", "text/plain", "TEXT", "STRING", "UTF8_STRING"};
+  std::vector<std::string> names;  // many, flood: the types offered
   std::vector<const char*> types(argv + 2, argv + argc);
   if (copy) {
     servedText = argv[2];
     slowTypes.assign(argv + 3, argv + argc);
     types.assign(std::begin(textTypes), std::end(textTypes));
     for (const std::string& slow : slowTypes) types.push_back(slow.c_str());
+  } else if (many || flood) {
+    const int count = std::atoi(argv[2]);
+    if (many) {
+      servedText = argv[3];
+      names.push_back("text/plain;charset=utf-8");
+    }
+    for (int i = 1; names.size() < static_cast<std::size_t>(count); ++i) {
+      names.push_back(std::string(many ? "application/x-many-" : "application/x-flood-") + std::to_string(i));
+    }
+    namesAsValues = many;
+    flooding = flood;
+    types.clear();
+    for (const std::string& name : names) types.push_back(name.c_str());
   }
   const bool watch = std::strcmp(argv[1], "watch") == 0;
   wl_display* display = wl_display_connect(nullptr);
@@ -171,6 +271,7 @@ int main(int argc, char** argv) {
     std::printf("ready\n");
     std::fflush(stdout);
   }
+  if (flood) ServeFlood(display);
   while (!cancelled && wl_display_dispatch(display) >= 0) {
   }
   for (int fd : heldFds) close(fd);

@@ -326,6 +326,28 @@ TEST_F(X11ReaderTest, SizeCapFailsLargeTargetsAndKeepsReadingOthers) {
   EXPECT_EQ(full.data.at("text/x-big-incr"), Pattern(1001));
 }
 
+// The values of one snapshot together stay under the total cap: a value that
+// does not fit beside those kept before it fails, a later one that does is kept.
+TEST_F(X11ReaderTest, TotalCapFailsTheValuesBeyondItAndKeepsThoseThatFit) {
+  ScriptedOwner({"--size", "text/x-a:600", "--incr", "text/x-b:600", "--incr", "text/x-c:301",
+                 "--size", "text/x-d:301", "--size", "text/x-e:300", "--size", "text/x-f:1",
+                 "text/x-a", "text/x-b", "text/x-c", "text/x-d", "text/x-e", "text/x-f"});
+  X11ClipboardReader reader;
+  reader.SetRequestTimeout(kLiveOwnerTimeout);
+  reader.SetSizeCap(1000);
+  reader.SetTotalCap(1500);
+  const X11ClipboardSnapshot capped = reader.ReadSnapshot(kEverything);
+  EXPECT_THAT(capped.failed, ElementsAre("text/x-c", "text/x-d", "text/x-f"));
+  EXPECT_THAT(capped.data, ElementsAre(Pair("text/x-a", Pattern(600)), Pair("text/x-b", Pattern(600)),
+                                       Pair("text/x-e", Pattern(300))));
+
+  // The cap is per snapshot: the next one starts afresh.
+  reader.SetTotalCap(X11ClipboardReader::kDefaultTotalCap);
+  const X11ClipboardSnapshot full = reader.ReadSnapshot(kEverything);
+  EXPECT_THAT(full.failed, IsEmpty());
+  EXPECT_EQ(full.data.size(), 6u);
+}
+
 // xclip serves nobody else while one of its INCR transfers is open: stopping
 // at the cap must not leave it waiting.
 TEST_F(X11ReaderTest, SizeCapAppliesToXclipIncrTransferAndLeavesXclipServing) {
