@@ -90,7 +90,8 @@ void ShowErrorReport(const QString& message) {
   box->setObjectName(QStringLiteral("error_report"));
   open = OpenReport{box, text};
   box->exec();
-  open.reset();
+  // Unless a box of its own followed this one (its owner took it away early).
+  if (open && (!open->box || open->box == box)) open.reset();
   delete box.data();
 }
 
