@@ -17,7 +17,7 @@ packages=(
   pngcheck libtiff-tools libopenjp2-tools python3-pil
   dpkg-dev desktop-file-utils appstream
   openbox trayer
-  libwayland-dev libwayland-bin sway wl-clipboard
+  libwayland-dev libwayland-bin sway wl-clipboard util-linux
 )
 
 missing=()

@@ -883,7 +883,8 @@ void MainWindow::ShowClipboardStatus(Language language) {
   if (key) {
     statusBar()->showMessage(ToQString(UiText("Tprog", key, language)));
   } else if (auto* bar = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
-    bar->clearMessage();  // a window that never needed a status line gets none
+    // Not statusBar(): that would give a window which never had anything to say there a status line.
+    bar->clearMessage();
   }
 }
 
