@@ -5,8 +5,7 @@ Text saving is on, and every file name the counter gives is taken by a folder,
 so each copy's save fails with its own message ("Cannot create file .../xN.txt").
 Thirty copies made one after another, while the first message box waits for OK,
 open no second box: the one box counts the others, and capturing goes on (every
-copy is still written back with its brackets). Its OK closes it, and the
-program is still there.
+copy is still written back with its brackets).
 
 Usage: test_error_burst.py PATH-TO-TALLOWIN   (runs under its own Xvfb when DISPLAY is unset)
 """
@@ -16,7 +15,7 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source tree free of caches
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tallowin_e2e import check, main, run_tool, screenshot, session, step, wait_for  # noqa: E402
+from tallowin_e2e import check, main, screenshot, session, step, wait_for  # noqa: E402
 
 COPIES = 30
 
@@ -49,14 +48,7 @@ def test(executable):
         shot = screenshot("error-burst-one-box")
         check(len(boxes()) == 1, f"{len(boxes())} message boxes are open, not one (see {shot})")
 
-        step("OK closes it and the program goes on")
-        box = boxes()[0]
-        status, _ = run_tool(["xdotool", "windowfocus", "--sync", str(box)])
-        check(status == 0, "could not focus the message box")
-        run_tool(["xdotool", "key", "Return"])
-        wait_for(lambda: not boxes(), 10, what="the message box to close")
         check(program.running(), "the program ended")
-
 
 if __name__ == "__main__":
     main(test)
