@@ -153,6 +153,20 @@ inline std::uint8_t RoundToByte(float v) {
   return static_cast<std::uint8_t>(static_cast<int>(v + 0.5f));
 }
 
+// acc[begin, end) = sum of weight[k] * rows[k] over the n rows; inlined, so each
+// clone of its caller vectorises it for its own target.
+[[gnu::always_inline]] inline void AccumulateRows(const float* const* rows, const float* weight, std::int32_t n,
+                                             std::size_t begin, std::size_t end, float* acc) {
+  const float w0 = weight[0];
+  const float* r0 = rows[0];
+  for (std::size_t x = begin; x < end; ++x) acc[x] = w0 * r0[x];
+  for (std::int32_t k = 1; k < n; ++k) {
+    const float wk = weight[k];
+    const float* rk = rows[k];
+    for (std::size_t x = begin; x < end; ++x) acc[x] += wk * rk[x];
+  }
+}
+
 // out = round(sum of weight[k] * rows[k]), over `count` floats; `acc` is scratch.
 // Rows are taken in blocks of the cache-friendly width so that acc stays in L1.
 TALLOWIN_HOT_LOOP void CombineRows(const float* const* rows, const float* weight, std::int32_t n, std::size_t count,
@@ -160,14 +174,7 @@ TALLOWIN_HOT_LOOP void CombineRows(const float* const* rows, const float* weight
   constexpr std::size_t kBlock = 1024;
   for (std::size_t begin = 0; begin < count; begin += kBlock) {
     const std::size_t end = std::min(count, begin + kBlock);
-    const float w0 = weight[0];
-    const float* r0 = rows[0];
-    for (std::size_t x = begin; x < end; ++x) acc[x] = w0 * r0[x];
-    for (std::int32_t k = 1; k < n; ++k) {
-      const float wk = weight[k];
-      const float* rk = rows[k];
-      for (std::size_t x = begin; x < end; ++x) acc[x] += wk * rk[x];
-    }
+    AccumulateRows(rows, weight, n, begin, end, acc);
     for (std::size_t x = begin; x < end; ++x) out[x] = RoundToByte(acc[x]);
   }
 }
@@ -189,14 +196,7 @@ TALLOWIN_HOT_LOOP void CombineWeightedRows(const float* const* rows, const float
   constexpr std::size_t kBlock = 1024;  // whole pixels
   for (std::size_t begin = 0; begin < count; begin += kBlock) {
     const std::size_t end = std::min(count, begin + kBlock);
-    const float w0 = weight[0];
-    const float* r0 = rows[0];
-    for (std::size_t x = begin; x < end; ++x) acc[x] = w0 * r0[x];
-    for (std::int32_t k = 1; k < n; ++k) {
-      const float wk = weight[k];
-      const float* rk = rows[k];
-      for (std::size_t x = begin; x < end; ++x) acc[x] += wk * rk[x];
-    }
+    AccumulateRows(rows, weight, n, begin, end, acc);
     for (std::size_t x = begin; x < end; x += 4) {
       Pixel4 pixel;
       std::memcpy(&pixel, acc + x, sizeof pixel);
