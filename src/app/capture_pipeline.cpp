@@ -120,9 +120,9 @@ void CapturePipeline::RefreshContentViews() {
       const Language language = parts_.language();
       views.ShowPage(ContentPage::Image);
       views.SetTabs(language == Language::German ? u"Bild" : u"Image", u"Details");
-      RasterImage bitmap = ReadClipboardBitmap(clipboard);
+      SharedRaster bitmap = clipboard.ReadSharedBitmap();
       if (Settings().Flag(Setting::cb_history_img)) {
-        parts_.history->AddImageEntry(bitmap.width, bitmap.height, language, parts_.now());
+        parts_.history->AddImageEntry(bitmap->width, bitmap->height, language, parts_.now());
       }
       views.ShowImage(std::move(bitmap));
     }
@@ -189,36 +189,50 @@ bool CapturePipeline::HasBitmapFormat() {
   return false;
 }
 
-std::optional<RasterImage> CapturePipeline::ReadBitmapSilently() {
+SharedRaster CapturePipeline::ReadBitmapSilently() {
   try {
-    RasterImage raster = ReadClipboardBitmap(*parts_.clipboard);
-    if (!raster.Usable()) return std::nullopt;
+    SharedRaster raster = parts_.clipboard->ReadSharedBitmap();
+    if (!raster || !raster->Usable()) return nullptr;
     return raster;
   } catch (const TallowinError&) {
-    return std::nullopt;
+    return nullptr;
   }
 }
 
-void CapturePipeline::CropImageStep() { TransformImageStep(&ImageStepActions::Crop); }
+void CapturePipeline::RunWork(const std::function<void()>& work) {
+  if (parts_.runWork) {
+    parts_.runWork(work);
+  } else {
+    work();
+  }
+}
 
-void CapturePipeline::ResizeImageStep() { TransformImageStep(&ImageStepActions::Resize); }
+void CapturePipeline::CropImageStep() { TransformImageStep(&ImageStepActions::PlanCrop); }
 
-void CapturePipeline::TransformImageStep(ImageTransform work) {
+void CapturePipeline::ResizeImageStep() { TransformImageStep(&ImageStepActions::PlanResize); }
+
+void CapturePipeline::TransformImageStep(PlanTransform plan) {
   if (!parts_.images || !HasBitmapFormat()) return;
-  std::optional<RasterImage> raster = ReadBitmapSilently();
-  if (!raster) return;
+  const SharedRaster picture = ReadBitmapSilently();
+  if (!picture) return;
+  // A newer copy can replace the picture while the cut-out dialog waits or the
+  // work runs (see RunPass): a result of the older picture must not be put over it.
   const std::uint64_t pass = passesStarted_;
-  std::optional<RasterImage> result;
+  const auto superseded = [&] { return passesStarted_ != pass; };
+  std::optional<Clipboard::PreparedBitmap> prepared;
   try {
-    result = (parts_.images->*work)(std::move(*raster));
+    const std::optional<PictureWork> work = (parts_.images->*plan)(*picture);
+    if (!work || superseded()) return;
+    const Clipboard& clipboard = *parts_.clipboard;
+    RunWork([&] {
+      // The result is written back also when nothing was cut or scaled.
+      if (SharedRaster result = (*work)(picture)) prepared = clipboard.PrepareBitmap(std::move(result));
+    });
   } catch (const std::exception&) {
     return;  // an image step that fails ends silently
   }
-  // A newer copy replaced the picture meanwhile (see RunPass): the result is
-  // of an older picture and must not be put over the newer one.
-  if (passesStarted_ != pass) return;
-  // The result is written back also when nothing was cut or scaled.
-  if (result) WriteBackBitmap(*result);
+  if (superseded() || !prepared) return;
+  WriteBackBitmap(*prepared);
 }
 
 void CapturePipeline::SaveImageStep() {
@@ -232,10 +246,11 @@ void CapturePipeline::SaveImageStep() {
       PrepareImageOutputPath(s.Text(Setting::saveimg_ordner), s.Text(Setting::saveimg_name),
                              s.Text(Setting::saveimg_format), parts_.state->imageFileCounter, parts_.now);
   if (!path) return;
-  std::optional<RasterImage> raster = ReadBitmapSilently();
-  if (!raster) return;
+  const SharedRaster picture = ReadBitmapSilently();
+  if (!picture) return;
   try {
-    parts_.images->Save(*raster, *path);
+    const PictureSave save = parts_.images->PlanSave(*path);
+    RunWork([&] { save(*picture); });
   } catch (const std::exception&) {
     // A file that cannot be written ends this step without a message.
   }
@@ -251,10 +266,10 @@ void CapturePipeline::WriteBackText(SharedText text) {
   }
 }
 
-bool CapturePipeline::WriteBackBitmap(const RasterImage& image) {
+bool CapturePipeline::WriteBackBitmap(const Clipboard::PreparedBitmap& image) {
   parts_.state->suppress.Raise();
   try {
-    WriteClipboardBitmap(*parts_.clipboard, image);
+    parts_.clipboard->WritePreparedBitmap(image);
     return true;
   } catch (const TallowinError&) {
     parts_.state->suppress.ConsumePending();

@@ -48,20 +48,34 @@ struct CaptureState {
 
 // The work of the image steps, supplied by the image subsystem. The pipeline
 // finds the picture, reads it, writes results back and names the files; these
-// do the pixel work. Returning std::nullopt/false ends that step silently.
+// do the pixel work. Each step is planned on the pass's thread (the settings
+// are read, the cut-out dialog waits for the user) and yields the work on the
+// picture, which reads nothing but the picture and may run on another thread
+// (see PipelineParts::runWork): it gives the result (the picture itself when
+// nothing changes). No plan (std::nullopt), a work giving null or false, or a
+// work that throws ends that step silently.
+using PictureWork = std::function<SharedRaster(const SharedRaster&)>;
+using PictureSave = std::function<bool(const RasterImage&)>;
+
 class ImageStepActions {
  public:
   virtual ~ImageStepActions() = default;
-  virtual std::optional<RasterImage> Crop(RasterImage raster) = 0;
-  virtual std::optional<RasterImage> Resize(RasterImage raster) = 0;
+  virtual std::optional<PictureWork> PlanCrop(const RasterImage& picture) = 0;
+  virtual std::optional<PictureWork> PlanResize(const RasterImage& picture) = 0;
   // Pushes the output options to the image writer; may raise for an unusable quality text.
   virtual void PushOutputOptions() = 0;
-  virtual bool Save(const RasterImage& raster, std::u16string_view path) = 0;
+  // The save of a picture to `path` with the options as they stand now.
+  virtual PictureSave PlanSave(std::u16string_view path) = 0;
   // A pass for newer content starts inside an older pass, which may be waiting
   // in its crop step for the user's cut-out; `cropsPicture`: this pass will
   // run the crop step on a picture.
   virtual void NewerContentArrived(bool cropsPicture) = 0;
 };
+
+// Runs `work` to its end. The window runs it on a thread of its own and keeps
+// handling events meanwhile, so a newer copy's pass may run inside the wait;
+// an exception of `work` comes out of the call.
+using WorkRunner = std::function<void(const std::function<void()>& work)>;
 
 struct PipelineParts {
   CaptureSettings* settings = nullptr;
@@ -73,6 +87,7 @@ struct PipelineParts {
   const std::vector<ReplacementRow>* replacementRows = nullptr;  // the table act_ers_text_liste
   RegexReplacer* regex = nullptr;                                // none: expression rows pass the text unchanged
   ImageStepActions* images = nullptr;                            // none: the image steps find nothing to do
+  WorkRunner runWork;                                            // none: the work runs in the pass
   LocalTimeSource now = SystemLocalTime;
   std::function<Language()> language = [] { return Language::English; };  // the interface language at this moment
 };
@@ -88,6 +103,8 @@ class CapturePipeline {
   explicit CapturePipeline(PipelineParts parts);
 
   void ProcessClipboardChange();
+  // Where the pixel work of the image steps runs (see WorkRunner).
+  void SetWorkRunner(WorkRunner runner) { parts_.runWork = std::move(runner); }
 
   // The gate alone: false when capturing is off or the notification was one of
   // our own writes (the counter is then lowered). A backend that must fetch the
@@ -115,12 +132,13 @@ class CapturePipeline {
   // Raises the counter, then writes; lowers it again when the write fails, so a
   // write that caused no notification does not swallow the next real change.
   void WriteBackText(SharedText text);
-  bool WriteBackBitmap(const RasterImage& image);
-  using ImageTransform = std::optional<RasterImage> (ImageStepActions::*)(RasterImage);
-  // Crop and resize: find the picture, transform it, write the result back.
-  void TransformImageStep(ImageTransform work);
+  bool WriteBackBitmap(const Clipboard::PreparedBitmap& image);
+  using PlanTransform = std::optional<PictureWork> (ImageStepActions::*)(const RasterImage&);
+  // Crop and resize: find the picture, plan and do the work, write the result back.
+  void TransformImageStep(PlanTransform plan);
+  void RunWork(const std::function<void()>& work);
   bool HasBitmapFormat();
-  std::optional<RasterImage> ReadBitmapSilently();
+  SharedRaster ReadBitmapSilently();
 
   PipelineParts parts_;
   // The details list shows the last change's pass and may still gain values.

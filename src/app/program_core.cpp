@@ -17,13 +17,19 @@ class CoreImageActions final : public ImageStepActions {
  public:
   CoreImageActions(ImageSteps& steps, ImageFormatRegistry& formats, const CaptureSettings& settings)
       : steps_(steps), formats_(formats), settings_(settings) {}
-  std::optional<RasterImage> Crop(RasterImage raster) override { return steps_.Crop(std::move(raster)); }
-  std::optional<RasterImage> Resize(RasterImage raster) override { return steps_.Resize(std::move(raster)); }
+  std::optional<PictureWork> PlanCrop(const RasterImage& picture) override {
+    std::optional<CropPlan> plan = steps_.PlanCrop(picture);
+    if (!plan) return std::nullopt;
+    return [plan = std::move(*plan)](const SharedRaster& p) { return ApplyCrop(p, plan); };
+  }
+  std::optional<PictureWork> PlanResize(const RasterImage& picture) override {
+    std::optional<ResizePlan> plan = steps_.PlanResize(picture);
+    if (!plan) return std::nullopt;
+    return [plan = *plan](const SharedRaster& p) { return ApplyResize(p, plan); };
+  }
   void NewerContentArrived(bool cropsPicture) override { steps_.NewerContentArrived(cropsPicture); }
   void PushOutputOptions() override { AusgabeWerteSetzen(settings_, formats_); }
-  bool Save(const RasterImage& raster, std::u16string_view path) override {
-    return SaveRasterToPath(formats_, path, raster);
-  }
+  PictureSave PlanSave(std::u16string_view path) override { return PrepareRasterSave(formats_, path); }
 
  private:
   ImageSteps& steps_;

@@ -50,6 +50,10 @@ struct RasterImage {
   friend bool operator==(const RasterImage&, const RasterImage&) = default;
 };
 
+// A picture handed around without copying its pixels: the clipboard, the image
+// view and a step's worker thread may hold the same one at once, and none changes it.
+using SharedRaster = std::shared_ptr<const RasterImage>;
+
 // The largest picture a step may make: 1 GiB of pixel bytes (268 million
 // pixels, such as 16384 x 16384). A crop or resize whose result would be larger
 // fails like one whose target side is below 1, at once, instead of spending

@@ -75,8 +75,23 @@ class Clipboard {
   // A 32-bit copy of the clipboard's picture. Raises TallowinError(kUnsupportedClipboardFormat)
   // when there is none or it cannot be read.
   virtual RasterImage ReadBitmap() = 0;
+  // The clipboard's picture itself, shared, not copied; the same errors as ReadBitmap.
+  virtual SharedRaster ReadSharedBitmap() { return std::make_shared<const RasterImage>(ReadBitmap()); }
   // Replaces the content by `image`; one notification. The caller keeps its image.
   virtual void WriteBitmap(const RasterImage& image) = 0;
+
+  // A picture on its way to the clipboard, with what the clipboard will hand
+  // out made ahead (an encoded file, say). PrepareBitmap touches nothing of the
+  // clipboard and may run on any thread, so that work need not hold up the
+  // thread of the views; it raises std::bad_alloc when the memory cannot be
+  // had. WritePreparedBitmap then writes the picture like WriteBitmap, on the
+  // clipboard's own thread, and keeps the picture without copying it.
+  struct PreparedBitmap {
+    SharedRaster picture;
+    std::shared_ptr<const void> made;  // the backend's own form, or null
+  };
+  virtual PreparedBitmap PrepareBitmap(SharedRaster picture) const { return {std::move(picture), nullptr}; }
+  virtual void WritePreparedBitmap(const PreparedBitmap& bitmap) { WriteBitmap(*bitmap.picture); }
 
   // Called once per change of the content.
   void SetChangeHandler(std::function<void()> handler) { changeHandler_ = std::move(handler); }

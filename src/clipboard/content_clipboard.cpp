@@ -100,9 +100,11 @@ SharedText ContentClipboard::ReadSharedText() {
   return MakeSharedText(DecodeCp1252(std::string_view(*ansi).substr(0, ansi->size() - 1)));
 }
 
-RasterImage ContentClipboard::ReadBitmap() {
-  if (writtenImage_ && content_.Has(kFormatBitmap)) return *writtenImage_;
-  if (content_.decodedImage && content_.Has(kFormatBitmap)) return *content_.decodedImage;
+RasterImage ContentClipboard::ReadBitmap() { return *ReadSharedBitmap(); }
+
+SharedRaster ContentClipboard::ReadSharedBitmap() {
+  if (writtenImage_ && content_.Has(kFormatBitmap)) return writtenImage_;
+  if (content_.decodedImage && content_.Has(kFormatBitmap)) return content_.decodedImage;
   throw TallowinError(kUnsupportedClipboardFormat);
 }
 
@@ -114,11 +116,14 @@ void ContentClipboard::WriteText(SharedText text) {
 
 void ContentClipboard::WriteBitmap(const RasterImage& image) {
   // The copy first: when its memory cannot be had, the clipboard keeps what it had.
-  RasterImage copy = image;
+  WritePreparedBitmap(PrepareBitmap(std::make_shared<const RasterImage>(image)));
+}
+
+void ContentClipboard::WritePreparedBitmap(const PreparedBitmap& bitmap) {
   ClipboardContent content;
   content.formats = {kFormatBitmap};
   ReplaceContent(std::move(content));
-  writtenImage_ = std::move(copy);
+  writtenImage_ = bitmap.picture;
   NotifyChanged();
 }
 

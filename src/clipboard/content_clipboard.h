@@ -23,9 +23,11 @@ class ContentClipboard : public Clipboard {
   // The core has no picture decoder: raises kUnsupportedClipboardFormat unless a
   // picture was written or placed decoded (a derived backend decodes encodedImage).
   RasterImage ReadBitmap() override;
+  SharedRaster ReadSharedBitmap() override;
   using Clipboard::WriteText;
   void WriteText(SharedText text) override;
   void WriteBitmap(const RasterImage& image) override;
+  void WritePreparedBitmap(const PreparedBitmap& bitmap) override;
 
   // Replaces the content without a notification (the caller decides when the change is delivered).
   void SetContent(ClipboardContent content);
@@ -35,7 +37,7 @@ class ContentClipboard : public Clipboard {
  protected:
   // Every change of content_ goes through here.
   void ReplaceContent(ClipboardContent content);
-  std::optional<RasterImage> writtenImage_;  // a picture we placed ourselves
+  SharedRaster writtenImage_;  // a picture we placed ourselves
 
  private:
   // Format 13 read under UnicodeBlockExtent(): the text itself, unless the

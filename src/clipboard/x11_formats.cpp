@@ -69,7 +69,8 @@ const std::string* PictureTarget(const std::set<std::string>& decodableImages, c
 
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
                                     const std::map<std::string, std::vector<std::uint8_t>>& data,
-                                    SharedText decodedText, const TextTargetRule& rule) {
+                                    SharedText decodedText, const TextTargetRule& rule,
+                                    const SharedTargetBytes& ready) {
   const std::string* unicodeTarget = UnicodeTextTarget(targets, rule);
   const std::string* pictureTarget = PictureTarget(registry.DecodableImages(), targets, data);
   ClipboardContent content;
@@ -77,7 +78,7 @@ ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::v
     if (registry.IsDecodableImage(target)) {
       if (!content.Has(kFormatBitmap)) content.formats.push_back(kFormatBitmap);
       if (pictureTarget && target == *pictureTarget && !content.encodedImage) {
-        content.encodedImage = Bytes(data.at(target));
+        content.encodedImage = ready.bytes && ready.target == target ? ready.bytes : Bytes(data.at(target));
       }
       continue;
     }
@@ -100,6 +101,11 @@ ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::v
     }
   }
   return content;
+}
+
+SharedBytes SharedTargetData(const std::map<std::string, std::vector<std::uint8_t>>& data, const std::string& target) {
+  auto it = data.find(target);
+  return it == data.end() ? nullptr : Bytes(it->second);
 }
 
 SharedText DecodeUnicodeText(const std::vector<std::uint8_t>& utf8) {

@@ -87,10 +87,20 @@ SharedText DecodeUnicodeText(const std::vector<std::uint8_t>& utf8);
 // decodable images. `decodedText`, when given, is the UnicodeTextTarget's bytes
 // already decoded to UTF-16 (a reader decodes on its own thread); otherwise
 // they are decoded here.
+//
+// `ready`: a target's bytes already copied into shared form (a reader does that
+// on its own thread for the picture, which can be a hundred megabytes).
+struct SharedTargetBytes {
+  std::string target;
+  SharedBytes bytes;
+};
 ClipboardContent ContentFromTargets(TargetFormatRegistry& registry, const std::vector<std::string>& targets,
                                     const std::map<std::string, std::vector<std::uint8_t>>& data,
                                     SharedText decodedText = nullptr,
-                                    const TextTargetRule& rule = X11TextTargets());
+                                    const TextTargetRule& rule = X11TextTargets(),
+                                    const SharedTargetBytes& ready = {});
+// The bytes of `target` in `data` in shared form (null when absent).
+SharedBytes SharedTargetData(const std::map<std::string, std::vector<std::uint8_t>>& data, const std::string& target);
 
 // The content our own text write places: formats 1 and 13, sharing `text`.
 ClipboardContent TextContent(SharedText text);

@@ -67,7 +67,7 @@ void ContentViewsModel::TabSet1Change(int index) {
   }
 }
 
-void ContentViewsModel::ShowImage(RasterImage image) {
+void ContentViewsModel::ShowImage(SharedRaster image) {
   image_ = std::move(image);
   ClampScroll();
   Changed();

@@ -46,7 +46,8 @@ class ContentViewsModel {
   void SetTabs(std::u16string first, std::u16string second);
   // The picture keeps being shown until a new one arrives; the scroll ranges
   // follow its size and the scroll positions stay, clamped to the new ranges.
-  void ShowImage(RasterImage image);
+  void ShowImage(SharedRaster image);
+  void ShowImage(RasterImage image) { ShowImage(std::make_shared<const RasterImage>(std::move(image))); }
 
   // The text view's whole content. Built on request: a view shows only what
   // fits, so it reads TextPrefix and TextSize instead.
@@ -67,7 +68,8 @@ class ContentViewsModel {
   // first tab reads "Text", else the image page.
   void SelectTab(int index);
 
-  const std::optional<RasterImage>& Image() const { return image_; }
+  // The picture shown, shared with the clipboard: null before the first one.
+  const SharedRaster& Image() const { return image_; }
   std::int32_t HorizontalRange() const { return image_ ? image_->width : 0; }
   std::int32_t VerticalRange() const { return image_ ? image_->height : 0; }
 
@@ -105,7 +107,7 @@ class ContentViewsModel {
   ContentPage page_ = ContentPage::Text;
   std::vector<std::u16string> tabs_;
   int selectedTab_ = 0;
-  std::optional<RasterImage> image_;
+  SharedRaster image_;
   std::int32_t viewportWidth_ = 0;
   std::int32_t viewportHeight_ = 0;
   std::int32_t scrollX_ = 0;

@@ -20,8 +20,16 @@ void AusgabeWerteSetzen(const CaptureSettings& settings, ImageFormatRegistry& re
 }
 
 bool SaveRasterToPath(ImageFormatRegistry& registry, std::u16string_view path, const RasterImage& raster) {
-  if (path.find(u'\0') != std::u16string_view::npos) return false;
-  return registry.SaveRasterToFile(Utf16ToUtf8(path), raster);
+  return PrepareRasterSave(registry, path)(raster);
+}
+
+RasterSave PrepareRasterSave(ImageFormatRegistry& registry, std::u16string_view path) {
+  if (path.find(u'\0') != std::u16string_view::npos) return [](const RasterImage&) { return false; };
+  std::string file = Utf16ToUtf8(path);
+  registry.SettleOptionsForFile(file);
+  return [registry, file = std::move(file)](const RasterImage& raster) mutable {
+    return registry.SaveRasterToFile(file, raster);
+  };
 }
 
 }  // namespace tallowin

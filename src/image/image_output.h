@@ -3,6 +3,7 @@
 // from the settings before each save run, and the save of one raster under a
 // UTF-16 path.
 
+#include <functional>
 #include <string_view>
 
 #include "settings/capture_settings.h"
@@ -22,5 +23,12 @@ void AusgabeWerteSetzen(const CaptureSettings& settings, ImageFormatRegistry& re
 // SaveRasterToFile with a UTF-16 path (a lone surrogate becomes U+FFFD); a path
 // holding U+0000 writes nothing.
 bool SaveRasterToPath(ImageFormatRegistry& registry, std::u16string_view path, const RasterImage& raster);
+
+// The same save in two halves. The first settles the options of the writer the
+// name selects (as a save does) and takes a copy of them; the save it returns
+// uses that copy alone, so it may run on another thread while the options are
+// pushed anew for a newer pass.
+using RasterSave = std::function<bool(const RasterImage&)>;
+RasterSave PrepareRasterSave(ImageFormatRegistry& registry, std::u16string_view path);
 
 }  // namespace tallowin

@@ -1,7 +1,6 @@
 #include "image/image_steps.h"
 
 #include "image/raster_ops.h"
-#include "image/resize_rules.h"
 #include "base/integer_text.h"
 
 namespace tallowin {
@@ -11,22 +10,48 @@ MarginTexts MainWindowMargins(const CaptureSettings& s) {
           s.Text(Setting::act_zuschunten)};
 }
 
-bool CutByMarginTexts(RasterImage& raster, const MarginTexts& m) {
+std::optional<RasterImage> MarginTextsCut(const RasterImage& raster, const MarginTexts& m) {
   const auto left = ParseIntegerText(m.left), right = ParseIntegerText(m.right);
   const auto top = ParseIntegerText(m.top), bottom = ParseIntegerText(m.bottom);
-  if (!left || !right || !top || !bottom) return false;
-  return CutMargins(raster, {*left, *top, *right, *bottom});
+  if (!left || !right || !top || !bottom) return std::nullopt;
+  return MarginsCut(raster, {*left, *top, *right, *bottom});
+}
+
+bool CutByMarginTexts(RasterImage& raster, const MarginTexts& m) {
+  std::optional<RasterImage> cut = MarginTextsCut(raster, m);
+  if (!cut) return false;
+  raster = std::move(*cut);
+  return true;
+}
+
+std::optional<CropPlan> ImageSteps::PlanCrop(const RasterImage& raster) {
+  if (!raster.Usable()) return std::nullopt;
+  CropPlan plan;
+  if (settings_.Flag(Setting::rb_cutimg_auswahl)) {
+    if (!dialog_) return std::nullopt;
+    plan.chosen = dialog_->ChooseCutout(raster);
+    if (!plan.chosen) return std::nullopt;
+  }
+  if (settings_.Flag(Setting::rb_cutimg_direkt)) plan.fixed = MainWindowMargins(settings_);
+  return plan;
+}
+
+SharedRaster ApplyCrop(const SharedRaster& picture, const CropPlan& plan) {
+  SharedRaster result = picture;
+  for (const std::optional<MarginTexts>& margins : {plan.chosen, plan.fixed}) {
+    if (!margins) continue;
+    if (std::optional<RasterImage> cut = MarginTextsCut(*result, *margins)) {
+      result = std::make_shared<const RasterImage>(std::move(*cut));
+    }
+  }
+  return result;
 }
 
 std::optional<RasterImage> ImageSteps::Crop(RasterImage raster) {
-  if (!raster.Usable()) return std::nullopt;
-  if (settings_.Flag(Setting::rb_cutimg_auswahl)) {
-    if (!dialog_) return std::nullopt;
-    const std::optional<MarginTexts> chosen = dialog_->ChooseCutout(raster);
-    if (!chosen) return std::nullopt;
-    CutByMarginTexts(raster, *chosen);
-  }
-  if (settings_.Flag(Setting::rb_cutimg_direkt)) CutByMarginTexts(raster, MainWindowMargins(settings_));
+  const std::optional<CropPlan> plan = PlanCrop(raster);
+  if (!plan) return std::nullopt;
+  if (plan->chosen) CutByMarginTexts(raster, *plan->chosen);
+  if (plan->fixed) CutByMarginTexts(raster, *plan->fixed);
   return raster;
 }
 
@@ -38,7 +63,7 @@ void ImageSteps::KonvertierWerteSetzen() {
   if (auto filter = FilterFromName(settings_.Text(Setting::act_sizemethode))) currentFilter_ = *filter;
 }
 
-std::optional<RasterImage> ImageSteps::Resize(RasterImage raster) {
+std::optional<ResizePlan> ImageSteps::PlanResize(const RasterImage& raster) {
   KonvertierWerteSetzen();
   if (!raster.Usable()) return std::nullopt;
   const CaptureSettings& s = settings_;
@@ -49,10 +74,26 @@ std::optional<RasterImage> ImageSteps::Resize(RasterImage raster) {
   rules.whenSmaller = s.Flag(Setting::act_sizekleiner);
   rules.turnBox = s.Flag(Setting::act_sizehochquerformat);
   rules.keepProportions = s.Flag(Setting::act_resizeimg_prop);
-  if (!ShouldResize(raster.width, raster.height, rules)) return raster;
-  const PictureSize target = ResizeTarget(raster.width, raster.height, rules);
-  if (!WithinPictureBudget(target.width, target.height)) return std::nullopt;
-  if (!ScaleRaster(raster, target.width, target.height, currentFilter_)) return std::nullopt;
+  ResizePlan plan;
+  plan.filter = currentFilter_;
+  if (!ShouldResize(raster.width, raster.height, rules)) return plan;
+  plan.scale = true;
+  plan.target = ResizeTarget(raster.width, raster.height, rules);
+  if (!WithinPictureBudget(plan.target.width, plan.target.height)) return std::nullopt;
+  return plan;
+}
+
+SharedRaster ApplyResize(const SharedRaster& picture, const ResizePlan& plan) {
+  if (!plan.scale) return picture;
+  std::optional<RasterImage> scaled = ScaledRaster(*picture, plan.target.width, plan.target.height, plan.filter);
+  if (!scaled) return nullptr;
+  return std::make_shared<const RasterImage>(std::move(*scaled));
+}
+
+std::optional<RasterImage> ImageSteps::Resize(RasterImage raster) {
+  const std::optional<ResizePlan> plan = PlanResize(raster);
+  if (!plan) return std::nullopt;
+  if (plan->scale && !ScaleRaster(raster, plan->target.width, plan->target.height, plan->filter)) return std::nullopt;
   return raster;
 }
 

@@ -11,6 +11,7 @@
 
 #include "settings/capture_settings.h"
 #include "base/raster_image.h"
+#include "image/resize_rules.h"
 #include "image/scale_raster.h"
 
 namespace tallowin {
@@ -47,6 +48,27 @@ MarginTexts MainWindowMargins(const CaptureSettings& settings);
 // Applies one source of margins: when all four texts are integers, cuts them off
 // if they leave at least one pixel. Returns false when nothing was cut.
 bool CutByMarginTexts(RasterImage& raster, const MarginTexts& margins);
+// The same cut from a picture that stays as it is; std::nullopt when nothing is cut.
+std::optional<RasterImage> MarginTextsCut(const RasterImage& raster, const MarginTexts& margins);
+
+// What a crop step will cut, chosen before any pixel is touched.
+struct CropPlan {
+  std::optional<MarginTexts> chosen;  // the marquee dialog's margins
+  std::optional<MarginTexts> fixed;   // the main window's margins
+};
+// The marquee's margins first, then the fixed ones on the result of the first.
+// The picture itself comes back when nothing was cut.
+SharedRaster ApplyCrop(const SharedRaster& picture, const CropPlan& plan);
+
+// What a resize step will do: nothing (the rules leave the picture alone), or
+// scale to `target` with `filter`.
+struct ResizePlan {
+  bool scale = false;
+  PictureSize target;
+  ResampleFilter filter = ResampleFilter::Nearest;
+};
+// The picture itself when the plan does not scale; null when the scaling fails.
+SharedRaster ApplyResize(const SharedRaster& picture, const ResizePlan& plan);
 
 class ImageSteps {
  public:
@@ -63,6 +85,11 @@ class ImageSteps {
   // Sets the filter from act_sizemethode, then resizes by the rules; an image
   // the rules leave alone comes back unchanged.
   std::optional<RasterImage> Resize(RasterImage raster);
+  // The two halves of each: the plan reads the settings and, in marquee mode,
+  // waits for the dialog (std::nullopt: the step fails); applying it reads
+  // nothing else and may run on any thread.
+  std::optional<CropPlan> PlanCrop(const RasterImage& raster);
+  std::optional<ResizePlan> PlanResize(const RasterImage& raster);
   // Newer content arrived while a crop may be waiting for the dialog: unless
   // that content's crop step will take the dialog over (`cropsPicture` and the
   // marquee mode on), the dialog is withdrawn.

@@ -57,16 +57,22 @@ void CopyRasterRegion(const RasterImage& source, std::int32_t sourceX, std::int3
   }
 }
 
-bool CutMargins(RasterImage& raster, const CropMargins& m) {
+std::optional<RasterImage> MarginsCut(const RasterImage& raster, const CropMargins& m) {
   const std::int64_t newWidth = std::int64_t{raster.width} - m.left - m.right;
   const std::int64_t newHeight = std::int64_t{raster.height} - m.top - m.bottom;
-  if (newWidth < 1 || newHeight < 1) return false;
+  if (newWidth < 1 || newHeight < 1) return std::nullopt;
   // Negative margins can ask for a picture larger than a step may make; it is
   // not made, which fails the step like any allocation failure.
   if (!WithinPictureBudget(newWidth, newHeight)) throw std::bad_alloc();
   RasterImage cut = CreateRaster(static_cast<std::int32_t>(newWidth), static_cast<std::int32_t>(newHeight));
   CopyRasterRegion(raster, m.left, m.top, cut.width, cut.height, cut, 0, 0);
-  raster = std::move(cut);
+  return cut;
+}
+
+bool CutMargins(RasterImage& raster, const CropMargins& m) {
+  std::optional<RasterImage> cut = MarginsCut(raster, m);
+  if (!cut) return false;
+  raster = std::move(*cut);
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "base/raster_image.h"
@@ -47,5 +48,8 @@ struct CropMargins {
 // widen the picture: the added border is zero (black, alpha 0).
 // Returns whether the raster was replaced.
 bool CutMargins(RasterImage& raster, const CropMargins& margins);
+// The same cut made from a picture that stays as it is: std::nullopt when the
+// margins leave no pixel.
+std::optional<RasterImage> MarginsCut(const RasterImage& raster, const CropMargins& margins);
 
 }  // namespace tallowin

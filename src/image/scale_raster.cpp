@@ -357,9 +357,10 @@ double ResampleKernel(ResampleFilter filter, double x) {
   return 0.0;
 }
 
-bool ScaleRaster(RasterImage& raster, std::int32_t newWidth, std::int32_t newHeight, ResampleFilter filter) {
-  if (newWidth < 1 || newHeight < 1 || !raster.Usable()) return false;
-  if (newWidth == raster.width && newHeight == raster.height) return true;
+std::optional<RasterImage> ScaledRaster(const RasterImage& raster, std::int32_t newWidth, std::int32_t newHeight,
+                                        ResampleFilter filter) {
+  if (newWidth < 1 || newHeight < 1 || !raster.Usable()) return std::nullopt;
+  if (newWidth == raster.width && newHeight == raster.height) return raster;
   // Every byte of the new raster is written below, so it is not cleared first.
   RasterImage target;
   target.width = newWidth;
@@ -384,7 +385,14 @@ bool ScaleRaster(RasterImage& raster, std::int32_t newWidth, std::int32_t newHei
       FilterBand(raster, target, cx, cy, begin, end);
     });
   }
-  raster = std::move(target);
+  return target;
+}
+
+bool ScaleRaster(RasterImage& raster, std::int32_t newWidth, std::int32_t newHeight, ResampleFilter filter) {
+  if (newWidth < 1 || newHeight < 1 || !raster.Usable()) return false;
+  if (newWidth == raster.width && newHeight == raster.height) return true;
+  std::optional<RasterImage> scaled = ScaledRaster(raster, newWidth, newHeight, filter);
+  raster = std::move(*scaled);
   return true;
 }
 

@@ -20,6 +20,7 @@
 // Large images are split between the processor's cores.
 
 #include <cstdint>
+#include <optional>
 
 #include "base/raster_image.h"
 
@@ -31,6 +32,10 @@ enum class ResampleFilter { Nearest = 0, Bilinear = 1, Bicubic = 2 };
 // The same size leaves the raster untouched; otherwise it is replaced by a new
 // raster of newWidth x newHeight. May throw std::bad_alloc.
 bool ScaleRaster(RasterImage& raster, std::int32_t newWidth, std::int32_t newHeight, ResampleFilter filter);
+// The new raster made from a picture that stays as it is: std::nullopt when a
+// side is below 1 or the raster is not usable; the same size gives a copy.
+std::optional<RasterImage> ScaledRaster(const RasterImage& raster, std::int32_t newWidth, std::int32_t newHeight,
+                                        ResampleFilter filter);
 
 // The kernels, exposed for the tests: weight at distance x (in source pixels of
 // an unwidened kernel) and the radius outside which it is 0.

@@ -46,6 +46,8 @@
 #include "ui/language_texts.h"
 #include "ui/qt_text.h"
 #include "ui/marquee_dialog.h"
+#include "ui/picture_view.h"
+#include "ui/background_work.h"
 #include "wayland/backend_choice.h"
 #include "ui/raster_qimage.h"
 #include "ui/regex_error_view.h"
@@ -169,6 +171,8 @@ MainWindow::MainWindow(Session& session, MainWindowOptions options, StartForm* s
   // The marquee dialog exists, hidden, before the first pass can need it.
   cutauswahl_ = new MarqueeCutDialog(core_->CurrentLanguage(), this);
   session_.SetMarqueeDialog(cutauswahl_);
+  // The pixel work of the image steps runs beside the window's events.
+  session_.Core().pipeline->SetWorkRunner(RunWhileHandlingEvents);
 
   // FormCreate, in order.
   RegisterLanguageRoutines();
@@ -205,6 +209,7 @@ MainWindow::~MainWindow() {
   delete outputSettings_;
   outputSettings_ = nullptr;
   session_.SetMarqueeDialog(nullptr);
+  session_.Core().pipeline->SetWorkRunner(nullptr);
   delete cutauswahl_;
   cutauswahl_ = nullptr;
   delete binder_;
@@ -514,10 +519,9 @@ QWidget* MainWindow::BuildContentArea() {
   scrollBox2_->setObjectName(QStringLiteral("ScrollBox2"));
   scrollBox2_->setBackgroundRole(QPalette::Base);
   scrollBox2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  displayImg_ = new QLabel;
+  displayImg_ = new PictureView;
   displayImg_->setObjectName(QStringLiteral("display_img"));
   displayImg_->setCursor(Qt::SizeAllCursor);
-  displayImg_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   displayImg_->installEventFilter(this);
   scrollBox2_->setWidget(displayImg_);
   scrollBox2_->viewport()->installEventFilter(this);
@@ -1064,20 +1068,10 @@ void MainWindow::ShowContent() {
     case ContentPage::Image: pc_->setCurrentWidget(scrollBox2_); break;
     case ContentPage::Details: pc_->setCurrentWidget(liste_); break;
   }
-  const std::optional<RasterImage>& image = views.Image();
-  // A new picture always comes in a new pixel buffer (the old one still exists
-  // while the new one is moved in), so the buffer's address tells them apart.
-  if (image && image->pixels.data() != shownPixels_) {
-    shownPixels_ = image->pixels.data();
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    // The raster's memory order is ARGB32's here: the pixmap is made from the
-    // pixels in place, without converting a copy of a large picture first.
-    const QImage pixels(image->pixels.data(), image->width, image->height, image->width * 4, QImage::Format_ARGB32);
-#else
-    const QImage pixels = QImageFromRaster(*image);
-#endif
-    displayImg_->setPixmap(QPixmap::fromImage(pixels));
-    displayImg_->resize(image->width, image->height);
+  const SharedRaster& image = views.Image();
+  if (image.get() != shownPicture_) {
+    shownPicture_ = image.get();
+    displayImg_->SetPicture(image);
   }
   const QSignalBlocker blockH(scrollBox2_->horizontalScrollBar());
   const QSignalBlocker blockV(scrollBox2_->verticalScrollBar());

@@ -32,6 +32,7 @@ namespace tallowin {
 
 class SettingBinder;
 class MarqueeCutDialog;
+class PictureView;
 class HistoryListModel;
 class ReplacementTableWidget;
 class StartForm;
@@ -158,7 +159,7 @@ class MainWindow : public QMainWindow {
   QPlainTextEdit* displayTxt_ = nullptr;
   QWidget* textPage_ = nullptr;    // tab_txt: the text view over its note
   QLabel* textCutNote_ = nullptr;  // shown when the view holds only the text's beginning
-  QLabel* displayImg_ = nullptr;
+  PictureView* displayImg_ = nullptr;
   QScrollArea* scrollBox2_ = nullptr;
   QScrollArea* scrollBox1_ = nullptr;
   QWidget* actionsCanvas_ = nullptr;
@@ -166,7 +167,9 @@ class MainWindow : public QMainWindow {
   Teinstregex* regexOptions_ = nullptr;
   Teinstausgabe* outputSettings_ = nullptr;  // made at its first opening, kept to the end
   MarqueeCutDialog* cutauswahl_ = nullptr;  // Tcutauswahl, shown by the crop step
-  const std::uint8_t* shownPixels_ = nullptr;
+  // The picture the image view shows; the view holds it, so a newer picture
+  // never comes at the same address.
+  const RasterImage* shownPicture_ = nullptr;
   std::uint64_t shownTextRevision_ = ~std::uint64_t{0};
   QString footerPage_;
   std::u16string shownText_;  // what the text view was last given: at most its limit

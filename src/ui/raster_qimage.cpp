@@ -42,4 +42,17 @@ QImage QImageFromRaster(const RasterImage& raster) {
   return image;
 }
 
+QImage QImageSharingRaster(SharedRaster raster) {
+  if (!raster || !raster->Usable()) return QImage();
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+  // The QImage holds one reference to the picture until its last copy is gone.
+  auto* keep = new SharedRaster(raster);
+  return QImage(
+      raster->pixels.data(), raster->width, raster->height, static_cast<qsizetype>(raster->width) * 4,
+      QImage::Format_ARGB32, [](void* info) { delete static_cast<SharedRaster*>(info); }, keep);
+#else
+  return QImageFromRaster(*raster);
+#endif
+}
+
 }  // namespace tallowin

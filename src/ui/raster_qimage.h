@@ -11,5 +11,9 @@ namespace tallowin {
 
 std::optional<RasterImage> RasterFromQImage(const QImage& image);
 QImage QImageFromRaster(const RasterImage& raster);
+// A read-only QImage over the picture's own pixels, which it keeps alive; on a
+// machine whose byte order differs, a converted copy. Painting and encoding it
+// copies nothing.
+QImage QImageSharingRaster(SharedRaster raster);
 
 }  // namespace tallowin

@@ -1,5 +1,6 @@
 #include "ui/x11_clipboard.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -72,10 +73,57 @@ std::unique_ptr<QMimeData> TextMime(const void* payload) {
   return std::make_unique<SharedTextMime>(*static_cast<const SharedText*>(payload));
 }
 
+// A picture at least this large (in pixels) has its PNG form made on a thread of its own.
+constexpr qsizetype kPngAheadPixels = qsizetype{1} << 16;
+
+// A picture as we offer it: a QImage over the raster's own pixels and, for a
+// large one, its PNG form on the way.
+//
+// Qt encodes the picture for every request on the GUI thread, and a clipboard
+// manager asks for image/png as soon as we write: a 5790 x 5790 picture
+// stalled the window for seconds each time. A large picture's PNG form is made
+// once, on a thread of its own, when the picture is first offered; a request
+// that comes before it is ready waits for the rest only. Other image types are
+// still encoded on request.
+struct PictureOffer {
+  QImage image;
+  mutable std::shared_future<QByteArray> png;
+};
+
+class SharedPictureMime : public QMimeData {
+ public:
+  SharedPictureMime(const QImage& image, std::shared_future<QByteArray> png) : png_(std::move(png)) {
+    setImageData(image);
+  }
+
+ protected:
+  QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+    if (png_.valid() && type.id() == QMetaType::QByteArray && mimeType == QLatin1String("image/png")) {
+      const QByteArray& png = png_.get();
+      if (!png.isEmpty()) return QVariant(png);
+    }
+    return QMimeData::retrieveData(mimeType, type);
+  }
+
+ private:
+  std::shared_future<QByteArray> png_;
+};
+
 std::unique_ptr<QMimeData> ImageMime(const void* payload) {
-  auto mime = std::make_unique<QMimeData>();
-  mime->setImageData(QImageFromRaster(*static_cast<const RasterImage*>(payload)));
-  return mime;
+  const auto& offer = *static_cast<const PictureOffer*>(payload);
+  if (!offer.png.valid() && offer.image.width() * qsizetype{offer.image.height()} >= kPngAheadPixels) {
+    std::packaged_task<QByteArray()> task([image = offer.image] {
+      QByteArray png;
+      QBuffer buffer(&png);
+      buffer.open(QIODevice::WriteOnly);
+      // An empty result (the memory ran out) leaves the request to Qt's own encoding.
+      if (!image.save(&buffer, "PNG")) png.clear();
+      return png;
+    });
+    offer.png = task.get_future().share();
+    std::thread(std::move(task)).detach();
+  }
+  return std::make_unique<SharedPictureMime>(offer.image, offer.png);
 }
 
 // After a snapshot this large, its freed pages go back to the system: glibc
@@ -189,15 +237,17 @@ RasterImage CopyRaster(const RasterImage& image) {
 
 }  // namespace
 
-RasterImage X11Clipboard::ReadBitmap() {
+RasterImage X11Clipboard::ReadBitmap() { return CopyRaster(*ReadSharedBitmap()); }
+
+SharedRaster X11Clipboard::ReadSharedBitmap() {
   const ClipboardContent& content = Content();
-  if (writtenImage_ && content.Has(kFormatBitmap)) return CopyRaster(*writtenImage_);
+  if (writtenImage_ && content.Has(kFormatBitmap)) return writtenImage_;
   if (!content.Has(kFormatBitmap)) throw TallowinError(kUnsupportedClipboardFormat);
-  if (content.decodedImage) return CopyRaster(*content.decodedImage);
+  if (content.decodedImage) return content.decodedImage;
   if (!content.encodedImage || content.encodedImage->empty()) throw TallowinError(kUnsupportedClipboardFormat);
   std::optional<RasterImage> raster = DecodePicture(content.encodedImage->data(), content.encodedImage->size());
   if (!raster) throw TallowinError(kUnsupportedClipboardFormat);
-  return *raster;
+  return std::make_shared<const RasterImage>(std::move(*raster));
 }
 
 void X11Clipboard::WriteText(SharedText text) {
@@ -207,14 +257,27 @@ void X11Clipboard::WriteText(SharedText text) {
 }
 
 void X11Clipboard::WriteBitmap(const RasterImage& image) {
+  WritePreparedBitmap(PrepareBitmap(std::make_shared<const RasterImage>(CopyRaster(image))));
+}
+
+Clipboard::PreparedBitmap X11Clipboard::PrepareBitmap(SharedRaster picture) const {
   // The picture Qt hands out is made first: one too large for the memory left
   // fails here (std::bad_alloc), before anything of the clipboard changes.
-  std::unique_ptr<QMimeData> first = ImageMime(&image);
-  writtenImage_.reset();
-  writtenImage_ = image;
+  QImage image = QImageSharingRaster(picture);
+  if (image.isNull()) throw std::bad_alloc();
+  auto offer = std::make_shared<PictureOffer>();
+  offer->image = std::move(image);
+  return {std::move(picture), std::move(offer)};
+}
+
+void X11Clipboard::WritePreparedBitmap(const PreparedBitmap& bitmap) {
+  PreparedBitmap prepared = bitmap.made ? bitmap : PrepareBitmap(bitmap.picture);
+  writtenImage_ = prepared.picture;
   ClipboardContent content;
   content.formats = {kFormatBitmap};
-  Write(&ImageMime, &image, std::move(content), std::move(first));
+  // The mime data is made when the write is made: a write a newer copy cancels
+  // starts no encoding.
+  Write(&ImageMime, prepared.made.get(), std::move(content), nullptr);
 }
 
 void X11Clipboard::Write(std::unique_ptr<QMimeData> (*make)(const void*), const void* payload,
@@ -408,6 +471,7 @@ void X11Clipboard::RequestSnapshot() {
         const std::vector<std::uint8_t>& bytes = snapshot.data.at(*target);
         std::optional<RasterImage> raster = DecodePicture(bytes.data(), bytes.size());
         if (raster) decoded.picture = std::make_shared<const RasterImage>(std::move(*raster));
+        decoded.pictureBytes = {*target, SharedTargetData(snapshot.data, *target)};
       }
     }
     QMetaObject::invokeMethod(
@@ -429,7 +493,8 @@ void X11Clipboard::OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot, D
   if (SelectionOwnedByUs()) return;
   ClipboardContent content;
   if (snapshot.ownerAnswered) {
-    content = ContentFromTargets(Registry(), snapshot.targets, snapshot.data, std::move(decoded.text));
+    content = ContentFromTargets(Registry(), snapshot.targets, snapshot.data, std::move(decoded.text),
+                                 X11TextTargets(), decoded.pictureBytes);
     if (content.encodedImage) content.decodedImage = std::move(decoded.picture);
   }
   SetContent(std::move(content));

@@ -51,7 +51,10 @@ class X11Clipboard : public QObject, public DesktopClipboard {
   using ContentClipboard::WriteText;
   void WriteText(SharedText text) override;
   RasterImage ReadBitmap() override;
+  SharedRaster ReadSharedBitmap() override;
   void WriteBitmap(const RasterImage& image) override;
+  PreparedBitmap PrepareBitmap(SharedRaster picture) const override;
+  void WritePreparedBitmap(const PreparedBitmap& bitmap) override;
 
   void ProcessCurrentContent() override;
 
@@ -66,6 +69,7 @@ class X11Clipboard : public QObject, public DesktopClipboard {
     SharedText text;                            // the format-13 target as UTF-16
     std::size_t replacedBytes = 0;              // the size of the UTF-8 bytes the text replaced
     std::shared_ptr<const RasterImage> picture;  // the picture target, when Qt can decode it
+    SharedTargetBytes pictureBytes;              // that target's bytes, shared
   };
   void OnSnapshot(quint64 sequence, X11ClipboardSnapshot snapshot, Decoded decoded);
   bool SelectionOwnedByUs() const;

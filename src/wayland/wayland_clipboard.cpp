@@ -103,30 +103,40 @@ void WaylandClipboard::WriteText(SharedText text) {
 }
 
 void WaylandClipboard::WriteBitmap(const RasterImage& image) {
+  WritePreparedBitmap(PrepareBitmap(std::make_shared<const RasterImage>(image)));
+}
+
+Clipboard::PreparedBitmap WaylandClipboard::PrepareBitmap(SharedRaster picture) const {
   // Made before anything of the clipboard changes: a picture too large for the
   // memory left fails here (std::bad_alloc).
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  if (!QImageFromRaster(image).save(&buffer, "PNG")) throw std::bad_alloc();
-  ClipboardContent content;
-  content.formats = {kFormatBitmap};
-  writtenImage_.reset();
-  writtenImage_ = image;
-  Write({{"image/png", std::make_shared<const std::string>(png.constData(), static_cast<std::size_t>(png.size()))}},
-        std::move(content));
+  if (!QImageSharingRaster(picture).save(&buffer, "PNG")) throw std::bad_alloc();
+  auto made = std::make_shared<const std::string>(png.constData(), static_cast<std::size_t>(png.size()));
+  return {std::move(picture), std::move(made)};
 }
 
-RasterImage WaylandClipboard::ReadBitmap() {
+void WaylandClipboard::WritePreparedBitmap(const PreparedBitmap& bitmap) {
+  PreparedBitmap prepared = bitmap.made ? bitmap : PrepareBitmap(bitmap.picture);
+  ClipboardContent content;
+  content.formats = {kFormatBitmap};
+  writtenImage_ = prepared.picture;
+  Write({{"image/png", std::static_pointer_cast<const std::string>(prepared.made)}}, std::move(content));
+}
+
+RasterImage WaylandClipboard::ReadBitmap() { return *ReadSharedBitmap(); }
+
+SharedRaster WaylandClipboard::ReadSharedBitmap() {
   const ClipboardContent& content = Content();
-  if (writtenImage_ && content.Has(kFormatBitmap)) return *writtenImage_;
+  if (writtenImage_ && content.Has(kFormatBitmap)) return writtenImage_;
   if (!content.Has(kFormatBitmap)) throw TallowinError(kUnsupportedClipboardFormat);
-  if (content.decodedImage) return *content.decodedImage;
+  if (content.decodedImage) return content.decodedImage;
   if (!content.encodedImage || content.encodedImage->empty()) throw TallowinError(kUnsupportedClipboardFormat);
   std::optional<RasterImage> raster =
       DecodePicture(std::vector<std::uint8_t>(content.encodedImage->begin(), content.encodedImage->end()));
   if (!raster) throw TallowinError(kUnsupportedClipboardFormat);
-  return *raster;
+  return std::make_shared<const RasterImage>(std::move(*raster));
 }
 
 void WaylandClipboard::Write(WaylandOffer offer, ClipboardContent content) {
@@ -215,6 +225,7 @@ void WaylandClipboard::DeliverSnapshot(WaylandSnapshot snapshot) {
       if (!decodableSet_->contains(type) || it == snapshot.data.end()) continue;
       std::optional<RasterImage> raster = DecodePicture(it->second);
       if (raster) decoded.picture = std::make_shared<const RasterImage>(std::move(*raster));
+      decoded.pictureBytes = {type, SharedTargetData(snapshot.data, type)};
       break;
     }
   }
@@ -240,7 +251,8 @@ void WaylandClipboard::OnSnapshot(WaylandSnapshot snapshot, Decoded decoded) {
   held_.reset();  // a first part held for an older change waits no more
   ClipboardContent content;
   if (snapshot.ownerAnswered) {
-    content = ContentFromTargets(Registry(), snapshot.types, snapshot.data, std::move(decoded.text), MimeTextTargets());
+    content = ContentFromTargets(Registry(), snapshot.types, snapshot.data, std::move(decoded.text), MimeTextTargets(),
+                                 decoded.pictureBytes);
     if (content.encodedImage) content.decodedImage = std::move(decoded.picture);
   }
   SetContent(std::move(content));

@@ -48,7 +48,11 @@ class WaylandClipboard : public QObject, public DesktopClipboard {
   using ContentClipboard::WriteText;
   void WriteText(SharedText text) override;
   RasterImage ReadBitmap() override;
+  SharedRaster ReadSharedBitmap() override;
   void WriteBitmap(const RasterImage& image) override;
+  // The PNG form the write offers is made here.
+  PreparedBitmap PrepareBitmap(SharedRaster picture) const override;
+  void WritePreparedBitmap(const PreparedBitmap& bitmap) override;
   void ProcessCurrentContent() override;
 
   // The MIME types and bytes a text write offers.
@@ -58,6 +62,7 @@ class WaylandClipboard : public QObject, public DesktopClipboard {
   struct Decoded {
     SharedText text;
     std::shared_ptr<const RasterImage> picture;
+    SharedTargetBytes pictureBytes;  // the picture's bytes, shared
   };
   void OnChange(std::uint64_t serial);
   void RequestSnapshot();

@@ -18,25 +18,25 @@ namespace tallowin::testing {
 // Records the image work the pipeline asks for; the picture itself passes unchanged.
 class RecordingImageActions : public ImageStepActions {
  public:
-  std::optional<RasterImage> Crop(RasterImage raster) override {
+  std::optional<PictureWork> PlanCrop(const RasterImage&) override {
     calls.push_back("crop");
     // Runs once, as the user's copy while the cut-out dialog waits would.
     if (duringCrop) std::exchange(duringCrop, nullptr)();
     if (cropFails) return std::nullopt;
-    return raster;
+    return [](const SharedRaster& picture) { return picture; };
   }
-  std::optional<RasterImage> Resize(RasterImage raster) override {
+  std::optional<PictureWork> PlanResize(const RasterImage&) override {
     calls.push_back("resize");
-    return raster;
+    return [](const SharedRaster& picture) { return picture; };
   }
   void NewerContentArrived(bool cropsPicture) override {
     calls.push_back(cropsPicture ? "newer picture" : "newer content");
   }
   void PushOutputOptions() override { calls.push_back("options"); }
-  bool Save(const RasterImage&, std::u16string_view path) override {
+  PictureSave PlanSave(std::u16string_view path) override {
     calls.push_back("save");
     savedPaths.emplace_back(path);
-    return true;
+    return [](const RasterImage&) { return true; };
   }
   std::vector<std::string> calls;
   std::vector<std::u16string> savedPaths;

@@ -192,6 +192,48 @@ TEST_F(PipelineTest, NewerCopyDuringTheCropIsProcessedOnceAndTheOlderPassStops) 
   EXPECT_EQ(state.suppress.Value(), 0);
 }
 
+// The pixel work of the image steps may run on another thread while newer
+// copies are processed (the window keeps handling events meanwhile). A copy
+// whose pass runs inside that wait is never written over by the older result,
+// and the older pass stops there.
+TEST_F(PipelineTest, NewerCopyWhileTheImageWorkRunsElsewhereWinsAndTheOlderPassStops) {
+  On(Setting::cb_resizeimg);
+  On(Setting::cb_saveimg);
+  On(Setting::save_img_nachher);
+  TempFolder folder;
+  Set(Setting::saveimg_ordner, folder.U16());
+  std::function<void()> duringWork;
+  int worksRun = 0;
+  pipeline->SetWorkRunner([&](const std::function<void()>& work) {
+    if (duringWork) std::exchange(duringWork, nullptr)();
+    std::thread worker([&] {
+      work();
+      ++worksRun;
+    });
+    worker.join();
+  });
+
+  duringWork = [this] { CopyImage(SmallImage(5, 4)); };
+  CopyImage(SmallImage(3, 2));
+  // The newer picture's pass: resize and save; the older one stops after its resize work.
+  EXPECT_EQ(images.calls, (std::vector<std::string>{"resize", "newer content", "resize", "options", "save"}));
+  EXPECT_EQ(worksRun, 3);
+  const RasterImage now = ReadClipboardBitmap(clipboard);
+  EXPECT_EQ(std::pair(now.width, now.height), std::pair(5, 4)) << "the older picture was written over the newer";
+  EXPECT_EQ(state.imageFileCounter, 1);
+  EXPECT_EQ(state.suppress.Value(), 0);
+
+  // A text copied while the older picture's file is written: no write-back of it afterwards.
+  images.calls.clear();
+  settings.SetFlag(Setting::cb_resizeimg, false);
+  On(Setting::cb_textadd);
+  Set(Setting::act_textadd_vorne, u">");
+  duringWork = [this] { Copy(u"newer text"); };
+  CopyImage(SmallImage(3, 2));
+  EXPECT_EQ(Clip(), u">newer text");
+  EXPECT_EQ(state.suppress.Value(), 0);
+}
+
 // The file name is made before the picture is read: a picture that cannot be
 // read still uses up its number.
 TEST_F(PipelineTest, UnreadablePictureStillAdvancesTheImageCounter) {
@@ -237,7 +279,7 @@ TEST_F(PipelineTest, TextStepsDoNothingForAnImage) {
   CopyImage(SmallImage());
   EXPECT_EQ(clipboard.NotificationCount(), 1);
   EXPECT_EQ(views.VisiblePage(), ContentPage::Image);
-  ASSERT_TRUE(views.Image().has_value());
+  ASSERT_TRUE(views.Image() != nullptr);
   EXPECT_EQ(views.HorizontalRange(), 3);
   EXPECT_EQ(views.VerticalRange(), 2);
   ASSERT_EQ(history.Entries().size(), 1u);
@@ -263,7 +305,7 @@ TEST_F(PipelineTest, ContentWithoutTextOrImageKeepsPageTabsAndPicture) {
   EXPECT_TRUE(views.Text().empty());
   EXPECT_EQ(views.VisiblePage(), ContentPage::Image);
   EXPECT_EQ(views.Tabs()[0], u"Image");
-  EXPECT_TRUE(views.Image().has_value());
+  EXPECT_TRUE(views.Image() != nullptr);
 }
 
 TEST_F(PipelineTest, DetailsListEveryFormatWithNameNumberAndValue) {

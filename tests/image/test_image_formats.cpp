@@ -12,6 +12,7 @@
 
 #include "settings/capture_settings.h"
 #include "base/errors.h"
+#include "base/utf.h"
 #include "image/formats/byte_writer.h"
 #include "image/formats/image_format.h"
 #include "image/image_output.h"
@@ -251,6 +252,27 @@ TEST(SaveRasterToFile, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
   EXPECT_FALSE(registry.SaveRasterToFile(dir / "b.png", RasterImage{}));
   EXPECT_TRUE(registry.SaveRasterToFile(dir / "a.tga", SmoothRaster(2, 2)));
   EXPECT_EQ(ReadFile(dir / "a.tga").size(), 18u + 2 * 2 * 4);
+}
+
+// A save prepared on one thread and written on another: it settles the
+// options as a save does when prepared, and writes with them as they stood
+// then, whatever is pushed meanwhile for a newer picture.
+TEST(PrepareRasterSave, SettlesTheOptionsWhenPreparedAndWritesWithThemAsTheyStoodThen) {
+  TempFolder dir;
+  const RasterImage raster = SmoothRaster(40, 30);
+  ImageFormatRegistry registry;
+  registry.SetImageOption(10, 1000);
+  registry.SetImageOption(43, 1000);
+  const RasterSave save = PrepareRasterSave(registry, Utf8ToUtf16(dir / "a.jpg"));
+  EXPECT_EQ(registry.ImageOption(10), 90) << "the JPEG quality is settled when the save is prepared";
+  EXPECT_EQ(registry.ImageOption(43), 1000) << "another format's option is left alone";
+  registry.SetImageOption(10, 5);
+  ASSERT_TRUE(save(raster));
+
+  ImageFormatRegistry at90;
+  EXPECT_EQ(ReadFile(dir / "a.jpg"), Encoded(at90, "a.jpg", raster));
+  EXPECT_FALSE(PrepareRasterSave(registry, std::u16string_view(u"a\0.jpg", 6))(raster));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"a.jpg"});
 }
 
 TEST(AusgabeWerteSetzen, CopiesQualityAndProgressiveModeIntoTheThreeFormats) {

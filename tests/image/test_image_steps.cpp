@@ -168,5 +168,40 @@ TEST_F(ImageStepsTest, FilterNameSelectsTheFilterAndAnUnknownNameKeepsTheLastOne
   EXPECT_EQ(std::memcmp(PixelAt(*doubled, 3, 1), PixelAt(source, 1, 0), 4), 0);
 }
 
+// The halves a pass runs apart (the work possibly on another thread): the plan
+// fixes what the settings say when it is made, the work leaves the shared
+// picture alone and gives the picture itself back when nothing changes.
+TEST_F(ImageStepsTest, PlannedWorkMatchesTheStepUsesThePlanAloneAndSharesAnUnchangedPicture) {
+  CutMode(true, false);
+  steps.SetMarqueeDialog(&marquee);
+  marquee.answer = MarginTexts{u"1", u"2", u"0", u"1"};
+  settings.SetText(Setting::act_sizebenutzer_x, u"3");
+  settings.SetText(Setting::act_sizebenutzer_y, u"3");
+  const RasterImage source = NumberedRaster(10, 6);
+  const SharedRaster picture = std::make_shared<const RasterImage>(source);
+
+  const std::optional<CropPlan> crop = steps.PlanCrop(*picture);
+  const std::optional<ResizePlan> resize = steps.PlanResize(*picture);
+  ASSERT_TRUE(crop && resize);
+  const std::optional<RasterImage> cutByStep = steps.Crop(source);
+  const std::optional<RasterImage> scaledByStep = steps.Resize(source);
+  // Settings changed after planning (a newer pass may do so) do not reach the work.
+  settings.SetText(Setting::act_sizebenutzer_x, u"1");
+
+  const SharedRaster cut = ApplyCrop(picture, *crop);
+  const SharedRaster scaled = ApplyResize(picture, *resize);
+  ASSERT_TRUE(cut && scaled && cutByStep && scaledByStep);
+  EXPECT_EQ(*cut, *cutByStep);
+  EXPECT_EQ((std::pair{cut->width, cut->height}), (std::pair{7, 5}));
+  EXPECT_EQ((std::pair{scaled->width, scaled->height}), (std::pair{3, 2}));
+  EXPECT_EQ(*scaled, *scaledByStep);
+  EXPECT_EQ(*picture, source) << "the work changed the shared picture";
+
+  // Nothing to do: the same picture, not a copy.
+  EXPECT_EQ(ApplyCrop(picture, CropPlan{}), picture);
+  EXPECT_EQ(ApplyCrop(picture, CropPlan{MarginTexts{u"x", u"0", u"0", u"0"}, std::nullopt}), picture);
+  EXPECT_EQ(ApplyResize(picture, ResizePlan{}), picture);
+}
+
 }  // namespace
 }  // namespace tallowin

@@ -92,12 +92,23 @@ std::int32_t ImageFormatRegistry::ImageOption(int number) const { return ImageOp
 
 bool ImageFormatRegistry::Encode(const ImageFormatWriter& writer, const RasterImage& raster, ByteSink& sink) {
   if (!writer.canSave || !writer.encode || !raster.Usable()) return false;
+  SettleOptions(writer);
+  writer.encode(raster, ImageOptions(values_), sink);
+  return true;
+}
+
+void ImageFormatRegistry::SettleOptions(const ImageFormatWriter& writer) {
   for (const ImageOptionSpec& o : writer.options) {
     std::int32_t& value = values_[o.number];
     if (value < o.min || value > o.max) value = o.start;
   }
-  writer.encode(raster, ImageOptions(values_), sink);
-  return true;
+}
+
+void ImageFormatRegistry::SettleOptionsForFile(const std::string& path) {
+  const std::string_view name = BaseName(path);
+  if (HasExtension(name, ".ico") || HasExtension(name, ".cur")) return;
+  const ImageFormatWriter* writer = WriterFor(path);
+  if (writer && writer->canSave && writer->encode) SettleOptions(*writer);
 }
 
 bool ImageFormatRegistry::SaveRasterToFile(const std::string& path, const RasterImage& raster) {

@@ -108,6 +108,11 @@ class ImageFormatRegistry {
   // `sink`. False when the writer cannot save or the raster is unusable, before
   // anything reaches the sink; the encoder's exceptions pass through.
   bool Encode(const ImageFormatWriter& writer, const RasterImage& raster, ByteSink& sink);
+  // Replaces each option of `writer` outside its range by its start value, as
+  // Encode does first.
+  void SettleOptions(const ImageFormatWriter& writer);
+  // What SaveRasterToFile(path, a usable raster) does to the options.
+  void SettleOptionsForFile(const std::string& path);
 
   // Writes `raster` to the file `path` (UTF-8). Nothing is written for an ".ico"
   // or ".cur" name (any case), for a name no writer's masks match, or by a

@@ -1,0 +1,32 @@
+#pragma once
+// The image view's canvas: paints the part of the picture that is visible, from
+// the picture's own pixels. A QLabel's pixmap would first copy and convert the
+// whole picture on the GUI thread (130 MB and most of a second for a
+// 5790 x 5790 picture) each time a new one is shown.
+
+#include <QImage>
+#include <QWidget>
+
+#include "base/raster_image.h"
+
+namespace tallowin {
+
+class PictureView : public QWidget {
+ public:
+  explicit PictureView(QWidget* parent = nullptr);
+
+  // Shows `picture` (null: nothing) at its own size, top left.
+  void SetPicture(SharedRaster picture);
+  // What is shown, sharing the picture's pixels.
+  const QImage& Image() const { return image_; }
+
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QImage image_;
+};
+
+}  // namespace tallowin
