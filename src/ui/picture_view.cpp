@@ -7,10 +7,7 @@
 
 namespace tallowin {
 
-PictureView::PictureView(QWidget* parent) : QWidget(parent) {
-  // Everything not covered by the picture shows the scroll box's ground.
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
+PictureView::PictureView(QWidget* parent) : QLabel(parent) {}
 
 void PictureView::SetPicture(SharedRaster picture) {
   image_ = QImageSharingRaster(std::move(picture));

@@ -1,17 +1,18 @@
 #pragma once
 // The image view's canvas: paints the part of the picture that is visible, from
-// the picture's own pixels. A QLabel's pixmap would first copy and convert the
+// the picture's own pixels. A label's pixmap would first copy and convert the
 // whole picture on the GUI thread (130 MB and most of a second for a
-// 5790 x 5790 picture) each time a new one is shown.
+// 5790 x 5790 picture) each time a new one is shown. It stays a label for
+// screen readers, as the view always was.
 
 #include <QImage>
-#include <QWidget>
+#include <QLabel>
 
 #include "base/raster_image.h"
 
 namespace tallowin {
 
-class PictureView : public QWidget {
+class PictureView : public QLabel {
  public:
   explicit PictureView(QWidget* parent = nullptr);
 

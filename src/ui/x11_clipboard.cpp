@@ -73,57 +73,37 @@ std::unique_ptr<QMimeData> TextMime(const void* payload) {
   return std::make_unique<SharedTextMime>(*static_cast<const SharedText*>(payload));
 }
 
-// A picture at least this large (in pixels) has its PNG form made on a thread of its own.
-constexpr qsizetype kPngAheadPixels = qsizetype{1} << 16;
-
-// A picture as we offer it: a QImage over the raster's own pixels and, for a
-// large one, its PNG form on the way.
+// A picture as we offer it: a QImage over the raster's own pixels and its PNG
+// form, made before we take the selection (on the step's worker thread).
 //
-// Qt encodes the picture for every request on the GUI thread, and a clipboard
-// manager asks for image/png as soon as we write: a 5790 x 5790 picture
-// stalled the window for seconds each time. A large picture's PNG form is made
-// once, on a thread of its own, when the picture is first offered; a request
-// that comes before it is ready waits for the rest only. Other image types are
-// still encoded on request.
+// Qt encodes the picture for every request, on the GUI thread, and a clipboard
+// manager asks for image/png as soon as we own the selection: a 5790 x 5790
+// picture stalled the window for seconds each time. Made ahead, the PNG costs a
+// pasting client no more time than an answer made on request would, and the
+// window none. Other image types are still encoded on request.
 struct PictureOffer {
   QImage image;
-  mutable std::shared_future<QByteArray> png;
+  QByteArray png;  // empty: the memory ran out, Qt encodes on request
 };
 
 class SharedPictureMime : public QMimeData {
  public:
-  SharedPictureMime(const QImage& image, std::shared_future<QByteArray> png) : png_(std::move(png)) {
-    setImageData(image);
-  }
+  explicit SharedPictureMime(const PictureOffer& offer) : png_(offer.png) { setImageData(offer.image); }
 
  protected:
   QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
-    if (png_.valid() && type.id() == QMetaType::QByteArray && mimeType == QLatin1String("image/png")) {
-      const QByteArray& png = png_.get();
-      if (!png.isEmpty()) return QVariant(png);
+    if (!png_.isEmpty() && type.id() == QMetaType::QByteArray && mimeType == QLatin1String("image/png")) {
+      return QVariant(png_);
     }
     return QMimeData::retrieveData(mimeType, type);
   }
 
  private:
-  std::shared_future<QByteArray> png_;
+  QByteArray png_;
 };
 
 std::unique_ptr<QMimeData> ImageMime(const void* payload) {
-  const auto& offer = *static_cast<const PictureOffer*>(payload);
-  if (!offer.png.valid() && offer.image.width() * qsizetype{offer.image.height()} >= kPngAheadPixels) {
-    std::packaged_task<QByteArray()> task([image = offer.image] {
-      QByteArray png;
-      QBuffer buffer(&png);
-      buffer.open(QIODevice::WriteOnly);
-      // An empty result (the memory ran out) leaves the request to Qt's own encoding.
-      if (!image.save(&buffer, "PNG")) png.clear();
-      return png;
-    });
-    offer.png = task.get_future().share();
-    std::thread(std::move(task)).detach();
-  }
-  return std::make_unique<SharedPictureMime>(offer.image, offer.png);
+  return std::make_unique<SharedPictureMime>(*static_cast<const PictureOffer*>(payload));
 }
 
 // After a snapshot this large, its freed pages go back to the system: glibc
@@ -266,6 +246,9 @@ Clipboard::PreparedBitmap X11Clipboard::PrepareBitmap(SharedRaster picture) cons
   QImage image = QImageSharingRaster(picture);
   if (image.isNull()) throw std::bad_alloc();
   auto offer = std::make_shared<PictureOffer>();
+  QBuffer buffer(&offer->png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) offer->png.clear();
   offer->image = std::move(image);
   return {std::move(picture), std::move(offer)};
 }
@@ -275,8 +258,6 @@ void X11Clipboard::WritePreparedBitmap(const PreparedBitmap& bitmap) {
   writtenImage_ = prepared.picture;
   ClipboardContent content;
   content.formats = {kFormatBitmap};
-  // The mime data is made when the write is made: a write a newer copy cancels
-  // starts no encoding.
   Write(&ImageMime, prepared.made.get(), std::move(content), nullptr);
 }
 
