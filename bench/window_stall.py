@@ -39,7 +39,7 @@ SIDES = {"large": 5790, "small": 600}
 
 
 def make_picture(path, side):
-    """Grey noise: it compresses to about 20 MB at 5790 x 5790, within what the
+    """Grey noise: it compresses to about 50 MB at 5790 x 5790, within what the
     program reads of one type (64 MiB), yet decodes and scales like a photo."""
     from PIL import Image
     Image.effect_noise((side, side), 64).convert("RGB").save(path, compress_level=1)
