@@ -23,9 +23,9 @@
 #include "base/utf.h"
 #include "ui/error_report.h"
 #include "ui/main_window.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 #include "ui/start_form.h"
-#include "wayland/clipboard_backend.h"
+#include "backends/clipboard_backend.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "clipboard/content_clipboard.h"
 #include "base/atomic_file.h"
 #include "base/utf.h"
-#include "ui/raster_qimage.h"
+#include "backends/raster_qimage.h"
 
 namespace tallowin {
 namespace {

@@ -10,7 +10,7 @@
 #include "clipboard/content_clipboard.h"
 #include "clipboard/format_inspection.h"
 #include "base/utf.h"
-#include "ui/x11_clipboard.h"
+#include "backends/x11_clipboard.h"
 #include "x11/x11_clipboard_reader.h"
 #include "wayland/backend_choice.h"
 #include "wayland/data_control.h"

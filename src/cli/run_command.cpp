@@ -41,7 +41,7 @@
 #include "desktop/error_sink.h"
 #include "desktop/session.h"
 #include "ui/error_report.h"
-#include "wayland/clipboard_backend.h"
+#include "backends/clipboard_backend.h"
 
 namespace tallowin {
 namespace {

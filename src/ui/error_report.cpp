@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "base/errors.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 
 namespace tallowin {
 namespace {
@@ -88,7 +88,7 @@ void ShowErrorReport(const QString& message) {
   QPointer<QMessageBox> box =
       new QMessageBox(QMessageBox::Critical, ToQString(kApplicationTitle), text, QMessageBox::Ok, ErrorReportOwner());
   box->setObjectName(QStringLiteral("error_report"));
-  open = OpenReport{box, text};
+  open = OpenReport{box, text, 0, 0, QString()};
   box->exec();
   // Unless a box of its own followed this one (its owner took it away early).
   if (open && (!open->box || open->box == box)) open.reset();

@@ -4,7 +4,7 @@
 
 #include "lang/ui_texts.h"
 #include "ui/error_report.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 
 namespace tallowin {
 

@@ -1,6 +1,6 @@
 #include "ui/history_list_model.h"
 
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 
 namespace tallowin {
 

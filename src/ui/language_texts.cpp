@@ -12,7 +12,7 @@
 #include <string>
 
 #include "lang/ui_texts.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 
 namespace tallowin {
 namespace {

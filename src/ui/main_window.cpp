@@ -44,12 +44,12 @@
 #include "ui/help_pages.h"
 #include "ui/history_list_model.h"
 #include "ui/language_texts.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 #include "ui/marquee_dialog.h"
 #include "ui/picture_view.h"
 #include "ui/background_work.h"
 #include "wayland/backend_choice.h"
-#include "ui/raster_qimage.h"
+#include "backends/raster_qimage.h"
 #include "ui/regex_error_view.h"
 #include "ui/output_settings_dialog.h"
 #include "ui/regex_options_dialog.h"
@@ -57,7 +57,7 @@
 #include "ui/setting_binder.h"
 #include "ui/start_form.h"
 #include "ui/tray_icon.h"
-#include "ui/x11_clipboard.h"
+#include "backends/x11_clipboard.h"
 
 namespace tallowin {
 namespace {

@@ -18,8 +18,8 @@
 #include <xcb/xcb.h>
 
 #include "ui/language_texts.h"
-#include "ui/qt_text.h"
-#include "ui/raster_qimage.h"
+#include "backends/qt_text.h"
+#include "backends/raster_qimage.h"
 #include "ui/setting_binder.h"
 
 namespace tallowin {

@@ -13,7 +13,7 @@
 
 #include "app/output_settings_logic.h"
 #include "lang/ui_texts.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 #include "ui/setting_binder.h"
 
 namespace tallowin {

@@ -3,7 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "ui/raster_qimage.h"
+#include "backends/raster_qimage.h"
 
 namespace tallowin {
 

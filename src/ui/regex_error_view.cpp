@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 
 namespace tallowin {
 namespace {

@@ -9,7 +9,7 @@
 #include <QSignalBlocker>
 
 #include "ui/language_texts.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 
 namespace tallowin {
 namespace {

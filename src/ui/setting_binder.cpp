@@ -12,7 +12,7 @@
 #include <QSignalBlocker>
 
 #include "base/integer_text.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 
 namespace tallowin {
 namespace {

@@ -9,7 +9,7 @@
 #include <QScreen>
 
 #include "lang/ui_texts.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 
 namespace tallowin {
 namespace {

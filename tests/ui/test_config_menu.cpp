@@ -16,7 +16,7 @@
 #include "ui/main_window.h"
 #include "ui/start_form.h"
 #include "ui/ui_test_main.h"
-#include "ui/x11_clipboard.h"
+#include "backends/x11_clipboard.h"
 
 namespace tallowin::testing {
 namespace {

@@ -31,7 +31,7 @@
 
 #include "lang/ui_texts.h"
 #include "ui/main_window.h"
-#include "ui/qt_text.h"
+#include "backends/qt_text.h"
 #include "ui/start_form.h"
 #include "ui_test_main.h"
 #include "window_under_test.h"

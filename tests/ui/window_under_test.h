@@ -9,7 +9,7 @@
 #include "ui/error_report.h"
 #include "ui/main_window.h"
 #include "ui/start_form.h"
-#include "ui/x11_clipboard.h"
+#include "backends/x11_clipboard.h"
 #include "ui_test_main.h"
 
 namespace tallowin::testing {

@@ -1,9 +1,9 @@
-#include "wayland/clipboard_backend.h"
+#include "backends/clipboard_backend.h"
 
 #include <cstdlib>
 
-#include "ui/x11_clipboard.h"
-#include "wayland/wayland_clipboard.h"
+#include "backends/x11_clipboard.h"
+#include "backends/wayland_clipboard.h"
 
 namespace tallowin {
 

@@ -1,4 +1,4 @@
-#include "ui/x11_clipboard.h"
+#include "backends/x11_clipboard.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -22,8 +22,8 @@
 
 #include "base/errors.h"
 #include "base/large_pages.h"
-#include "ui/qt_text.h"
-#include "ui/raster_qimage.h"
+#include "backends/qt_text.h"
+#include "backends/raster_qimage.h"
 
 namespace tallowin {
 namespace {

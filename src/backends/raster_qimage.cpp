@@ -1,4 +1,4 @@
-#include "ui/raster_qimage.h"
+#include "backends/raster_qimage.h"
 
 #include <QtEndian>
 #include <cstring>

@@ -31,7 +31,7 @@
 #include "clipboard/capture_suppress_counter.h"
 #include "clipboard/desktop_clipboard.h"
 #include "x11/x11_clipboard_reader.h"
-#include "ui/x11_selection_watch.h"
+#include "backends/x11_selection_watch.h"
 
 class QMimeData;
 class QSocketNotifier;

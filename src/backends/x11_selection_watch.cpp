@@ -1,4 +1,4 @@
-#include "ui/x11_selection_watch.h"
+#include "backends/x11_selection_watch.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>

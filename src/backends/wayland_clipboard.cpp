@@ -1,4 +1,4 @@
-#include "wayland/wayland_clipboard.h"
+#include "backends/wayland_clipboard.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -13,8 +13,8 @@
 #include "base/cp1252.h"
 #include "base/utf.h"
 #include "clipboard/secret_content.h"
-#include "ui/raster_qimage.h"
-#include "ui/x11_clipboard.h"
+#include "backends/raster_qimage.h"
+#include "backends/x11_clipboard.h"
 
 namespace tallowin {
 namespace {
