@@ -76,7 +76,7 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   options.language = tallowin::StartLanguageFromMarkers(".");
   try {
     options.programFolder =
-        tallowin::Utf8ToUtf16(tallowin::ResolveProgramFolder(tallowin::ProgramFolderCandidate(exeFolder)));
+        tallowin::Utf8ToUtf16(tallowin::StartProgramFolder(argv[0]));
   } catch (const tallowin::TallowinError& e) {
     // Started from a menu there is no terminal to read standard error in.
     std::fprintf(stderr, "tallowin: %s\n", e.what());

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "app/program_folder.h"
+
 namespace tallowin {
 
 bool IsInstalledLayout(const std::string& executableFolder) {
@@ -14,6 +16,10 @@ bool IsInstalledLayout(const std::string& executableFolder) {
 
 std::string ProgramFolderCandidate(const std::string& executableFolder) {
   return IsInstalledLayout(executableFolder) ? std::string() : executableFolder;
+}
+
+std::string StartProgramFolder(const char* argv0) {
+  return ResolveProgramFolder(ProgramFolderCandidate(ExecutableFolder(argv0)));
 }
 
 }  // namespace tallowin

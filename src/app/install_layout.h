@@ -17,4 +17,9 @@ bool IsInstalledLayout(const std::string& executableFolder);
 // (none) for an installed program, so the user's own folder is used.
 std::string ProgramFolderCandidate(const std::string& executableFolder);
 
+// The program folder of this process, by the one rule every face (the window,
+// `run`, `apply`) follows: ResolveProgramFolder over the candidate above.
+// Raises TallowinError when no folder can be used.
+std::string StartProgramFolder(const char* argv0 = nullptr);
+
 }  // namespace tallowin

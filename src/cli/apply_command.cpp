@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "base/errors.h"
+#include "app/install_layout.h"
 #include "app/program_core.h"
 #include "app/program_folder.h"
 #include "app/windowless_run.h"
@@ -208,7 +209,7 @@ int RunApply(const std::vector<std::string>& args) {
   core.state.captureActive = true;
   std::string programFolder;
   try {
-    programFolder = ResolveProgramFolder(ExecutableFolder());
+    programFolder = StartProgramFolder();
   } catch (const TallowinError& e) {
     std::fprintf(stderr, "tallowin apply: %s\n", e.what());
     return 1;

@@ -182,7 +182,7 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   }
   std::string programFolder;
   try {
-    programFolder = ResolveProgramFolder(ProgramFolderCandidate(ExecutableFolder()));
+    programFolder = StartProgramFolder();
   } catch (const TallowinError& e) {
     std::fprintf(stderr, "%s: %s\n", kName, e.what());
     return 1;

@@ -448,6 +448,20 @@ else
   fail "ImageMagick (convert, identify) is needed for the image cases"
 fi
 
+# --- An installed program (bin/ beside share/tallowin/docs/) --------------------------
+# Its folder is shared by every user: like the window and `run`, apply takes the
+# user's own folder as its program folder, also when it could write beside itself.
+installed="$work/installed"
+mkdir -p "$installed/bin" "$installed/share/tallowin/docs" "$work/xdg"
+touch "$installed/share/tallowin/docs/index.html"
+ln "$program" "$installed/bin/tallowin" 2>/dev/null || cp "$program" "$installed/bin/tallowin"
+out=$(printf 'kept' | env -u TALLOWIN_HOME XDG_DATA_HOME="$work/xdg" "$installed/bin/tallowin" apply --set cb_savetxt=1 2>&1)
+if [ "$out" = kept ] && [ -f "$work/xdg/tallowin/Clipboard Text 1.txt" ] && [ ! -e "$installed/bin/Clipboard Text 1.txt" ]; then
+  pass
+else
+  fail "an installed apply saves into the user's folder, not beside the program" "$out" "$(ls "$installed/bin" "$work/xdg" 2>&1)"
+fi
+
 # --- Usage errors (exit 2) and raised errors (exit 1) -----------------------------
 expect_status "unknown option" 2 'x' --no-such-option
 expect_status "--set without a value" 2 'x' --set
