@@ -42,6 +42,23 @@ QImage QImageFromRaster(const RasterImage& raster) {
   return image;
 }
 
+QImage OpaqueQImageFromRaster(const RasterImage& raster) {
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+  QImage image(raster.width, raster.height, QImage::Format_RGB32);
+  if (image.isNull() && raster.width > 0 && raster.height > 0) throw std::bad_alloc();
+  const std::size_t width = static_cast<std::size_t>(raster.width);
+  for (int y = 0; y < raster.height; ++y) {
+    const std::uint8_t* src = raster.pixels.data() + width * 4 * static_cast<std::size_t>(y);
+    auto* dst = reinterpret_cast<quint32*>(image.scanLine(y));
+    std::memcpy(dst, src, width * 4);  // blue, green, red, alpha: ARGB32's memory order here
+    for (std::size_t x = 0; x < width; ++x) dst[x] |= 0xFF000000u;
+  }
+  return image;
+#else
+  return QImageFromRaster(raster).convertToFormat(QImage::Format_RGB32);
+#endif
+}
+
 QImage QImageSharingRaster(SharedRaster raster) {
   if (!raster || !raster->Usable()) return QImage();
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN

@@ -15,5 +15,9 @@ QImage QImageFromRaster(const RasterImage& raster);
 // machine whose byte order differs, a converted copy. Painting and encoding it
 // copies nothing.
 QImage QImageSharingRaster(SharedRaster raster);
+// An RGB32 copy of the picture with every pixel made opaque (alpha 255, the
+// colour kept), in one pass: what converting QImageFromRaster's result to RGB32
+// gives, without the intermediate picture.
+QImage OpaqueQImageFromRaster(const RasterImage& raster);
 
 }  // namespace tallowin

@@ -42,7 +42,7 @@ class MarqueePicture : public QWidget {
   }
 
   void SetPicture(const RasterImage& raster) {
-    image_ = QImageFromRaster(raster).convertToFormat(QImage::Format_RGB32);
+    image_ = OpaqueQImageFromRaster(raster);
     resize(image_.size());
     update();
   }
