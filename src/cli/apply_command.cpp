@@ -218,7 +218,15 @@ int RunApply(const std::vector<std::string>& args) {
   // As the program's first showing does with the configurations named on its
   // command line; there is no window, so the geometry stays in the settings.
   const ConfigurationWindow noWindow = WindowlessConfigurationTarget(core);
-  for (const std::string& config : options.configs) KonfigurationLaden(core.settings, config, true, noWindow);
+  for (const std::string& config : options.configs) {
+    std::error_code ec;
+    // A missing file would change nothing; as in `run`, it deserves a word.
+    if (!std::filesystem::is_regular_file(config, ec)) {
+      std::fprintf(stderr, "tallowin apply: warning: configuration %s not found\n", config.c_str());
+      continue;
+    }
+    KonfigurationLaden(core.settings, config, true, noWindow);
+  }
   for (const std::string& assignment : options.assignments) {
     const std::string error = ApplySettingAssignment(core.settings, assignment);
     if (!error.empty()) {

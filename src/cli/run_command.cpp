@@ -120,27 +120,17 @@ bool DisplayReachable() {
   return connection && xcb_connection_has_error(connection.get()) == 0;
 }
 
-// As the window's first showing: the configurations named on the command line,
-// in order, else the start configuration of the program folder. There is no
-// window, so the geometry numbers stay in the settings.
-void LoadStartConfigurations(Session& session, const std::string& programFolder) {
+// As the window's first showing; there is no window, so the geometry numbers
+// stay in the settings.
+void LoadStartConfigurations(Session& session) {
   ProgramCore& core = session.Core();
   const ConfigurationWindow noWindow = WindowlessConfigurationTarget(core);
-  std::vector<std::string> paths = session.Options().configurations;
-  if (paths.empty()) {
-    const std::string start = ConfigMenu(programFolder).StartConfigurationPath();
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(start, ignored)) paths.push_back(start);
-  }
-  for (const std::string& path : paths) {
-    std::error_code ec;
-    // Loading a missing file changes nothing; in a terminal it deserves a word.
-    if (!std::filesystem::is_regular_file(path, ec)) {
-      std::fprintf(stderr, "%s: warning: configuration %s not found\n", kName, path.c_str());
-      continue;
-    }
-    KonfigurationLaden(core.settings, path, true, noWindow);
-    std::fprintf(stderr, "%s: configuration %s loaded\n", kName, path.c_str());
+  const auto missing = [](const std::string& path) {
+    std::fprintf(stderr, "%s: warning: configuration %s not found\n", kName, path.c_str());
+  };
+  for (const Session::StartConfiguration& c : session.StartConfigurations(missing)) {
+    KonfigurationLaden(core.settings, c.path, true, noWindow);
+    std::fprintf(stderr, "%s: configuration %s loaded\n", kName, c.path.c_str());
   }
 }
 
@@ -228,7 +218,7 @@ int Run(int& argc, char** argv, const std::vector<std::string>& args) {
   auto configure = [&] {
     if (configured) return;
     configured = true;
-    LoadStartConfigurations(session, programFolder);
+    LoadStartConfigurations(session);
     session.ApplyStartAssignments();
     // Nobody can look at the history of a run, and a run lasts a whole session:
     // a history would keep every text copied in it. The two switches decide

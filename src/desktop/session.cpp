@@ -1,6 +1,10 @@
 #include "desktop/session.h"
 
+#include <filesystem>
 #include <stdexcept>
+
+#include "base/utf.h"
+#include "config/configuration_menu.h"
 
 namespace tallowin {
 namespace {
@@ -39,6 +43,24 @@ void Session::Start() {
   core_->state.suppress.Reset();
   backend_->ProcessCurrentContent();  // the first pass sees the start-up settings
   core_->FinishStartup(options_.programFolder);
+}
+
+std::vector<Session::StartConfiguration> Session::StartConfigurations(
+    const std::function<void(const std::string& path)>& missing) const {
+  std::vector<StartConfiguration> plan;
+  std::error_code ec;
+  for (const std::string& path : options_.configurations) {
+    if (std::filesystem::is_regular_file(path, ec)) {
+      plan.push_back({path, true});
+    } else if (missing) {
+      missing(path);
+    }
+  }
+  if (options_.configurations.empty()) {
+    const std::string start = ConfigMenu(Utf16ToUtf8(options_.programFolder)).StartConfigurationPath();
+    if (std::filesystem::is_regular_file(start, ec)) plan.push_back({start, false});
+  }
+  return plan;
 }
 
 void Session::ApplyStartAssignments() {

@@ -56,6 +56,17 @@ class Session {
   void Start();
   bool Started() const { return started_; }
 
+  // The configurations a start loads, in order, after the first pass: those
+  // named on the command line, else the start configuration of the program
+  // folder when it exists. A named file that does not exist is left out (it
+  // would change nothing) and named to `missing`, for a face to report.
+  struct StartConfiguration {
+    std::string path;
+    bool named = false;  // named on the command line
+  };
+  std::vector<StartConfiguration> StartConfigurations(
+      const std::function<void(const std::string& path)>& missing) const;
+
   // The --set assignments, in order, at the first showing; each one that fails
   // is reported through the error sink and the rest still apply.
   void ApplyStartAssignments();

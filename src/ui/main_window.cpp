@@ -34,6 +34,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "base/errors.h"
 #include "lang/ui_texts.h"
@@ -1119,14 +1120,14 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::FormShow() {
-  // The configurations named on the command line, in order, else the start configuration.
-  const std::vector<std::string> configurations = ConfigurationArguments(session_.Options().configurations);
-  for (const std::string& path : configurations) {
-    KonfigurationLaden(QString::fromStdString(path), true);
-    KonfigurationAddMenu(QString::fromStdString(path));
-  }
-  if (configurations.empty() && QFileInfo::exists(QString::fromStdString(configMenu_.StartConfigurationPath()))) {
-    KonfigurationLaden(QString::fromStdString(configMenu_.StartConfigurationPath()), true);
+  // The configurations named on the command line, in order, else the start
+  // configuration; each named one joins the menu.
+  const auto missing = [](const std::string& path) {
+    std::fprintf(stderr, "tallowin: warning: configuration %s not found\n", path.c_str());
+  };
+  for (const Session::StartConfiguration& c : session_.StartConfigurations(missing)) {
+    KonfigurationLaden(QString::fromStdString(c.path), true);
+    if (c.named) KonfigurationAddMenu(QString::fromStdString(c.path));
   }
   session_.ApplyStartAssignments();
   // A client area that does not fit the whole desktop with 50 pixels to spare

@@ -66,6 +66,7 @@ printf '[pbme]\r\nACT_TEXTADD_VORNE=(\r\n' >second.twk
 out=$(printf 'x' | "$program" apply --config add.twk --config missing.twk --config second.twk 2>err)
 [ "$out" = "(x>" ] || fail "add.twk, missing.twk, second.twk: got '$out' $(cat err)"
 [ ! -e missing.twk ] || fail "loading a missing file created it"
+grep -q "warning: configuration missing.twk not found" err || fail "no word about the missing configuration: $(cat err)"
 
 # A file that cannot be created is reported with the described message.
 printf '' | "$program" apply --write-config "$work/no/such.twk" >/dev/null 2>err

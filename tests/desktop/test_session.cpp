@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/utf.h"
 #include "clipboard/memory_backend.h"
 
 namespace tallowin::testing {
@@ -157,6 +162,44 @@ TEST(SessionBackend, AFactoryThatMakesNoBackendIsRefused) {
   EXPECT_THROW(Session(SessionOptions{}, [] { return std::unique_ptr<ClipboardBackend>(); }, errors),
                std::invalid_argument);
   EXPECT_THROW(Session(SessionOptions{}, ClipboardBackendFactory{}, errors), std::invalid_argument);
+}
+
+// Every face loads the same configurations at its start: those named on the
+// command line that exist (a missing one is named to the face and left out),
+// else the program folder's start configuration when there is one.
+TEST(SessionStartConfigurations, NamedFilesThatExistElseTheStartConfiguration) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("session-configurations-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const auto touch = [&](const std::string& name) {
+    std::ofstream(folder / name) << "[PBCH]\r\n";
+    return (folder / name).string();
+  };
+  const std::string first = touch("first.twk"), second = touch("second.twk");
+  const std::string missing = (folder / "missing.twk").string();
+  RecordingErrors errors;
+  const auto plan = [&](std::vector<std::string> named, std::vector<std::string>* reported) {
+    SessionOptions options;
+    options.programFolder = Utf8ToUtf16(folder.string() + "/");
+    options.configurations = std::move(named);
+    Session session(std::move(options), [] { return std::make_unique<MemoryBackend>(); }, errors);
+    std::vector<std::pair<std::string, bool>> loaded;
+    for (const auto& c : session.StartConfigurations([&](const std::string& p) { reported->push_back(p); })) {
+      loaded.emplace_back(c.path, c.named);
+    }
+    return loaded;
+  };
+  using Loaded = std::vector<std::pair<std::string, bool>>;
+  std::vector<std::string> reported;
+  EXPECT_EQ(plan({first, missing, second}, &reported), (Loaded{{first, true}, {second, true}}));
+  EXPECT_EQ(reported, std::vector<std::string>{missing});
+  reported.clear();
+  EXPECT_EQ(plan({missing}, &reported), Loaded{}) << "a named file, even a missing one, replaces the start file";
+  EXPECT_EQ(plan({}, &reported), Loaded{}) << "no start configuration in the folder";
+  const std::string start = touch("Auto.twk");
+  EXPECT_EQ(plan({}, &reported), (Loaded{{start, false}}));
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
