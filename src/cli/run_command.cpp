@@ -125,10 +125,12 @@ bool DisplayReachable() {
 void LoadStartConfigurations(Session& session) {
   ProgramCore& core = session.Core();
   const ConfigurationWindow noWindow = WindowlessConfigurationTarget(core);
-  const auto missing = [](const std::string& path) {
-    std::fprintf(stderr, "%s: warning: configuration %s not found\n", kName, path.c_str());
-  };
-  for (const Session::StartConfiguration& c : session.StartConfigurations(missing)) {
+  for (const Session::StartConfiguration& c : session.StartConfigurations()) {
+    // Loading a missing file changes nothing; in a terminal it deserves a word.
+    if (!c.exists) {
+      std::fprintf(stderr, "%s: warning: configuration %s not found\n", kName, c.path.c_str());
+      continue;
+    }
     KonfigurationLaden(core.settings, c.path, true, noWindow);
     std::fprintf(stderr, "%s: configuration %s loaded\n", kName, c.path.c_str());
   }

@@ -45,20 +45,15 @@ void Session::Start() {
   core_->FinishStartup(options_.programFolder);
 }
 
-std::vector<Session::StartConfiguration> Session::StartConfigurations(
-    const std::function<void(const std::string& path)>& missing) const {
+std::vector<Session::StartConfiguration> Session::StartConfigurations() const {
   std::vector<StartConfiguration> plan;
   std::error_code ec;
   for (const std::string& path : options_.configurations) {
-    if (std::filesystem::is_regular_file(path, ec)) {
-      plan.push_back({path, true});
-    } else if (missing) {
-      missing(path);
-    }
+    plan.push_back({path, true, std::filesystem::is_regular_file(path, ec)});
   }
   if (options_.configurations.empty()) {
     const std::string start = ConfigMenu(Utf16ToUtf8(options_.programFolder)).StartConfigurationPath();
-    if (std::filesystem::is_regular_file(start, ec)) plan.push_back({start, false});
+    if (std::filesystem::is_regular_file(start, ec)) plan.push_back({start, false, true});
   }
   return plan;
 }

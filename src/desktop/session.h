@@ -58,14 +58,14 @@ class Session {
 
   // The configurations a start loads, in order, after the first pass: those
   // named on the command line, else the start configuration of the program
-  // folder when it exists. A named file that does not exist is left out (it
-  // would change nothing) and named to `missing`, for a face to report.
+  // folder when it exists. Loading a named file that does not exist changes no
+  // setting; a face says so.
   struct StartConfiguration {
     std::string path;
-    bool named = false;  // named on the command line
+    bool named = false;   // named on the command line
+    bool exists = false;  // a file is there
   };
-  std::vector<StartConfiguration> StartConfigurations(
-      const std::function<void(const std::string& path)>& missing) const;
+  std::vector<StartConfiguration> StartConfigurations() const;
 
   // The --set assignments, in order, at the first showing; each one that fails
   // is reported through the error sink and the rest still apply.

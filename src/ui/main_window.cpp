@@ -1121,11 +1121,9 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::FormShow() {
   // The configurations named on the command line, in order, else the start
-  // configuration; each named one joins the menu.
-  const auto missing = [](const std::string& path) {
-    std::fprintf(stderr, "tallowin: warning: configuration %s not found\n", path.c_str());
-  };
-  for (const Session::StartConfiguration& c : session_.StartConfigurations(missing)) {
+  // configuration; each named one joins the menu, also one that is missing.
+  for (const Session::StartConfiguration& c : session_.StartConfigurations()) {
+    if (!c.exists) std::fprintf(stderr, "tallowin: warning: configuration %s not found\n", c.path.c_str());
     KonfigurationLaden(QString::fromStdString(c.path), true);
     if (c.named) KonfigurationAddMenu(QString::fromStdString(c.path));
   }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/utf.h"
@@ -165,9 +166,9 @@ TEST(SessionBackend, AFactoryThatMakesNoBackendIsRefused) {
 }
 
 // Every face loads the same configurations at its start: those named on the
-// command line that exist (a missing one is named to the face and left out),
-// else the program folder's start configuration when there is one.
-TEST(SessionStartConfigurations, NamedFilesThatExistElseTheStartConfiguration) {
+// command line (each marked whether it exists), else the program folder's start
+// configuration when there is one.
+TEST(SessionStartConfigurations, NamedFilesElseTheStartConfiguration) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("session-configurations-" + std::to_string(::getpid()));
   std::filesystem::remove_all(folder);
@@ -179,26 +180,22 @@ TEST(SessionStartConfigurations, NamedFilesThatExistElseTheStartConfiguration) {
   const std::string first = touch("first.twk"), second = touch("second.twk");
   const std::string missing = (folder / "missing.twk").string();
   RecordingErrors errors;
-  const auto plan = [&](std::vector<std::string> named, std::vector<std::string>* reported) {
+  using Loaded = std::vector<std::tuple<std::string, bool, bool>>;
+  const auto plan = [&](std::vector<std::string> named) {
     SessionOptions options;
     options.programFolder = Utf8ToUtf16(folder.string() + "/");
     options.configurations = std::move(named);
     Session session(std::move(options), [] { return std::make_unique<MemoryBackend>(); }, errors);
-    std::vector<std::pair<std::string, bool>> loaded;
-    for (const auto& c : session.StartConfigurations([&](const std::string& p) { reported->push_back(p); })) {
-      loaded.emplace_back(c.path, c.named);
-    }
+    Loaded loaded;
+    for (const auto& c : session.StartConfigurations()) loaded.emplace_back(c.path, c.named, c.exists);
     return loaded;
   };
-  using Loaded = std::vector<std::pair<std::string, bool>>;
-  std::vector<std::string> reported;
-  EXPECT_EQ(plan({first, missing, second}, &reported), (Loaded{{first, true}, {second, true}}));
-  EXPECT_EQ(reported, std::vector<std::string>{missing});
-  reported.clear();
-  EXPECT_EQ(plan({missing}, &reported), Loaded{}) << "a named file, even a missing one, replaces the start file";
-  EXPECT_EQ(plan({}, &reported), Loaded{}) << "no start configuration in the folder";
+  EXPECT_EQ(plan({first, missing, second}),
+            (Loaded{{first, true, true}, {missing, true, false}, {second, true, true}}));
+  EXPECT_EQ(plan({}), Loaded{}) << "no start configuration in the folder";
   const std::string start = touch("Auto.twk");
-  EXPECT_EQ(plan({}, &reported), (Loaded{{start, false}}));
+  EXPECT_EQ(plan({}), (Loaded{{start, false, true}}));
+  EXPECT_EQ(plan({missing}), (Loaded{{missing, true, false}})) << "a named file replaces the start file";
   std::filesystem::remove_all(folder);
 }
 
