@@ -46,13 +46,12 @@ int RunProgram(int argc, char** argv, const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--set" && i + tallowin::OptionValueCount(args[i]) < args.size()) {
       options.assignments.push_back(args[++i]);
-    } else if (args[i].starts_with("--clipboard=")) {
-      const auto choice = tallowin::ParseClipboardChoice(std::string_view(args[i]).substr(12));
-      if (!choice) {
+    } else if (const tallowin::ClipboardArgument clipboard = tallowin::ReadClipboardArgument(args[i]); clipboard.given) {
+      if (!clipboard.choice) {
         std::fprintf(stderr, "tallowin: unknown clipboard %s\n%s", args[i].c_str(), tallowin::UsageText().c_str());
         return 2;
       }
-      clipboardChoice = *choice;
+      clipboardChoice = *clipboard.choice;
     } else if (!tallowin::ConfigurationArguments({args[i]}).empty()) {
       options.configurations.push_back(args[i]);
     } else if (args[i].rfind('.') != std::string::npos && args[i][0] != '-') {

@@ -2,9 +2,12 @@
 // The command-line faces of the program that need no window.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "wayland/backend_choice.h"
 
 namespace tallowin {
 
@@ -30,6 +33,15 @@ std::string DetailsLines(Clipboard& clipboard);
 // --output, 3 for --row (SEARCH REPLACE MARKER), 0 for anything else. A value
 // is never read as an option, even when it reads "--help".
 std::size_t OptionValueCount(std::string_view option);
+
+// The one reading of "--clipboard=NAME" for every face: `given` when the
+// argument is that option; `choice` the backend it names, unset for an unknown
+// name (the face reports "unknown clipboard ARGUMENT" and ends with status 2).
+struct ClipboardArgument {
+  bool given = false;
+  std::optional<ClipboardChoice> choice;
+};
+ClipboardArgument ReadClipboardArgument(std::string_view argument);
 
 // Usage and version texts shared by the program and its commands.
 std::string UsageText();

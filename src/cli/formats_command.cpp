@@ -56,13 +56,13 @@ void ReadWaylandContent(WaylandDataControl& connection, ContentClipboard& clipbo
 int RunFormatsCommand(const std::vector<std::string>& args) {
   ClipboardChoice choice = ClipboardChoice::kAuto;
   for (const std::string& arg : args) {
-    const auto parsed =
-        arg.starts_with("--clipboard=") ? ParseClipboardChoice(std::string_view(arg).substr(12)) : std::nullopt;
-    if (!parsed) {
-      std::fprintf(stderr, "tallowin formats: unknown argument %s\n%s", arg.c_str(), UsageText().c_str());
+    const ClipboardArgument clipboard = ReadClipboardArgument(arg);
+    if (!clipboard.choice) {
+      std::fprintf(stderr, "tallowin formats: unknown %s %s\n%s", clipboard.given ? "clipboard" : "argument",
+                   arg.c_str(), UsageText().c_str());
       return 2;
     }
-    choice = *parsed;
+    choice = *clipboard.choice;
   }
   const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
   std::unique_ptr<WaylandDataControl> connection;

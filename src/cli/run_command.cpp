@@ -62,10 +62,9 @@ RunOptions ParseRunArguments(const std::vector<std::string>& args) {
   RunOptions o;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a.starts_with("--clipboard=")) {
-      const auto choice = ParseClipboardChoice(std::string_view(a).substr(12));
-      if (!choice) throw UsageError("unknown clipboard " + a);
-      o.clipboard = *choice;
+    if (const ClipboardArgument clipboard = ReadClipboardArgument(a); clipboard.given) {
+      if (!clipboard.choice) throw UsageError("unknown clipboard " + a);
+      o.clipboard = *clipboard.choice;
       continue;
     }
     if (a != "--config" && a != "--set") throw UsageError("unknown argument " + a);

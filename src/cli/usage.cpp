@@ -32,6 +32,12 @@ std::string UsageText() {
 
 std::string VersionText() { return std::string("tallowin ") + TALLOWIN_VERSION + "\n"; }
 
+ClipboardArgument ReadClipboardArgument(std::string_view argument) {
+  constexpr std::string_view kOption = "--clipboard=";
+  if (!argument.starts_with(kOption)) return {};
+  return {true, ParseClipboardChoice(argument.substr(kOption.size()))};
+}
+
 std::size_t OptionValueCount(std::string_view option) {
   if (option == "--set" || option == "--config" || option == "--output" || option == "--write-config") return 1;
   if (option == "--row") return 3;
