@@ -10,12 +10,13 @@ void AusgabeWerteSetzen(const CaptureSettings& settings, ImageFormatRegistry& re
   const std::u16string& text = settings.Text(Setting::out_quality);
   const std::optional<std::int32_t> quality = ParseIntegerText(text);
   if (!quality) throw TallowinError("'" + Utf16ToUtf8(text) + "' is not a valid integer value");
-  for (int option : {image_option::kJpegQuality, image_option::kJngQuality, image_option::kMngQuality}) {
-    registry.SetImageOption(option, *quality);
-  }
   const std::int32_t progressive = settings.Flag(Setting::progressivaktiv) ? 1 : 0;
-  for (int option : {image_option::kJpegProgressive, image_option::kJngProgressive, image_option::kMngProgressive}) {
-    registry.SetImageOption(option, progressive);
+  // Every writer says which of its options follow the dialog's two settings.
+  for (const ImageFormatWriter& writer : registry.Writers()) {
+    for (const ImageOptionSpec& option : writer.options) {
+      if (option.role == ImageOptionRole::kOutputQuality) registry.SetImageOption(option.number, *quality);
+      if (option.role == ImageOptionRole::kProgressive) registry.SetImageOption(option.number, progressive);
+    }
   }
 }
 

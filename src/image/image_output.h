@@ -12,9 +12,10 @@
 
 namespace tallowin {
 
-// AusgabeWerteSetzen: out_quality as an integer into options 10, 43 and 32 (in
-// this order), progressivaktiv as 1 or 0 into 11, 44 and 33. JPEG 2000's
-// quality (55) is left alone. Raises TallowinError("'<text>' is not a valid
+// AusgabeWerteSetzen: out_quality as an integer into the options whose writers
+// give them the output-quality role (JPEG 10, MNG 32, JNG 43), progressivaktiv
+// as 1 or 0 into those of the progressive role (11, 33, 44). JPEG 2000's
+// quality (55) has no role and is left alone. Raises TallowinError("'<text>' is not a valid
 // integer value") for a quality text that is no integer, before any option
 // changes. A quality outside 1..100 is stored as it is; the writers replace it
 // when they write.

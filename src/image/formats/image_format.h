@@ -49,12 +49,16 @@ inline constexpr int kPsdSaveAsLayer = 70;
 
 // One option as a format registers it. A value outside [min, max] found when a
 // file is about to be written is replaced by `start`, and the replacement stays.
+// Which setting of the output dialog an option follows (see AusgabeWerteSetzen).
+enum class ImageOptionRole { kNone, kOutputQuality, kProgressive };
+
 struct ImageOptionSpec {
   int number;
   std::string_view name;
   std::int32_t start;
   std::int32_t min;
   std::int32_t max;
+  ImageOptionRole role = ImageOptionRole::kNone;
 };
 
 // Read access to the current option values for an encoder.

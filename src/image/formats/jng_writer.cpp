@@ -67,8 +67,8 @@ ImageFormatWriter JngFormat() {
           {{image_option::kJngLossyAlpha, "LossyAlpha", 0, kAnyMin, kAnyMax},
            {image_option::kJngPreFilter, "PreFilter", 5, 0, 6},
            {image_option::kJngCompressLevel, "CompressLevel", 5, 0, 9},
-           {image_option::kJngQuality, "Quality", 90, 1, 100},
-           {image_option::kJngProgressive, "Progressive", 0, kAnyMin, kAnyMax}},
+           {image_option::kJngQuality, "Quality", 90, 1, 100, ImageOptionRole::kOutputQuality},
+           {image_option::kJngProgressive, "Progressive", 0, kAnyMin, kAnyMax, ImageOptionRole::kProgressive}},
           EncodeJng,
           {u"*.jng - JPEG Network Graphics"}};
 }

@@ -18,8 +18,8 @@ ImageFormatWriter JpegFormat() {
   return {"Joint Photographic Experts Group Image",
           "*.jpg,*.jpeg,*.jfif,*.jpe,*.jif",
           true,
-          {{image_option::kJpegQuality, "Quality", 90, 1, 100},
-           {image_option::kJpegProgressive, "Progressive", 0, kAnyMin, kAnyMax}},
+          {{image_option::kJpegQuality, "Quality", 90, 1, 100, ImageOptionRole::kOutputQuality},
+           {image_option::kJpegProgressive, "Progressive", 0, kAnyMin, kAnyMax, ImageOptionRole::kProgressive}},
           EncodeJpegFile,
           {u"*.jpg - JPEG-Bild", u"*.jpeg - JPEG-Bild", u"*.jfif - JPEG-Bild", u"*.jpe - JPEG-Bild",
            u"*.jif - JPEG-Bild"}};

@@ -45,8 +45,8 @@ ImageFormatWriter MngFormat() {
            {image_option::kMngLossyAlpha, "LossyAlpha", 0, kAnyMin, kAnyMax},
            {image_option::kMngPreFilter, "PreFilter", 5, 0, 6},
            {image_option::kMngCompressLevel, "CompressLevel", 5, 0, 9},
-           {image_option::kMngQuality, "Quality", 90, 1, 100},
-           {image_option::kMngProgressive, "Progressive", 0, kAnyMin, kAnyMax}},
+           {image_option::kMngQuality, "Quality", 90, 1, 100, ImageOptionRole::kOutputQuality},
+           {image_option::kMngProgressive, "Progressive", 0, kAnyMin, kAnyMax, ImageOptionRole::kProgressive}},
           EncodeMng,
           {u"*.mng - Multiple Network Graphics"}};
 }
