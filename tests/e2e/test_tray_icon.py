@@ -66,22 +66,40 @@ def desktop_clients():
         print(f"openbox ended with status {wm.poll()}: {wm_log.read().decode(errors='replace').strip()}", flush=True)
         time.sleep(0.5)
     check(wm.poll() is None, "openbox did not start")
-    tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                             "--height", str(TRAY_HEIGHT), "--SetDockType", "true", "--SetPartialStrut", "true", "--transparent", "false",
-                             "--tint", "0xdddddd"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return [wm, tray]
+    # trayer, too, at times ends at once or never shows its panel on a busy
+    # machine: start it again then, and say why when it never comes up.
+    for attempt in range(3):
+        tray_log = tempfile.TemporaryFile()
+        tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                                 "--height", str(TRAY_HEIGHT), "--SetDockType", "true", "--SetPartialStrut", "true",
+                                 "--transparent", "false", "--tint", "0xdddddd"],
+                                stdout=tray_log, stderr=subprocess.STDOUT)
+        deadline = time.monotonic() + 15
+        while time.monotonic() < deadline and tray.poll() is None and panel_box() is None:
+            time.sleep(0.2)
+        if tray.poll() is None and panel_box() is not None:
+            return [wm, tray]
+        end_process(tray)
+        tray_log.seek(0)
+        print(f"trayer attempt {attempt + 1}: status {tray.poll()}, no panel: "
+              f"{tray_log.read().decode(errors='replace').strip()}", flush=True)
+    wm.terminate()
+    check(False, "trayer did not show its panel")
+
+
+def panel_box():
+    """(x, y, width, height) of trayer's panel (its widest window), or None."""
+    status, out = run_tool(["xdotool", "search", "--onlyvisible", "--class", "trayer"])
+    if status != 0:
+        return None
+    boxes = [geometry(int(w)) for w in out.split()]
+    boxes = [b for b in boxes if b[3] >= TRAY_HEIGHT - 2]
+    return max(boxes, key=lambda b: b[2]) if boxes else None
 
 
 def tray_area():
-    """(x, y, width, height) of trayer's panel: its widest window."""
-    def probe():
-        status, out = run_tool(["xdotool", "search", "--onlyvisible", "--class", "trayer"])
-        if status != 0:
-            return None
-        boxes = [geometry(int(w)) for w in out.split()]
-        boxes = [b for b in boxes if b[3] >= TRAY_HEIGHT - 2]
-        return max(boxes, key=lambda b: b[2]) if boxes else None
-    return wait_for(probe, 20, what="trayer's panel")
+    """(x, y, width, height) of trayer's panel."""
+    return wait_for(panel_box, 20, what="trayer's panel")
 
 
 def icon_centre(before_width):
