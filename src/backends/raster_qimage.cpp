@@ -1,5 +1,6 @@
 #include "backends/raster_qimage.h"
 
+#include <QBuffer>
 #include <QtEndian>
 #include <cstring>
 #include <new>
@@ -57,6 +58,16 @@ QImage OpaqueQImageFromRaster(const RasterImage& raster) {
 #else
   return QImageFromRaster(raster).convertToFormat(QImage::Format_RGB32);
 #endif
+}
+
+QByteArray ClipboardPng(const QImage& image) {
+  // Qt's PNG writer maps a quality of 80 to zlib level 1.
+  constexpr int kFastestCompression = 80;
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG", kFastestCompression)) png.clear();
+  return png;
 }
 
 QImage QImageSharingRaster(SharedRaster raster) {

@@ -19,5 +19,10 @@ QImage QImageSharingRaster(SharedRaster raster);
 // colour kept), in one pass: what converting QImageFromRaster's result to RGB32
 // gives, without the intermediate picture.
 QImage OpaqueQImageFromRaster(const RasterImage& raster);
+// The PNG file a written-back picture is handed out as; empty when it cannot be
+// made (the memory ran out). Compressed at zlib's fastest level: the file only
+// crosses to another program on this machine, and the default level took four
+// times as long (1.3 s for a 1920 x 1080 screenshot) for a file 15 % smaller.
+QByteArray ClipboardPng(const QImage& image);
 
 }  // namespace tallowin

@@ -109,10 +109,8 @@ void WaylandClipboard::WriteBitmap(const RasterImage& image) {
 Clipboard::PreparedBitmap WaylandClipboard::PrepareBitmap(SharedRaster picture) const {
   // Made before anything of the clipboard changes: a picture too large for the
   // memory left fails here (std::bad_alloc).
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  if (!QImageSharingRaster(picture).save(&buffer, "PNG")) throw std::bad_alloc();
+  const QByteArray png = ClipboardPng(QImageSharingRaster(picture));
+  if (png.isEmpty()) throw std::bad_alloc();
   auto made = std::make_shared<const std::string>(png.constData(), static_cast<std::size_t>(png.size()));
   return {std::move(picture), std::move(made)};
 }

@@ -1,6 +1,5 @@
 #include "backends/x11_clipboard.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -246,9 +245,7 @@ Clipboard::PreparedBitmap X11Clipboard::PrepareBitmap(SharedRaster picture) cons
   QImage image = QImageSharingRaster(picture);
   if (image.isNull()) throw std::bad_alloc();
   auto offer = std::make_shared<PictureOffer>();
-  QBuffer buffer(&offer->png);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "PNG")) offer->png.clear();
+  offer->png = ClipboardPng(image);
   offer->image = std::move(image);
   return {std::move(picture), std::move(offer)};
 }

@@ -57,5 +57,15 @@ TEST(RasterQImage, ASharingImageReadsThePicturesPixelsAndKeepsThemAlive) {
   EXPECT_TRUE(QImageSharingRaster(std::make_shared<const RasterImage>()).isNull());
 }
 
+// The PNG a write-back hands out decodes to the very picture, alpha included.
+TEST(RasterQImage, TheClipboardPngDecodesToThePicture) {
+  const RasterImage raster = MixedRaster(31, 17);
+  const QByteArray png = ClipboardPng(QImageFromRaster(raster));
+  ASSERT_TRUE(png.startsWith("\x89PNG"));
+  const std::optional<RasterImage> back = RasterFromQImage(QImage::fromData(png, "PNG"));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(*back, raster);
+}
+
 }  // namespace
 }  // namespace tallowin::testing
