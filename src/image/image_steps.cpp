@@ -17,13 +17,6 @@ std::optional<RasterImage> MarginTextsCut(const RasterImage& raster, const Margi
   return MarginsCut(raster, {*left, *top, *right, *bottom});
 }
 
-bool CutByMarginTexts(RasterImage& raster, const MarginTexts& m) {
-  std::optional<RasterImage> cut = MarginTextsCut(raster, m);
-  if (!cut) return false;
-  raster = std::move(*cut);
-  return true;
-}
-
 std::optional<CropPlan> ImageSteps::PlanCrop(const RasterImage& raster) {
   if (!raster.Usable()) return std::nullopt;
   CropPlan plan;
@@ -50,9 +43,7 @@ SharedRaster ApplyCrop(const SharedRaster& picture, const CropPlan& plan) {
 std::optional<RasterImage> ImageSteps::Crop(RasterImage raster) {
   const std::optional<CropPlan> plan = PlanCrop(raster);
   if (!plan) return std::nullopt;
-  if (plan->chosen) CutByMarginTexts(raster, *plan->chosen);
-  if (plan->fixed) CutByMarginTexts(raster, *plan->fixed);
-  return raster;
+  return *ApplyCrop(std::make_shared<const RasterImage>(std::move(raster)), *plan);
 }
 
 void ImageSteps::NewerContentArrived(bool cropsPicture) {
@@ -93,8 +84,9 @@ SharedRaster ApplyResize(const SharedRaster& picture, const ResizePlan& plan) {
 std::optional<RasterImage> ImageSteps::Resize(RasterImage raster) {
   const std::optional<ResizePlan> plan = PlanResize(raster);
   if (!plan) return std::nullopt;
-  if (plan->scale && !ScaleRaster(raster, plan->target.width, plan->target.height, plan->filter)) return std::nullopt;
-  return raster;
+  const SharedRaster result = ApplyResize(std::make_shared<const RasterImage>(std::move(raster)), *plan);
+  if (!result) return std::nullopt;
+  return *result;
 }
 
 }  // namespace tallowin

@@ -45,10 +45,9 @@ class MarqueeDialog {
 // The margin boxes of the main window.
 MarginTexts MainWindowMargins(const CaptureSettings& settings);
 
-// Applies one source of margins: when all four texts are integers, cuts them off
-// if they leave at least one pixel. Returns false when nothing was cut.
-bool CutByMarginTexts(RasterImage& raster, const MarginTexts& margins);
-// The same cut from a picture that stays as it is; std::nullopt when nothing is cut.
+// Applies one source of margins to a picture that stays as it is: when all four
+// texts are integers, the cut they make if they leave at least one pixel;
+// std::nullopt when nothing is cut.
 std::optional<RasterImage> MarginTextsCut(const RasterImage& raster, const MarginTexts& margins);
 
 // What a crop step will cut, chosen before any pixel is touched.
@@ -79,8 +78,8 @@ class ImageSteps {
   // `dialog` must outlive its use here.
   void SetMarqueeDialog(MarqueeDialog* dialog) { dialog_ = dialog; }
 
-  // Marquee first (when rb_cutimg_auswahl is on), then the fixed margins (when
-  // rb_cutimg_direkt is on) on the result of the first.
+  // Plan and work in one call (see below): marquee first (when rb_cutimg_auswahl
+  // is on), then the fixed margins (when rb_cutimg_direkt is on) on the result.
   std::optional<RasterImage> Crop(RasterImage raster);
   // Sets the filter from act_sizemethode, then resizes by the rules; an image
   // the rules leave alone comes back unchanged.

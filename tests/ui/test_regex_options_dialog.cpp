@@ -38,19 +38,7 @@ class RegexOptionsDialogTest : public ::testing::Test {
   }
   // Clicks `button` and returns the text of the error message box it opened (closing it), or nothing.
   std::optional<QString> ClickExpectingError(const char* button) {
-    std::optional<QString> shown;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&shown] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        shown = box->text();
-        box->accept();
-      }
-    });
-    watch.start();
-    Find<QPushButton>(button)->click();
-    watch.stop();
-    return shown;
+    return ModalBoxTextDuring([this, button] { Find<QPushButton>(button)->click(); });
   }
 
   QApplication& app = TestApplication();
